@@ -1,0 +1,75 @@
+# Shared by the project's scripts: installs what is missing, builds, and prepares Wine.
+# Sourced, not run. Works as root on a fresh Debian 12 machine (uses sudo otherwise).
+
+QM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+QM_BUILD="${QM_BUILD:-$QM_ROOT/build}"
+
+qm_log() { printf '== %s\n' "$*" >&2; }
+
+# Cleanup steps run when the calling script ends, last registered first.
+QM_EXIT_STEPS=""
+qm_on_exit() {
+    QM_EXIT_STEPS="$1; $QM_EXIT_STEPS"
+    trap "$QM_EXIT_STEPS" EXIT
+}
+
+qm_install_missing() {
+    local wanted=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+                  xvfb xauth x11-utils imagemagick googletest)
+    local missing=()
+    for package in "${wanted[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    qm_log "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+qm_build() {
+    qm_log "building in $QM_BUILD"
+    cmake -S "$QM_ROOT" -B "$QM_BUILD" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$QM_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE="${QM_BUILD_TYPE:-Release}" >/dev/null
+    cmake --build "$QM_BUILD" -- -k 0
+}
+
+# A private Wine prefix under the build folder with a persistent wineserver, so each
+# Wine process starts in well under a second and nothing touches the user's own prefix.
+qm_wine_env() {
+    export WINEPREFIX="${QM_WINEPREFIX:-$QM_BUILD/wineprefix}"
+    export WINEARCH=win64
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        qm_log "creating Wine prefix $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    wineserver -p >/dev/null 2>&1 || true
+    # Start Wine's own services now, detached from our output: started later by a test,
+    # they would inherit CTest's pipes and keep it waiting for them to close.
+    wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# Starts Xvfb when no display is set; the display stays up until the calling shell ends.
+qm_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    local number
+    for number in $(seq 91 140); do
+        [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
+        Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        QM_XVFB_PID=$!
+        export DISPLAY=":$number"
+        qm_on_exit "kill $QM_XVFB_PID 2>/dev/null"
+        for _ in $(seq 1 50); do
+            [ -e "/tmp/.X11-unix/X$number" ] && break
+            sleep 0.1
+        done
+        return 0
+    done
+    qm_log "no free display number for Xvfb"
+    return 1
+}

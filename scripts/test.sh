@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds, and runs every test under Wine (Xvfb as display).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+qm_install_missing
+qm_build
+qm_wine_env
+qm_on_exit "wineserver -k 2>/dev/null || true"
+qm_display
+cd "$QM_BUILD"
+ctest --output-on-failure --timeout 900 "$@"

@@ -1,0 +1,16 @@
+#pragma once
+// The search record that callers set up before each tree search of the cleaning engine.
+#include <cstdint>
+#include <string>
+
+namespace qm {
+
+struct SearchSpecRecord {
+    bool Recurse = false;
+    std::int32_t FilesMatched = 0;  // files that matched FileSpec
+    std::int32_t EntriesSeen = 0;   // directory entries examined, files and folders alike
+    std::wstring FileSpec;          // pattern for MatchSpec; callers use "*.*"
+    std::wstring StartPath;         // start folder, qualified (ends in a backslash)
+};
+
+}  // namespace qm

@@ -1,0 +1,56 @@
+#pragma once
+// The process-wide state, owned in one place and passed to whoever needs it, so that
+// each test starts from a fresh one.
+#include <cstdint>
+
+#include "base/dialogs.h"
+#include "base/os_version.h"
+#include "base/pump.h"
+#include "clean/search_spec.h"
+#include "clean/timed_box_state.h"
+#include "cookies/cookie_state.h"
+#include "startup/ui_host.h"
+#include "ui/main_form_model.h"
+
+namespace qm {
+
+struct ProcessFlags {
+    bool webCancel = false;
+    bool updateAtStart = false;
+    bool manualUpdateCheck = false;
+    bool cookieTabReady = false;
+    bool returnToMain = false;
+};
+
+class AppContext {
+public:
+    AppContext(Dialogs& dialogs, const OsVersionSource& os, Pump& pump, UiHost& ui)
+        : dialogs(dialogs), os(os), pump(pump), ui(ui) {}
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    // Seams.
+    Dialogs& dialogs;
+    const OsVersionSource& os;
+    Pump& pump;
+    UiHost& ui;
+
+    // Run state of the cleaning engine.
+    std::int32_t CleanCount = 0;
+    bool HotKeyCleaning = false;
+    SearchSpecRecord SearchSpec;
+
+    // Last tray-icon click, for placing the result window.
+    int MenuPosX = 0;
+    int MenuPosY = 0;
+
+    ProcessFlags flags;
+    TimedBoxState timedBox;
+    CookieState cookies;
+
+    // Form models.
+    MainFormModel frmMain;
+    CountFormModel frmCount;
+};
+
+}  // namespace qm

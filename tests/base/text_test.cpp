@@ -1,0 +1,36 @@
+#include "base/text.h"
+
+#include <gtest/gtest.h>
+
+namespace qm {
+namespace {
+
+TEST(Text, CaseMappingCoversNonAsciiLetters) {
+    EXPECT_EQ(ToUpper(L"c:\\dokumente\\übung"), L"C:\\DOKUMENTE\\ÜBUNG");
+    EXPECT_TRUE(EqualsNoCase(L"ÄRGER", L"ärger"));
+    EXPECT_TRUE(ContainsNoCase(L"C:\\Users\\Me\\Cookies", L"cookies"));
+}
+
+TEST(Text, ReplaceAllReplacesEveryOccurrence) {
+    EXPECT_EQ(ReplaceAll(L"%T and %T", L"%T", L"4"), L"4 and 4");
+    EXPECT_EQ(ReplaceAll(L"no marker", L"%T", L"4"), L"no marker");
+}
+
+TEST(Text, TryParseIntRejectsNonNumbers) {
+    std::int64_t value = 7;
+    EXPECT_FALSE(TryParseInt(L"", value));
+    EXPECT_FALSE(TryParseInt(L"12a", value));
+    EXPECT_EQ(value, 7);
+    EXPECT_TRUE(TryParseInt(L" 262144", value));
+    EXPECT_EQ(value, 262144);
+    EXPECT_TRUE(TryParseInt(L"-3", value));
+    EXPECT_EQ(value, -3);
+}
+
+TEST(Text, CutAtNulStopsAtTheFirstNul) {
+    EXPECT_EQ(CutAtNul(std::wstring(L"abc\0def", 7)), L"abc");
+    EXPECT_EQ(CutAtNul(L"plain"), L"plain");
+}
+
+}  // namespace
+}  // namespace qm
