@@ -24,5 +24,7 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool unused);
 void MainCleanUser(AppContext& ctx, const std::wstring& role, bool passthrough);
 // Restart-time instructions for the locked index files.
 void AddCleanDat(AppContext& ctx);
+// Everything selected, started by the global hot key (HotKeyCleaning is set).
+void HotKeyClean(AppContext& ctx);
 
 }  // namespace qm

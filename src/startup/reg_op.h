@@ -15,6 +15,8 @@
 
 namespace qm {
 
+class Dialogs;
+
 inline constexpr wchar_t kProgramKey[] = L"Software\\Dorvik Software\\Quillmere";
 inline constexpr wchar_t kCleanPathKey[] = L"Software\\Dorvik Software\\Quillmere\\CleanPath";
 inline constexpr wchar_t kUserFolderKey[] = L"Software\\Dorvik Software\\Quillmere\\UserFolder";
@@ -55,11 +57,15 @@ public:
     RegOp& operator=(const RegOp&) = delete;
 
     HKEY Root() const { return root_; }
+    // HKCR, HKCU and HKLM are taken; any other root selects HKCU.
     void SetRoot(HKEY root);
     const std::wstring& Key() const { return keyPath_; }
+    // Empty is ignored; the same path in other letter case keeps the open key and cache.
     void SetKey(std::wstring_view path);
     int Options() const { return options_; }
     void SetOptions(int options) { options_ = options & 15; }
+    // Where the kShowErrors notices go; without it (or the option) failures stay silent.
+    void SetErrorDialogs(Dialogs* dialogs) { errorDialogs_ = dialogs; }
 
     // A missing value reads as an empty variant. The key is created by any open, reads too.
     RegVariant Value(std::wstring_view name);
@@ -85,16 +91,23 @@ public:
 
 private:
     bool Open(Access access);
+    bool Reopen();
+    void ForgetKey();
     void RefreshCounts();
     void FillCache();
+    void ReadValueAt(DWORD index);
+    RegVariant AdaptToExisting(std::wstring_view name, const RegVariant& content, bool& writable);
+    void Write(std::wstring_view name, const RegVariant& content);
+    void Notify(const wchar_t* text) const;
 
     HKEY root_ = HKEY_CURRENT_USER;
     std::wstring keyPath_;
     int options_ = 0;
+    Dialogs* errorDialogs_ = nullptr;
     UniqueRegKey handle_;
     REGSAM openAccess_ = 0;
+    Access wanted_ = Access::Read;
     bool isNt_ = true;
-    bool cacheFilled_ = false;
     std::map<std::wstring, RegVariant, NoCaseLess> cache_;
     DWORD subKeys_ = 0, values_ = 0, maxSubKeyLen_ = 0, maxValueNameLen_ = 0, maxValueLen_ = 0;
 };

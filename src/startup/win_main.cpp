@@ -1,4 +1,58 @@
-// Process entry: builds the application context on the real seams and runs Main.
+// Process entry: builds the application context on the real seams, runs start-up and,
+// in resident mode, the message loop until the main window unloads.
 #include <windows.h>
+#include <commctrl.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <string>
+
+#include "base/dialogs.h"
+#include "base/os_version.h"
+#include "base/pump.h"
+#include "clean/clean_commands.h"
+#include "startup/app_context.h"
+#include "startup/bas_main.h"
+#include "ui/desktop_host.h"
+
+namespace {
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+int RunMessageLoop(qm::DesktopHost& host) {
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (host.PreTranslate(message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    qm::SystemDialogs dialogs;
+    qm::SystemOsVersion os;
+    qm::SystemPump pump;
+    qm::DesktopHost host;
+    qm::AppContext ctx(dialogs, os, pump, host);
+    host.Attach(ctx);
+    qm::BindCleanCommands(ctx);
+
+    const qm::RunMode mode = qm::Main(ctx, {commandLine ? commandLine : L"", ProgramFolder()});
+    if (mode == qm::RunMode::Automatic || host.Unloaded()) return 0;
+    return RunMessageLoop(host);
+}

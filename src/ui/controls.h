@@ -24,6 +24,8 @@ public:
     void SetToolTipText(std::wstring text) { Update(toolTip_, std::move(text)); }
     // Asks the view to repaint now (the work that follows may keep the loop busy).
     void Refresh() { Changed(); }
+    Signal<> FocusRequested;
+    void SetFocus() { FocusRequested(); }
 
 protected:
     template <class T>

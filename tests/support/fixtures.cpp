@@ -100,10 +100,18 @@ std::wstring LongPath(const std::wstring& path) {
     return L"\\\\?\\" + path;
 }
 
-TempFolder::TempFolder(std::wstring_view hint) {
-    wchar_t base[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
-    path_ = std::wstring(base, length) + std::wstring(hint) + L"-" + UniqueSuffix();
+// The system's temporary folder as it was when the first test folder was made: tests
+// redirect "Temp" into their own folders, and later test folders must not land there.
+static const std::wstring& TestFolderBase() {
+    static const std::wstring base = [] {
+        wchar_t buffer[MAX_PATH + 1];
+        const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
+        return std::wstring(buffer, length);
+    }();
+    return base;
+}
+
+TempFolder::TempFolder(std::wstring_view hint) : path_(TestFolderBase() + std::wstring(hint) + L"-" + UniqueSuffix()) {
     MakeFolder(path_);
 }
 

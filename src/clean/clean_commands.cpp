@@ -1,0 +1,209 @@
+#include "clean/clean_commands.h"
+
+#include <array>
+#include <string>
+
+#include "base/app_error.h"
+#include "base/text.h"
+#include "clean/clean_kinds.h"
+#include "startup/app_context.h"
+#include "startup/reg_op.h"
+#include "startup/system_info.h"
+
+namespace qm {
+
+namespace {
+
+constexpr TrapSite kSite1{L"frmMain", L"Command1_Click"};
+constexpr TrapSite kSite3{L"frmMain", L"Command3_Click"};
+constexpr TrapSite kSite5{L"frmMain", L"Command5_Click"};
+constexpr TrapSite kSite8{L"frmMain", L"Command8_Click"};
+constexpr TrapSite kSite15{L"frmMain", L"Command15_Click"};
+
+constexpr std::int32_t kKindMask = 0xFF00;
+
+// Lets the windows settle (repaint, hide) before the disk work starts.
+void SettlePause(AppContext& ctx, int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        ctx.pump.DoEvents();
+        ctx.pump.Sleep(10);
+    }
+}
+
+int Ask(AppContext& ctx, const std::wstring& text, UINT style, const wchar_t* title = kTitleInfo) {
+    return ctx.dialogs.ShowMessage({text, title, style});
+}
+
+void HideMain(AppContext& ctx) { ctx.frmMain.form.SetVisible(false); }
+void ShowMain(AppContext& ctx) { ctx.frmMain.form.SetVisible(true); }
+
+std::wstring BrowserName(std::int32_t kind) {
+    switch (kind & kKindMask) {
+        case 0x1000: return L"Microsoft";
+        case 0x2000: return L"Netscape";
+        case 0x4000: return L"FireFox";
+        default: return L"";
+    }
+}
+
+bool Checked(const CheckBoxModel& box) { return box.Value() == 1; }
+
+std::wstring CleanEverythingQuestion(const MainFormModel& form) {
+    const std::array<std::wstring, 5> words = {
+        Checked(form.Check1) ? L"Internet" : L"",     Checked(form.Check2) ? L"Temp" : L"",
+        Checked(form.Check4) ? L"Cookie" : L"",       Checked(form.Check5) ? L"Your Folders" : L"",
+        Checked(form.Check7) ? L"Your Dat Files" : L""};
+    std::wstring text = L"You Are About To Clean The Following Folders " + std::wstring(kCrLf) + kCrLf;
+    for (const auto& word : words) text += std::wstring(20, L' ') + word + kCrLf + kCrLf;
+    return text + L"          Do You Want To Continue?";
+}
+
+}  // namespace
+
+void Command1_Click(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    HideMain(ctx);
+    ctx.CleanCount = 0;
+    const int selected = form.cache.ListIndex();
+    const std::int32_t kind = selected >= 0 ? form.cache.ItemData(selected) : 0;
+    form.currentKind = kind;
+    const std::wstring question = L"You Are About To Clean Your " + BrowserName(kind) + L" Internet Files" + kCrLf +
+                                  kCrLf + L"             Do You Want To Continue?";
+    if (Ask(ctx, question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        ShowMain(ctx);
+        return;
+    }
+    SettlePause(ctx, 25);
+    const std::wstring location = form.cache.Text();
+    TrapStep(ctx.dialogs, kSite1, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
+    TrapStep(ctx.dialogs, kSite1, [&] { MainCleanInternetFiles(ctx, location); });
+    TrapStep(ctx.dialogs, kSite1, [&] { ctx.ui.SetCacheList(); });
+    TrapStep(ctx.dialogs, kSite1, [&] { ctx.ui.ShowCount(kRoleMain, true); });
+}
+
+void Command3_Click(AppContext& ctx) {
+    HideMain(ctx);
+    const std::wstring question = L"You Are About To Clean Your Temp Files" + std::wstring(kCrLf) + kCrLf +
+                                  L"          Do You Want To Continue?";
+    if (Ask(ctx, question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        ShowMain(ctx);
+        return;
+    }
+    SettlePause(ctx, 25);
+    TrapStep(ctx.dialogs, kSite3, [&] { ctx.ui.SetTempList(); });
+    ctx.CleanCount = 0;
+    TrapStep(ctx.dialogs, kSite3, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
+    TrapStep(ctx.dialogs, kSite3, [&] { MainCleanTemp(ctx, kRoleMain, true); });
+    TrapStep(ctx.dialogs, kSite3, [&] { ctx.ui.ShowCount(kRoleMain, true); });
+}
+
+void Command8_Click(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    form.currentKind = 0;
+    HideMain(ctx);
+    const std::wstring question = L"You Are About To Clean All Your Cookies!" + std::wstring(kCrLf) + kCrLf +
+                                  L"       Do You Wish To Continue?";
+    if (Ask(ctx, question, MB_OKCANCEL | MB_ICONQUESTION, kTitleInformation) != IDOK) {
+        ShowMain(ctx);
+        return;
+    }
+    SettlePause(ctx, 10);
+    TrapStep(ctx.dialogs, kSite8, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
+    TrapStep(ctx.dialogs, kSite8, [&] { MainCleanCookies(ctx, kRoleMain); });
+    TrapStep(ctx.dialogs, kSite8, [&] { ctx.ui.ShowCount(kRoleMain, true); });
+    if (form.form.Visible() && form.cboLoc.ListCount() > 0) form.cboLoc.SetFocus();
+}
+
+void Command15_Click(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    HideMain(ctx);
+    form.form.Move(0, 0);
+    const std::wstring question = L"You Are About To Clean Your User Folders" + std::wstring(kCrLf) + kCrLf +
+                                  L"          Do You Want To Continue?";
+    const int answer = Ask(ctx, question, MB_YESNO | MB_ICONSTOP);
+    form.List6.Clear();
+    form.List7.Clear();
+    if (answer != IDYES) {
+        ShowMain(ctx);
+        return;
+    }
+    SettlePause(ctx, 10);
+    ctx.CleanCount = 0;
+    TrapStep(ctx.dialogs, kSite15, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
+    TrapStep(ctx.dialogs, kSite15, [&] { MainCleanUser(ctx, kRoleMain, true); });
+    TrapStep(ctx.dialogs, kSite15, [&] { ctx.ui.ShowCount(kRoleMain, true); });
+}
+
+void Command5_Click(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    HideMain(ctx);
+    if (!Checked(form.Check1) && !Checked(form.Check2) && !Checked(form.Check4) && !Checked(form.Check5)) {
+        Ask(ctx, L"You Have Not Selected Any Files To Be Cleaned!", MB_OK | MB_ICONINFORMATION);
+        ShowMain(ctx);
+        return;
+    }
+    if (Ask(ctx, CleanEverythingQuestion(form), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        ShowMain(ctx);
+        return;
+    }
+    ctx.CleanCount = 0;
+    HideMain(ctx);
+    form.List6.Clear();
+    form.List7.Clear();
+    TrapStep(ctx.dialogs, kSite5, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
+    // Each box is read again now: the user may have changed it while the question was open.
+    if (Checked(form.Check1)) {
+        TrapStep(ctx.dialogs, kSite5, [&] {
+            bool showResult = true;
+            AutoCleanInternetFiles2(ctx, showResult);
+        });
+    }
+    if (Checked(form.Check2)) TrapStep(ctx.dialogs, kSite5, [&] { MainCleanTemp(ctx, kRoleStep, true); });
+    if (Checked(form.Check4)) TrapStep(ctx.dialogs, kSite5, [&] { MainCleanCookies(ctx, kRoleStep); });
+    if (Checked(form.Check5)) TrapStep(ctx.dialogs, kSite5, [&] { MainCleanUser(ctx, kRoleStep, true); });
+    TrapStep(ctx.dialogs, kSite5, [&] { ctx.ui.ShowCount(kRoleMain, true); });
+    TrapStep(ctx.dialogs, kSite5, [&] {
+        RegOp settings;
+        settings.SetKey(kProgramKey);
+        if (settings.Text(L"CleanDat") == L"Yes") AddCleanDat(ctx);
+    });
+}
+
+void BindCleanCommands(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    form.Command1.Click.Connect([&ctx] { Command1_Click(ctx); });
+    form.Command3.Click.Connect([&ctx] { Command3_Click(ctx); });
+    form.Command5.Click.Connect([&ctx] { Command5_Click(ctx); });
+    form.Command8.Click.Connect([&ctx] { Command8_Click(ctx); });
+    form.Command15.Click.Connect([&ctx] { Command15_Click(ctx); });
+}
+
+namespace {
+
+// Makes a path's attributes normal unless they already are none at all.
+void ResetAttributes(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && attributes != 0)
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+void RemoveOldCopy(const std::wstring& folder) {
+    if (folder.empty()) return;
+    ResetAttributes(folder);
+    const std::wstring oldCopy = folder + L"old.txt";
+    ResetAttributes(oldCopy);
+    ::DeleteFileW(oldCopy.c_str());
+}
+
+}  // namespace
+
+void CleanUp(AppContext& ctx) {
+    IgnoreErrors([&] {
+        RegOp settings;
+        settings.SetKey(kProgramKey);
+        if (IsWinVista(ctx.os)) RemoveOldCopy(settings.Text(L"MSCookieLow"));
+        for (const wchar_t* name : {L"MSTIF", L"MSCookie", L"MSTIFIE5"}) RemoveOldCopy(settings.Text(name));
+    });
+}
+
+}  // namespace qm

@@ -1,0 +1,55 @@
+#include "ui/window.h"
+
+namespace qm {
+
+bool Window::Create(const CreateArgs& args) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    if (!::GetClassInfoExW(instance, args.className, &windowClass)) {
+        windowClass.lpfnWndProc = &Window::StaticProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+        if (!windowClass.hIcon) windowClass.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = args.className;
+        if (!::RegisterClassExW(&windowClass)) return false;
+    }
+    const HWND window = ::CreateWindowExW(args.exStyle, args.className, args.title, args.style, CW_USEDEFAULT,
+                                          CW_USEDEFAULT, args.width, args.height, args.owner, nullptr, instance, this);
+    owner_.reset(window);
+    return window != nullptr;
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return Default(message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->owner_.release();
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y,
+                   int width, int height) {
+    const HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                           ::GetModuleHandleW(nullptr), nullptr);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    return control;
+}
+
+}  // namespace qm

@@ -1,0 +1,46 @@
+#pragma once
+// Base of the program's Win32 windows: one static window procedure attaches the C++
+// object at WM_NCCREATE and forwards every message to its HandleMessage.
+#include <windows.h>
+
+#include "base/handles.h"
+
+namespace qm {
+
+class Window {
+public:
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window() = default;
+
+    HWND Handle() const { return hwnd_; }
+    void Destroy() { owner_.reset(); }
+
+protected:
+    struct CreateArgs {
+        const wchar_t* className;
+        const wchar_t* title = L"";
+        DWORD style = WS_OVERLAPPEDWINDOW;
+        DWORD exStyle = 0;
+        int width = CW_USEDEFAULT;
+        int height = CW_USEDEFAULT;
+        HWND owner = nullptr;
+    };
+    bool Create(const CreateArgs& args);
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
+        return ::DefWindowProcW(Handle(), message, wParam, lParam);
+    }
+
+private:
+    static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND hwnd_ = nullptr;  // known from WM_NCCREATE on, before CreateWindowEx returns
+    UniqueWindow owner_;   // destroys the window with this object
+};
+
+// Creates a child control with the GUI font.
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y,
+                   int width, int height);
+
+}  // namespace qm

@@ -1,0 +1,196 @@
+// End-to-end: Quillmere.exe itself, started as a user would, checked on disk and in the
+// registry. Runs in the test run's private Wine prefix, whose own profile it changes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/handles.h"
+#include "startup/reg_op.h"
+#include "support/fixtures.h"
+#include "ui/desktop_host.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ScratchRegistry;
+
+std::wstring ProgramPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring self(path, length);
+    return self.substr(0, self.find_last_of(L'\\')) + L"\\Quillmere.exe";
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring path = ProgramPath();
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& arguments) {
+        std::wstring command = L"\"" + ProgramPath() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        started_ = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                    &info) != FALSE;
+        process_.reset(info.hProcess);
+        thread_.reset(info.hThread);
+        id_ = info.dwProcessId;
+    }
+    ~RunningProgram() {
+        if (Running()) ::TerminateProcess(process_.get(), 99);
+    }
+
+    bool Started() const { return started_; }
+    bool Running() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+    // Exit code, or -1 when the process did not end in time.
+    long WaitForExit(std::chrono::milliseconds limit) const {
+        if (::WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_.get(), &code);
+        return static_cast<long>(code);
+    }
+
+    // Top-level windows of the program, optionally of one class.
+    std::vector<HWND> Windows(const wchar_t* className = nullptr, bool visibleOnly = false) const {
+        struct Search {
+            DWORD id;
+            const wchar_t* className;
+            bool visibleOnly;
+            std::vector<HWND> found;
+        } search{id_, className, visibleOnly, {}};
+        ::EnumWindows(
+            [](HWND window, LPARAM parameter) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(parameter);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(window, &owner);
+                wchar_t name[64] = {};
+                ::GetClassNameW(window, name, 64);
+                if (owner == s.id && (!s.className || std::wstring(name) == s.className) &&
+                    (!s.visibleOnly || ::IsWindowVisible(window)))
+                    s.found.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+private:
+    bool started_ = false;
+    UniqueKernelObject process_;
+    UniqueKernelObject thread_;
+    DWORD id_ = 0;
+};
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return condition();
+}
+
+std::wstring Setting(const std::wstring& key, const std::wstring& name) {
+    std::wstring value;
+    return ScratchRegistry::GetString(HKEY_CURRENT_USER, key, name, value) ? value : L"<missing>";
+}
+
+// Each scenario starts from a profile without the program's settings.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { ForgetSettings(); }
+    void TearDown() override { ForgetSettings(); }
+    static void ForgetSettings() {
+        ScratchRegistry::DeleteTree(HKEY_CURRENT_USER, L"Software\\Dorvik Software");
+        UniqueRegKey run;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, run.put()) == ERROR_SUCCESS)
+            ::RegDeleteValueW(run.get(), L"Quillmere");
+    }
+    // Ends a resident program the way Windows does when the logon ends.
+    static void EndSession(RunningProgram& program) {
+        const auto windows = program.Windows(kMainWindowClass);
+        ASSERT_EQ(windows.size(), 1u);
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(windows[0], WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    }
+};
+
+TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
+    test::TempFolder temp(L"qm-e2e-temp");
+    test::WriteBytes(temp / L"junk.tmp", "junk");
+    test::WriteBytes(temp / L"hidden.tmp", "hidden");
+    ::SetFileAttributesW((temp / L"hidden.tmp").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    test::MakeFolder(temp / L"sub\\deeper");
+    test::WriteBytes(temp / L"sub\\deeper\\x.dat", "x");
+    test::WriteBytes(temp / L"in-use.log", "held");
+    test::LockedFile inUse(temp / L"in-use.log");
+    ASSERT_TRUE(inUse.Held());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());  // inherited by the program
+
+    const auto started = std::chrono::steady_clock::now();
+    RunningProgram program(L"auto");
+    ASSERT_TRUE(program.Started());
+    bool anyWindowShown = false;
+    while (program.Running() && std::chrono::steady_clock::now() - started < 30s) {
+        anyWindowShown = anyWindowShown || !program.Windows(nullptr, true).empty();
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(program.WaitForExit(1s), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    EXPECT_FALSE(anyWindowShown);
+
+    EXPECT_TRUE(ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey));
+    EXPECT_EQ(Setting(kRunKey, L"Quillmere"), L"<missing>");
+    EXPECT_FALSE(test::PathExists(temp / L"junk.tmp"));
+    EXPECT_FALSE(test::PathExists(temp / L"hidden.tmp"));
+    EXPECT_FALSE(test::PathExists(temp / L"sub"));
+    EXPECT_TRUE(test::PathExists(temp / L"in-use.log"));
+}
+
+TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
+    RunningProgram program(L"");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kHelpWindowClass, true).empty(); }));
+
+    EXPECT_EQ(Setting(kRunKey, L"Quillmere"), ProgramFolder() + L"\\Quillmere.exe");
+    EXPECT_EQ(Setting(kProgramKey, L"MaxMinAlt"), L"262144");
+    EXPECT_EQ(Setting(kProgramKey, L"MaxMinKey"), L"67");
+    EXPECT_EQ(Setting(kProgramKey, L"FirstRun"), L"<missing>");  // not before the help closes
+
+    ::PostMessageW(program.Windows(kHelpWindowClass)[0], WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kMainWindowClass, true).empty(); }));
+    EXPECT_EQ(Setting(kProgramKey, L"FirstRun"), L"No");
+    EXPECT_TRUE(program.Windows(kHelpWindowClass).empty());
+
+    EndSession(program);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+TEST_F(ProgramTest, LaterStartShowsNoWindowAndStaysUntilTold) {
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    RunningProgram program(L"");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kMainWindowClass).empty(); }));
+    std::this_thread::sleep_for(1500ms);
+
+    EXPECT_TRUE(program.Running());
+    EXPECT_TRUE(program.Windows(nullptr, true).empty());
+    EXPECT_EQ(Setting(kRunKey, L"Quillmere"), ProgramFolder() + L"\\Quillmere.exe");
+
+    EndSession(program);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+}  // namespace
+}  // namespace qm
