@@ -46,6 +46,8 @@ qm_wine_env() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         qm_log "creating Wine prefix $WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
+        # Without a window manager (plain Xvfb) a managed window waits seconds to close.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
         wineserver -w
     fi
     wineserver -p >/dev/null 2>&1 || true

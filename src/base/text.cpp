@@ -108,7 +108,7 @@ std::wstring FormatThousands(std::int64_t value) {
     ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
     ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, thousand, 8);
     format.NumDigits = 0;
-    format.LeadingZero = 0;
+    format.LeadingZero = 1;  // "0" stays "0"
     format.Grouping = 3;
     format.lpDecimalSep = decimal;
     format.lpThousandSep = thousand;

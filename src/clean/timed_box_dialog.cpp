@@ -65,15 +65,14 @@ LPCWSTR StandardIcon(UINT style) {
 // A dialog template with the title only; the controls are made in WM_INITDIALOG,
 // where the text can be measured.
 std::vector<DWORD> EmptyDialogTemplate(std::wstring_view title) {
-    std::vector<WORD> words;
-    const auto addDword = [&words](DWORD value) {
-        words.push_back(LOWORD(value));
-        words.push_back(HIWORD(value));
+    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
+    std::vector<WORD> words{
+        LOWORD(style), HIWORD(style),
+        0, 0,        // extended style
+        0,           // no items
+        0, 0, 0, 0,  // x, y, cx, cy
+        0, 0,        // no menu; the standard dialog class
     };
-    addDword(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND);
-    addDword(0);                                 // extended style
-    words.insert(words.end(), {0, 0, 0, 0, 0});  // no items; x, y, cx, cy
-    words.insert(words.end(), {0, 0});           // no menu; the standard dialog class
     for (const wchar_t c : title) words.push_back(static_cast<WORD>(c));
     words.push_back(0);
     // The template must start on a DWORD boundary.
@@ -150,6 +149,11 @@ private:
     void CreateControls(const BoxLayout& layout);
     void PlaceWindow(SIZE client);
     const BoxButton* FindButton(int id) const;
+    // The window whose screen the box appears on.
+    HWND OwnerOrSelf() const {
+        const HWND owner = ::GetWindow(dialog_, GW_OWNER);
+        return owner ? owner : dialog_;
+    }
     int Remaining() const { return std::max(0, request_.seconds - elapsed_); }
 
     const TimedBoxRequest& request_;
@@ -269,7 +273,7 @@ BoxLayout TimedBoxDialog::Measure() const {
 
     // The first text shows the most seconds, so it is the widest the box will show.
     const std::wstring shown = CountdownText(request_.text, Remaining());
-    const RECT workArea = WorkAreaNear(request_.owner ? request_.owner : dialog_);
+    const RECT workArea = WorkAreaNear(OwnerOrSelf());
     RECT textSize{0, 0, std::max(scale(200), Width(workArea) * 5 / 8), 0};
     ::DrawTextW(dc.get(), shown.c_str(), static_cast<int>(shown.size()), &textSize, DT_CALCRECT | kTextFormat);
     const int textWidth = Width(textSize);
@@ -337,7 +341,7 @@ void TimedBoxDialog::PlaceWindow(SIZE client) {
 
     // Over the owner when the user can see it, else in the middle of the screen.
     const HWND owner = ::GetWindow(dialog_, GW_OWNER);
-    const RECT work = WorkAreaNear(owner ? owner : dialog_);
+    const RECT work = WorkAreaNear(OwnerOrSelf());
     RECT around = work;
     if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &around);
     const POINT origin = CentredOrigin(size, around, work);

@@ -1,14 +1,34 @@
 #pragma once
 // Internet Explorer cookie files: listing a folder's cookie files into lstCookie,
 // loading one file into the shared cookie text and decoding its records.
+//
+// A file is a run of records; a record is eight fields, each ended by a line feed, then
+// a line holding "*": name, value, host and path, flags, expiry low and high half,
+// creation low and high half (the halves of two FILETIMEs, as unsigned decimals).
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "cookies/cookie_state.h"
 
 namespace qm {
 
 class AppContext;
+
+inline constexpr wchar_t kCookieCountCaption[] = L"Number of Cookies in selected location: ";
+inline constexpr wchar_t kInvalidCookieFormat[] = L"Invalid Cookie Format";
+inline constexpr wchar_t kCookieErrorTitle[] = L"Dorvik Error Message";
+inline constexpr wchar_t kRecordTabCaption[] = L"Key/Value &";
+// Files above this size are not split into records.
+inline constexpr std::uint64_t kMaxCookieFileSize = 65535;
+
+// A path that compares less than or equal to a single blank: empty, " ", or beginning
+// with a control character. Such a path names no folder.
+bool IsBlankPath(std::wstring_view path);
 
 // Lists the folder's cookie files by bare name; the count, or -1 for a blank folder.
 int MSIEScan(AppContext& ctx, const std::wstring& folder);
@@ -18,5 +38,59 @@ int MSIEScan2(AppContext& ctx, const std::wstring& folder);
 // the file could not be read or holds no records.
 bool MsieClick2(AppContext& ctx, const std::wstring& folder, const std::wstring& fileName);
 bool frmMainMsieClick(AppContext& ctx, const std::wstring& folder, const std::wstring& fileName);
+// Shows the file of the current lstCookie line (its text up to the first TAB) from folder:
+// one tab of tabKV per record, the first record in the detail boxes, deletion enabled by
+// the number of selected lines. An unreadable file is reported in a message box.
+void MsieClick(AppContext& ctx, const std::wstring& folder);
+// Decodes record recordIndex (0-based) of the loaded file into the detail boxes; what
+// choosing a record tab shows for Internet Explorer files.
+void ShowMsieRecord(AppContext& ctx, int recordIndex);
+
+// How loading a cookie file ended.
+enum class CookieLoad {
+    Records,    // the text is loaded and split into records
+    NoRecords,  // readable, but too large or without its final terminator: no text, no records
+    Unreadable  // the file could not be opened or read: no text, no records
+};
+struct CookieLoadResult {
+    CookieLoad outcome = CookieLoad::Unreadable;
+    DWORD error = 0;  // the system's error code when Unreadable
+};
+CookieLoadResult LoadCookieFile(CookieState& state, const std::wstring& path);
+
+// 1-based starts of the records of a text that ends with line feed, "*", line feed.
+std::vector<int> RecordStarts(std::string_view text);
+
+// Copies text up to its first character below code 32 into field. Returns that
+// character's 1-based position, or 0 when no such character comes before the text's last
+// position (field then holds everything up to the end or up to that last character).
+int ParseField(std::string_view text, std::string& field);
+
+// A time half: a whole decimal number from 0 to 4294967295 (blanks around it allowed),
+// returned as the signed 32-bit number with the same bits. Nothing for anything else.
+std::optional<std::int32_t> UnsignedToLong(std::string_view text);
+// The FILETIME made of two time halves as a SYSTEMTIME, in UTC. Nothing when a half is
+// not a valid number or the time cannot be converted.
+std::optional<SYSTEMTIME> MSIEDate(std::string_view high, std::string_view low);
+
+// One record's fields, decoded; nothing when its time fields are not valid.
+struct MsieRecord {
+    CookieRecord record;
+    bool secure = false;
+    std::wstring createdText;  // general date format
+    std::wstring expiresText;
+};
+std::optional<MsieRecord> DecodeMsieRecord(std::string_view recordText);
+
+// Decodes the first record of recordText into the current cookie record and the detail
+// boxes; "Invalid Cookie Format" when it cannot be decoded. True when decoded.
+bool ParseMSIE(AppContext& ctx, std::string_view recordText);
+bool ParseMSIE2(AppContext& ctx, std::string_view recordText);
+// Shows "Invalid Cookie Format" in the name and value boxes.
+void BadCookie(AppContext& ctx);
+
+// The lstCookie line of a cookie file: file name, TAB, cookie name, TAB, creation date.
+std::wstring MsieCookieLine(const std::wstring& fileName, const std::wstring& cookieName,
+                            const std::wstring& createdText);
 
 }  // namespace qm

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/os_version.h"
 
@@ -23,19 +25,22 @@ bool IsWinVista(const OsVersionSource& os);  // major version 6, any minor
 bool IsWinNTFamily(const OsVersionSource& os);
 
 // The fuller record of the capability probe; what the program uses of it is the NT flag.
+// All zero (not NT) when the record cannot be had.
 struct WinVersionInfo {
     bool isNt = false;
-    DWORD major = 0, minor = 0, build = 0;
+    DWORD major = 0, minor = 0, build = 0;  // build: the lower 16 bits on the 9x family
 };
 WinVersionInfo WinVersion(const OsVersionSource& os);
 
 // A shell special folder by CSIDL, with a trailing backslash; empty when unknown.
 std::wstring ApiSpecialFolder(int csidl, HWND owner = nullptr);
-// A shell folder by CSIDL without a trailing backslash; loads the main window for its
-// handle, as the owner of any dialog the shell may show. Empty when unknown.
+// A shell folder by CSIDL without a trailing backslash. The main window owns any dialog
+// the shell may show; asking the host for it loads it when needed. Empty when unknown.
 std::wstring GetFolderPath(UiHost& ui, int csidl);
 // Root of the system drive, such as "C:\".
 std::wstring GetRootDir();
+// The part of a path up to and including its first backslash ("D:\WINDOWS" -> "D:\").
+std::wstring RootDirOf(std::wstring_view path);
 std::wstring GetSystemDir();
 
 // Screen size without the task bar, in twips.
@@ -44,6 +49,15 @@ std::int32_t ScreenHeight();
 std::int32_t ScreenWidth();
 int TwipsPerPixelX();
 int TwipsPerPixelY();
+
+// The task bar's edges along one axis, in pixels: top and bottom, or left and right.
+struct BarSpan {
+    LONG nearEdge = 0;
+    LONG farEdge = 0;
+};
+// The rule behind ScreenHeight and ScreenWidth for one axis: the screen's extent in twips,
+// shortened by a bar along the top or bottom (left or right) edge. No bar: the full extent.
+std::int32_t ExtentWithoutTaskbar(int screenPixels, int twipsPerPixel, const std::optional<BarSpan>& bar);
 
 // Constant translucency: 1 for a level outside 0..255, else 0 (nothing done on 98/ME).
 std::int16_t MakeTransparent(const OsVersionSource& os, HWND window, int level);

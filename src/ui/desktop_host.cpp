@@ -1,6 +1,7 @@
 #include "ui/desktop_host.h"
 
 #include <array>
+#include <vector>
 
 #include "clean/clean_kinds.h"
 #include "startup/app_context.h"
@@ -143,13 +144,13 @@ private:
 
     void Bind() {
         auto& form = Form();
-        form.form.Changed.Connect([this] { MirrorFormState(); });
+        subscriptions_.push_back(form.form.Changed.Subscribe([this] { MirrorFormState(); }));
         for (const auto& check : kChecks) {
             CheckBoxModel& box = form.*check.box;
             const int id = check.id;
-            box.Changed.Connect([this, &box, id] {
+            subscriptions_.push_back(box.Changed.Subscribe([this, &box, id] {
                 ::CheckDlgButton(Handle(), id, box.Value() == 1 ? BST_CHECKED : BST_UNCHECKED);
-            });
+            }));
         }
     }
 
@@ -179,6 +180,7 @@ private:
     }
 
     DesktopHost& host_;
+    std::vector<Subscription> subscriptions_;  // end with the window, not with the model
 };
 
 // The help text, shown modally on the first run.

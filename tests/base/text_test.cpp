@@ -34,3 +34,19 @@ TEST(Text, CutAtNulStopsAtTheFirstNul) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(Text, FormatThousandsGroupsDigitsAndKeepsZero) {
+    EXPECT_EQ(FormatThousands(0), L"0");
+    EXPECT_EQ(FormatThousands(999), L"999");
+    const std::wstring grouped = FormatThousands(1234567);
+    EXPECT_EQ(grouped.size(), 9u);  // two separators of the user's locale
+    EXPECT_EQ(grouped.front(), L'1');
+    EXPECT_EQ(grouped.back(), L'7');
+    EXPECT_EQ(FormatThousands(-1234).front(), L'-');
+}
+
+}  // namespace
+}  // namespace qm

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/text.h"
 #include "startup/reg_op.h"
 #include "support/fixtures.h"
 #include "ui/desktop_host.h"
@@ -143,7 +144,13 @@ TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
     ASSERT_TRUE(program.Started());
     bool anyWindowShown = false;
     while (program.Running() && std::chrono::steady_clock::now() - started < 30s) {
-        anyWindowShown = anyWindowShown || !program.Windows(nullptr, true).empty();
+        for (HWND window : program.Windows(nullptr, true)) {
+            wchar_t title[256] = {}, name[64] = {};
+            ::GetWindowTextW(window, title, 256);
+            ::GetClassNameW(window, name, 64);
+            ADD_FAILURE() << "window shown: " << NarrowUtf8(name) << " \"" << NarrowUtf8(title) << "\"";
+            anyWindowShown = true;
+        }
         std::this_thread::sleep_for(20ms);
     }
     EXPECT_EQ(program.WaitForExit(1s), 0);

@@ -27,7 +27,8 @@ int RecordingDialogs::ShowMessage(const MessageBoxRequest& request) {
 
 int RecordingDialogs::ShowTimed(const TimedBoxRequest& request) {
     timed.push_back(request);
-    if (timedAnswers.empty()) return request.timeoutButton;
+    // Left alone, a box presses its timeout button; a one-button box's only button means OK.
+    if (timedAnswers.empty()) return (request.style & MB_TYPEMASK) == MB_OKCANCEL ? request.timeoutButton : IDOK;
     const int answer = timedAnswers.front();
     timedAnswers.pop_front();
     return answer;

@@ -211,7 +211,13 @@ bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
         return false;
     UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
     ::WaitForSingleObject(process.hProcess, 10000);
-    return (Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && Attributes(link) != INVALID_FILE_ATTRIBUTES;
+    // Wine may report a Unix child as ended before it has run, so give the link time to appear.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const DWORD attributes = Attributes(link);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+        ::Sleep(25);
+    }
+    return false;
 }
 
 LockedFile::LockedFile(const std::wstring& path)

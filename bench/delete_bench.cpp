@@ -1,0 +1,248 @@
+// Emptying and listing a browser-cache-like tree: the engine's DelTree and
+// SearchForFiles2 against the system shell's "rd /s /q" and "dir /s /b" and against a
+// plain FindFirstFileExW/DeleteFileW loop (the floor of the platform), in one run, on
+// identical trees. Prints times and ratios.
+//
+//   quillmere_delete_bench.exe [--files N] [--folders N] [--large]
+//     --files N    files per tree (default 20000)
+//     --folders N  cache folders per tree (default 50)
+//     --large      also run the 100,000-file variant
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/dialogs.h"
+#include "base/handles.h"
+#include "base/os_version.h"
+#include "base/pump.h"
+#include "clean/search_delete.h"
+#include "startup/app_context.h"
+#include "startup/ui_host.h"
+
+namespace {
+
+using qm::UniqueFile;
+using qm::UniqueFindHandle;
+using qm::UniqueKernelObject;
+
+// The engine asks nothing of the windows while it deletes or lists.
+class NoWindows final : public qm::UiHost {
+public:
+    void LoadMainForm() override {}
+    void UnloadMainForm() override {}
+    HWND MainWindow() override { return nullptr; }
+    bool ShellTrayAdd() override { return false; }
+    void SubClass(HWND) override {}
+    HWND MaxMinWindow() override { return nullptr; }
+    bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
+    void Hook(HWND) override {}
+    void ShowHelpModal() override {}
+    void ShowfrmCount(const std::wstring&, bool) override {}
+    void ShowCount(const std::wstring&, bool) override {}
+    void SetCacheList() override {}
+    void SetTempList() override {}
+};
+
+// Cache folders are grouped in this many parents ("Content0.IE5" ...).
+constexpr int kGroups = 5;
+
+struct Shape {
+    int files = 20000;
+    int folders = 50;
+};
+
+double Seconds(const std::function<void()>& work) {
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    work();
+    ::QueryPerformanceCounter(&end);
+    return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+// Cache folders ("XXXXXXXX" buckets) in kGroups parents; small files of a few hundred
+// bytes to a few kilobytes spread round-robin over the folders.
+void BuildTree(const std::wstring& root, const Shape& shape) {
+    ::CreateDirectoryW(Long(root).c_str(), nullptr);
+    std::vector<std::wstring> folders;
+    for (int g = 0; g < kGroups; ++g) {
+        const std::wstring group = root + L"\\Content" + std::to_wstring(g) + L".IE5";
+        ::CreateDirectoryW(Long(group).c_str(), nullptr);
+        for (int f = g; f < shape.folders; f += kGroups) {
+            wchar_t bucket[16];
+            std::swprintf(bucket, 16, L"%08X", 0x2F3A1B00u + static_cast<unsigned>(f) * 7919u);
+            folders.push_back(group + L"\\" + bucket);
+            ::CreateDirectoryW(Long(folders.back()).c_str(), nullptr);
+        }
+    }
+    const std::string content(4096, 'q');
+    static const wchar_t* const kinds[] = {L"image[%d].jpg", L"page_%d.htm", L"script%d.js", L"style[%d].css"};
+    for (int i = 0; i < shape.files; ++i) {
+        wchar_t name[64];
+        std::swprintf(name, 64, kinds[i % 4], i);
+        const std::wstring path = folders[static_cast<size_t>(i) % folders.size()] + L"\\" + name;
+        UniqueFile file(::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        ::WriteFile(file.get(), content.data(), 200 + static_cast<DWORD>(i * 37 % 3800), &written, nullptr);
+    }
+}
+
+// The floor: one listing per folder, DeleteFileW per file, RemoveDirectoryW per folder.
+void PlainDelete(const std::wstring& longFolder, bool removeFolder) {
+    WIN32_FIND_DATAW entry;
+    std::vector<std::wstring> subfolders;
+    {
+        UniqueFindHandle find(::FindFirstFileExW((longFolder + L"\\*").c_str(), FindExInfoBasic, &entry,
+                                                 FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!find) return;
+        do {
+            if (entry.cFileName[0] == L'.' && (!entry.cFileName[1] || (entry.cFileName[1] == L'.' && !entry.cFileName[2])))
+                continue;
+            const std::wstring path = longFolder + L"\\" + entry.cFileName;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) subfolders.push_back(path);
+            else ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(find.get(), &entry));
+    }
+    for (const auto& sub : subfolders) PlainDelete(sub, true);
+    if (removeFolder) ::RemoveDirectoryW(longFolder.c_str());
+}
+
+int CountFiles(const std::wstring& longFolder) {
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(::FindFirstFileW((longFolder + L"\\*").c_str(), &entry));
+    if (!find) return 0;
+    int count = 0;
+    do {
+        if (entry.cFileName[0] == L'.') continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) count += CountFiles(longFolder + L"\\" + entry.cFileName);
+        else ++count;
+    } while (::FindNextFileW(find.get(), &entry));
+    return count;
+}
+
+bool RunShell(const std::wstring& command) {
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(system) + L"\\cmd.exe\" /c " + command;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    return true;
+}
+
+double Best(int runs, const std::function<void()>& work) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) best = std::min(best, Seconds(work));
+    return best;
+}
+
+void Report(const wchar_t* what, double seconds) { std::wprintf(L"  %-34ls %8.3f s\n", what, seconds); }
+
+void Ratio(const wchar_t* what, double ratio, const wchar_t* target, bool met) {
+    std::wprintf(L"  %-34ls %8.2fx   (target %ls) %ls\n", what, ratio, target, met ? L"met" : L"NOT MET");
+}
+
+bool RunVariant(qm::AppContext& ctx, const std::wstring& base, const Shape& shape) {
+    std::wprintf(L"\n%d files in %d folders\n", shape.files, shape.folders);
+    const std::wstring engineTree = base + L"\\engine", shellTree = base + L"\\shell", plainTree = base + L"\\plain";
+    std::wprintf(L"  building three identical trees...\n");
+    for (const auto& tree : {engineTree, shellTree, plainTree}) BuildTree(tree, shape);
+
+    // Listing: best of three, both on the same tree.
+    int listed = 0;
+    const double engineList = Best(3, [&] {
+        ctx.frmMain.List2.Clear();
+        ctx.SearchSpec = {true, 0, 0, L"*.*", engineTree + L"\\"};
+        qm::SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+        listed = ctx.frmMain.List2.ListCount();
+    });
+    const double shellList = Best(3, [&] { RunShell(L"dir /s /b \"" + engineTree + L"\" > NUL"); });
+    ctx.frmMain.List2.Clear();
+
+    // Emptying, each on its own tree. The methods take turns group by group, so that a
+    // change in the machine's load (or the disk still writing the new trees back)
+    // weighs on all three alike.
+    ctx.CleanCount = 0;
+    double engineDelete = 0, shellDelete = 0, plainDelete = 0;
+    for (int group = 0; group < kGroups; ++group) {
+        const std::wstring folder = L"\\Content" + std::to_wstring(group) + L".IE5";
+        engineDelete += Seconds([&] { qm::DelTree(ctx, engineTree + folder, engineTree, false); });
+        shellDelete += Seconds([&] { RunShell(L"rd /s /q \"" + shellTree + folder + L"\""); });
+        plainDelete += Seconds([&] { PlainDelete(Long(plainTree + folder), true); });
+    }
+
+    const int engineLeft = CountFiles(Long(engineTree)), shellLeft = CountFiles(Long(shellTree)),
+              plainLeft = CountFiles(Long(plainTree));
+    Report(L"list   SearchForFiles2", engineList);
+    Report(L"list   cmd /c dir /s /b", shellList);
+    Report(L"empty  DelTree", engineDelete);
+    Report(L"empty  cmd /c rd /s /q", shellDelete);
+    Report(L"empty  FindFirstFileExW/DeleteFileW", plainDelete);
+    const double listing = shellList / engineList, versusShell = shellDelete / engineDelete,
+                 versusFloor = engineDelete / plainDelete;
+    Ratio(L"listing: dir time / engine time", listing, L">= 1", listing >= 1.0);
+    Ratio(L"emptying: rd time / DelTree time", versusShell, L">= 3", versusShell >= 3.0);
+    Ratio(L"emptying: DelTree time / loop time", versusFloor, L"<= 2", versusFloor <= 2.0);
+
+    const bool outcomesAgree = listed == shape.files && ctx.CleanCount == shape.files && engineLeft == 0 &&
+                               shellLeft == 0 && plainLeft == 0;
+    if (!outcomesAgree)
+        std::wprintf(L"  OUTCOMES DIFFER: listed %d, counted %d, left engine %d shell %d loop %d\n", listed,
+                     ctx.CleanCount, engineLeft, shellLeft, plainLeft);
+    for (const auto& tree : {engineTree, shellTree, plainTree}) PlainDelete(Long(tree), true);
+    return outcomesAgree;
+}
+
+}  // namespace
+
+int main() {
+    // Wide arguments without a wide entry point, so every toolchain builds it the same way.
+    int argc = 0;
+    std::unique_ptr<wchar_t*, decltype(&::LocalFree)> arguments(::CommandLineToArgvW(::GetCommandLineW(), &argc),
+                                                                 &::LocalFree);
+    wchar_t** argv = arguments.get();
+    Shape shape;
+    bool large = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--files" && i + 1 < argc) shape.files = std::max(1, _wtoi(argv[++i]));
+        else if (arg == L"--folders" && i + 1 < argc) shape.folders = std::max(5, _wtoi(argv[++i]));
+        else if (arg == L"--large") large = true;
+        else {
+            std::fwprintf(stderr, L"usage: %ls [--files N] [--folders N] [--large]\n", argv[0]);
+            return 2;
+        }
+    }
+
+    qm::SystemDialogs dialogs;
+    qm::FixedOsVersion os{qm::FixedOsVersion::Windows10()};
+    qm::SystemPump pump;
+    NoWindows ui;
+    qm::AppContext ctx(dialogs, os, pump, ui);
+
+    wchar_t temp[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring base = std::wstring(temp) + L"qm-delete-bench-" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(Long(base).c_str(), nullptr);
+
+    std::wprintf(L"Emptying and listing a cache-like tree (engine against the shell and the plain loop)\n");
+    bool agree = RunVariant(ctx, base, shape);
+    if (large) agree = RunVariant(ctx, base, Shape{100000, shape.folders}) && agree;
+    ::RemoveDirectoryW(Long(base).c_str());
+    return agree ? 0 : 1;
+}

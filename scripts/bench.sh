@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds (as scripts/test.sh does), and runs every benchmark
+# executable (bin/quillmere_*bench*.exe) under Wine in the private prefix; each builds
+# its own fixtures in the prefix and prints its times and the ratios against its peers.
+#
+#   scripts/bench.sh [benchmark arguments...]
+#
+# The arguments go to every benchmark. Those of quillmere_delete_bench.exe:
+#   --files N    files per tree (default 20000)
+#   --folders N  cache folders per tree (default 50)
+#   --large      also run the 100,000-file variant (takes a few minutes)
+# Release build by default (QM_BUILD_TYPE overrides); QM_BUILD chooses the build folder.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+qm_install_missing
+qm_build
+qm_wine_env
+qm_on_exit "wineserver -k 2>/dev/null || true"
+
+shopt -s nullglob
+benchmarks=("$QM_BUILD"/bin/quillmere_*bench*.exe)
+if [ ${#benchmarks[@]} -eq 0 ]; then
+    qm_log "no benchmark executables in $QM_BUILD/bin"
+    exit 1
+fi
+status=0
+for benchmark in "${benchmarks[@]}"; do
+    qm_log "$(basename "$benchmark")"
+    wine "$benchmark" "$@" || status=1
+done
+exit $status

@@ -1,0 +1,30 @@
+#include "clean/progress_tick.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "startup/app_context.h"
+
+namespace qm {
+
+bool RepaintThrottle::Due(Clock::time_point now) {
+    if (started_ && now - last_ < interval_) return false;
+    started_ = true;
+    last_ = now;
+    return true;
+}
+
+void ProgressTick(AppContext& ctx) {
+    auto& bar = ctx.frmCount.ProgressBar1;
+    if (bar.Value() > 95) bar.SetValue(10);
+    // A value outside the bar's range is refused and the bar keeps its value.
+    const std::int64_t next = std::int64_t{bar.Value()} + ctx.CleanCount;
+    if (next >= bar.Min() && next <= bar.Max()) bar.SetValue(static_cast<int>(next));
+    if (ctx.CleanCount < std::numeric_limits<std::int32_t>::max()) ++ctx.CleanCount;
+
+    // The process has one progress window, so one throttle serves every run.
+    static RepaintThrottle throttle(kProgressRepaintInterval);
+    if (throttle.Due(RepaintThrottle::Clock::now())) bar.Refresh();
+}
+
+}  // namespace qm

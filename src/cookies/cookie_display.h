@@ -1,0 +1,35 @@
+#pragma once
+// The cookie viewer's detail boxes: emptying them, the deletion buttons, dates in the
+// user's general date format and the remaining lifetime of a cookie.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace qm {
+
+class AppContext;
+
+// Empties txtName, txtValue, txtSecure, txtCreated, txtExpire and txtLife.
+void ClearDisp(AppContext& ctx);
+// Enables or disables btnDel and btnClear together.
+void DelEnabled(AppContext& ctx, bool enabled);
+
+// A date and time the way the user's locale writes a general date: short date, a blank
+// and long time; the time is left out at exactly midnight and the date on 30 December
+// 1899 (the zero date). Years above 9999 are formatted as 7999 and the real year is
+// written over the first "7999" of the text. Empty when the moment cannot be formatted.
+std::wstring FormatGeneralDate(const SYSTEMTIME& moment);
+
+// Whole seconds from one moment to another (milliseconds ignored); negative when `to`
+// lies before `from`. 0 when either moment is not a valid date.
+std::int64_t SecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& to);
+
+// "<days> days <h> hour(s) <m> minute(s) <s> second(s)", with " (Expired)" appended
+// when the span is 0 or less. Days carry thousands separators and may be negative.
+std::wstring LifeTimeText(std::int64_t seconds);
+
+// Puts the lifetime from now to expiry into txtLife.
+void DispLifeTime(AppContext& ctx, const SYSTEMTIME& now, const SYSTEMTIME& expiry);
+
+}  // namespace qm

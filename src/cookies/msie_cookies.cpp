@@ -1,0 +1,327 @@
+#include "cookies/msie_cookies.h"
+
+#include <array>
+
+#include "base/handles.h"
+#include "base/text.h"
+#include "cookies/cookie_display.h"
+#include "startup/api.h"
+#include "startup/app_context.h"
+#include "startup/file_helpers.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::string_view kRecordSeparator = "\n*\n";
+constexpr int kFilesPerPump = 50;
+constexpr std::uint64_t kMaxTimeHalf = 4294967295ULL;
+
+// Both name tests look for a part found after the first character (and only the first
+// occurrence counts, so "dat.txt" is no index file but "index.dat.txt" is).
+bool FoundAfterFirst(std::wstring_view text, std::wstring_view part) {
+    const size_t at = text.find(part);
+    return at != std::wstring_view::npos && at > 0;
+}
+
+bool IsCookieFileName(std::wstring_view name) { return FoundAfterFirst(name, L"@"); }
+
+// Index files are listed only from folders whose (lower-case) path speaks of cookies.
+bool IsListedIndexFile(std::wstring_view name, bool cookieFolder) {
+    return cookieFolder && FoundAfterFirst(name, L"dat");
+}
+
+bool IsCookieFolder(const std::wstring& folder) { return FoundAfterFirst(ToLower(folder), L"cookie"); }
+
+// A lstCookie line names its file in its first field.
+std::wstring FileNameOfLine(const std::wstring& line) { return line.substr(0, line.find(L'\t')); }
+
+// Long paths need the "\\?\" form; short ones are opened as given, so that relative or
+// unusual spellings keep working.
+std::wstring OpenablePath(const std::wstring& path) {
+    return path.size() < MAX_PATH ? path : UnicodeFid(path);
+}
+
+bool ReadWhole(HANDLE file, std::string& text, DWORD size) {
+    text.assign(size, '\0');
+    DWORD total = 0;
+    while (total < size) {
+        DWORD read = 0;
+        if (!::ReadFile(file, text.data() + total, size - total, &read, nullptr)) return false;
+        if (read == 0) break;  // the file shrank meanwhile
+        total += read;
+    }
+    text.resize(total);
+    return true;
+}
+
+bool EndsWithSeparator(std::string_view text) {
+    return text.size() >= kRecordSeparator.size() &&
+           text.substr(text.size() - kRecordSeparator.size()) == kRecordSeparator;
+}
+
+void ShowDecoded(AppContext& ctx, const std::optional<MsieRecord>& decoded) {
+    auto& form = ctx.frmMain;
+    ClearDisp(ctx);
+    if (!decoded) {
+        // A record that cannot be decoded leaves no stale cookie behind it.
+        ctx.cookies.current = CookieRecord{};
+        BadCookie(ctx);
+        return;
+    }
+    ctx.cookies.current = decoded->record;
+    form.txtName.SetText(decoded->record.name);
+    form.txtValue.SetText(decoded->record.value);
+    form.txtSecure.SetText(decoded->secure ? L"Yes" : L"No");
+    form.txtCreated.SetText(decoded->createdText);
+    form.txtExpire.SetText(decoded->expiresText);
+    DispLifeTime(ctx, ctx.cookies.utcNow(), decoded->record.expires);
+}
+
+void SetRecordTabs(TabStripModel& tabs, int records) {
+    while (tabs.TabCount() < records) tabs.AddTab(kRecordTabCaption + std::to_wstring(tabs.TabCount() + 1));
+    while (tabs.TabCount() > records) tabs.RemoveLastTab();
+}
+
+void UpdateDeletion(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    const int selected = form.lstCookie.SelCount();
+    if (selected > 1) form.btnDel.SetToolTipText(L"Delete Selected Cookies");
+    else if (selected == 1) form.btnDel.SetToolTipText(L"Delete Selected Cookie");
+    DelEnabled(ctx, selected > 0);
+}
+
+void ShowCookieCount(AppContext& ctx, int count) {
+    ctx.frmMain.lblCookieCnt.SetCaption(kCookieCountCaption + FormatThousands(count));
+}
+
+}  // namespace
+
+bool IsBlankPath(std::wstring_view path) { return path <= std::wstring_view(L" "); }
+
+int MSIEScan(AppContext& ctx, const std::wstring& folder) {
+    auto& list = ctx.frmMain.lstCookie;
+    list.Clear();
+    ctx.cookies.rangeAnchor = -1;
+    ClearDisp(ctx);
+    ShowCookieCount(ctx, 0);
+    if (IsBlankPath(folder)) return -1;
+
+    const std::wstring path = QualifyPath(folder);
+    const bool cookieFolder = IsCookieFolder(path);
+    FID fid;
+    int seen = 0;
+    for (ApiFindFirstFile(fid, path, L"*.txt"); fid.found; ApiFindNextFile(fid)) {
+        if (fid.IsDirectory()) continue;
+        if (IsListedIndexFile(fid.name, cookieFolder)) list.AddItem(fid.name);
+        if (IsCookieFileName(fid.name)) {
+            list.AddItem(fid.name);
+            MsieClick(ctx, path);
+        }
+        if (++seen % kFilesPerPump == 0) ctx.pump.DoEvents();
+    }
+    ApiFindClose(fid);
+
+    if (list.ListCount() > 0) {
+        list.SetListIndex(0);
+        MsieClick(ctx, path);
+    } else {
+        DelEnabled(ctx, false);
+        ClearDisp(ctx);
+    }
+    ShowCookieCount(ctx, list.ListCount());
+    return list.ListCount();
+}
+
+int MSIEScan2(AppContext& ctx, const std::wstring& folder) {
+    auto& list = ctx.frmMain.lstCookie;
+    list.Clear();
+    if (IsBlankPath(folder)) return -1;
+
+    const std::wstring path = QualifyPath(folder);
+    const bool cookieFolder = IsCookieFolder(path);
+    FID fid;
+    ApiFindFirstFile(fid, path, L"*.txt*");
+    if (!fid.found) {
+        ApiFindClose(fid);
+        fid = FID{};
+        ApiFindFirstFile(fid, path, L"*.dat*");
+    }
+
+    // The detail boxes end up showing the last record decoded; they are filled once at
+    // the end rather than for every file.
+    bool decodedAny = false;
+    std::optional<MsieRecord> lastDecoded;
+    int seen = 0;
+    for (; fid.found; ApiFindNextFile(fid)) {
+        if (fid.IsDirectory()) continue;
+        if (IsListedIndexFile(fid.name, cookieFolder)) list.AddItem(fid.name);
+        if (IsCookieFileName(fid.name)) {
+            MsieClick2(ctx, path, fid.name);
+            lastDecoded = DecodeMsieRecord(ctx.cookies.text);
+            decodedAny = true;
+            list.AddItem(lastDecoded ? MsieCookieLine(fid.name, lastDecoded->record.name, lastDecoded->createdText)
+                                     : MsieCookieLine(fid.name, {}, {}));
+        }
+        if (++seen % kFilesPerPump == 0) ctx.pump.DoEvents();
+    }
+    ApiFindClose(fid);
+
+    if (decodedAny) ShowDecoded(ctx, lastDecoded);
+    if (list.ListCount() > 0) list.SetListIndex(0);
+    return list.ListCount() > 0 ? 1 : -1;
+}
+
+CookieLoadResult LoadCookieFile(CookieState& state, const std::wstring& path) {
+    state.text.clear();
+    state.recordStarts.clear();
+
+    UniqueFile file(::CreateFileW(OpenablePath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return {CookieLoad::Unreadable, ::GetLastError()};
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) return {CookieLoad::Unreadable, ::GetLastError()};
+    // Larger files are not split into records, so they are not read at all.
+    if (static_cast<std::uint64_t>(size.QuadPart) > kMaxCookieFileSize) return {CookieLoad::NoRecords};
+
+    std::string text;
+    if (!ReadWhole(file.get(), text, static_cast<DWORD>(size.QuadPart))) return {CookieLoad::Unreadable, ::GetLastError()};
+    if (text.empty() || text.back() != '\n') text += '\n';
+    if (!EndsWithSeparator(text)) return {CookieLoad::NoRecords};
+
+    state.recordStarts = RecordStarts(text);
+    state.text = std::move(text);
+    return {CookieLoad::Records};
+}
+
+std::vector<int> RecordStarts(std::string_view text) {
+    std::vector<size_t> separators;
+    for (size_t at = text.find(kRecordSeparator); at != std::string_view::npos;
+         at = text.find(kRecordSeparator, at + kRecordSeparator.size()))
+        separators.push_back(at);
+    // One record per separator: the first at 1, each later one just after the separator
+    // before it.
+    std::vector<int> starts;
+    for (size_t record = 0; record < separators.size(); ++record)
+        starts.push_back(record == 0 ? 1 : static_cast<int>(separators[record - 1] + kRecordSeparator.size()) + 1);
+    return starts;
+}
+
+bool MsieClick2(AppContext& ctx, const std::wstring& folder, const std::wstring& fileName) {
+    return LoadCookieFile(ctx.cookies, QualifyPath(folder) + fileName).outcome == CookieLoad::Records;
+}
+
+bool frmMainMsieClick(AppContext& ctx, const std::wstring& folder, const std::wstring& fileName) {
+    return MsieClick2(ctx, folder, fileName);
+}
+
+void MsieClick(AppContext& ctx, const std::wstring& folder) {
+    auto& form = ctx.frmMain;
+    ClearDisp(ctx);
+    const int line = form.lstCookie.ListIndex();
+    if (line < 0) return;
+
+    const std::wstring fileName = FileNameOfLine(form.lstCookie.List(line));
+    const CookieLoadResult loaded = LoadCookieFile(ctx.cookies, QualifyPath(folder) + fileName);
+    if (loaded.outcome == CookieLoad::Unreadable) {
+        ctx.dialogs.ShowMessage({L"Cookie \"" + fileName + L"\" Could not be accessed " + ApiError(loaded.error),
+                                 kCookieErrorTitle, MB_OK | MB_ICONINFORMATION});
+        return;
+    }
+    if (loaded.outcome == CookieLoad::Records) {
+        SetRecordTabs(form.tabKV, static_cast<int>(ctx.cookies.recordStarts.size()));
+        form.tabKV.Select(0);
+        ShowMsieRecord(ctx, 0);
+    }
+    UpdateDeletion(ctx);
+}
+
+void ShowMsieRecord(AppContext& ctx, int recordIndex) {
+    const auto& starts = ctx.cookies.recordStarts;
+    if (recordIndex < 0 || recordIndex >= static_cast<int>(starts.size())) {
+        ClearDisp(ctx);
+        return;
+    }
+    const std::string_view text = ctx.cookies.text;
+    ParseMSIE(ctx, text.substr(static_cast<size_t>(starts[static_cast<size_t>(recordIndex)] - 1)));
+}
+
+int ParseField(std::string_view text, std::string& field) {
+    size_t end = 0;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) >= 32) ++end;
+    field.assign(text.substr(0, end));
+    const size_t position = end + 1;  // 1-based position of the ending character
+    return position < text.size() ? static_cast<int>(position) : 0;
+}
+
+std::optional<std::int32_t> UnsignedToLong(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::string_view digits = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (digits.size() > 10) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > kMaxTimeHalf) return std::nullopt;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+std::optional<SYSTEMTIME> MSIEDate(std::string_view high, std::string_view low) {
+    const std::optional<std::int32_t> highHalf = UnsignedToLong(high);
+    const std::optional<std::int32_t> lowHalf = UnsignedToLong(low);
+    if (!highHalf || !lowHalf) return std::nullopt;
+    const FILETIME time{static_cast<DWORD>(*lowHalf), static_cast<DWORD>(*highHalf)};
+    SYSTEMTIME moment{};
+    if (!::FileTimeToSystemTime(&time, &moment)) return std::nullopt;
+    moment.wMilliseconds = 0;
+    return moment;
+}
+
+std::optional<MsieRecord> DecodeMsieRecord(std::string_view recordText) {
+    enum Field { kName, kValue, kHostPath, kFlags, kExpiresLow, kExpiresHigh, kCreatedLow, kCreatedHigh, kFieldCount };
+    std::array<std::string, kFieldCount> fields;
+    size_t at = 0;
+    for (std::string& field : fields) {
+        // A field without its ending leaves the position where it was.
+        const int ending = ParseField(recordText.substr(at), field);
+        if (ending > 0) at += static_cast<size_t>(ending);
+    }
+
+    const std::optional<SYSTEMTIME> expires = MSIEDate(fields[kExpiresHigh], fields[kExpiresLow]);
+    const std::optional<SYSTEMTIME> created = MSIEDate(fields[kCreatedHigh], fields[kCreatedLow]);
+    if (!expires || !created) return std::nullopt;
+
+    MsieRecord decoded;
+    decoded.record.name = WidenAnsi(fields[kName]);
+    decoded.record.value = WidenAnsi(fields[kValue]);
+    decoded.record.hostPath = WidenAnsi(fields[kHostPath]);
+    decoded.record.created = *created;
+    decoded.record.expires = *expires;
+    decoded.secure = fields[kFlags] != "0";
+    decoded.createdText = FormatGeneralDate(*created);
+    decoded.expiresText = FormatGeneralDate(*expires);
+    return decoded;
+}
+
+bool ParseMSIE(AppContext& ctx, std::string_view recordText) {
+    const std::optional<MsieRecord> decoded = DecodeMsieRecord(recordText);
+    ShowDecoded(ctx, decoded);
+    return decoded.has_value();
+}
+
+bool ParseMSIE2(AppContext& ctx, std::string_view recordText) { return ParseMSIE(ctx, recordText); }
+
+void BadCookie(AppContext& ctx) {
+    ctx.frmMain.txtName.SetText(kInvalidCookieFormat);
+    ctx.frmMain.txtValue.SetText(kInvalidCookieFormat);
+}
+
+std::wstring MsieCookieLine(const std::wstring& fileName, const std::wstring& cookieName,
+                            const std::wstring& createdText) {
+    return fileName + L'\t' + cookieName + L'\t' + createdText;
+}
+
+}  // namespace qm

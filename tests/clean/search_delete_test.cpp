@@ -1,0 +1,551 @@
+// The engine's walks on real folders: the tree delete and its statuses, the file
+// collector, the searches that fill the previews, the progress tick, and links.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <thread>
+
+#include "clean/progress_tick.h"
+#include "clean/search_delete.h"
+#include "support/doubles.h"
+#include "support/fixtures.h"
+#include "support/link_fixtures.h"
+
+namespace qm {
+namespace {
+
+using test::Attributes;
+using test::ListTree;
+using test::MakeFolder;
+using test::PathExists;
+using test::WriteBytes;
+
+// A long name and a non-ASCII one, so every walk is tried beyond the classic limits.
+const std::wstring kLongName(120, L'x');
+const std::wstring kForeignName = L"\u00dcbersicht \u65e5\u672c\u8a9e \u0416";
+
+std::vector<std::wstring> Items(const ListModel& list) {
+    std::vector<std::wstring> texts;
+    for (const auto& item : list.Items()) texts.push_back(item.text);
+    return texts;
+}
+
+// The subfolder names of a folder in the order the file system reports them.
+std::vector<std::wstring> ListedSubfolders(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& sub : SubFolders(folder)) names.push_back(sub.path.substr(sub.path.find_last_of(L'\\') + 1));
+    return names;
+}
+
+class EngineFolders : public ::testing::Test {
+protected:
+    test::TestApp app;
+    test::TempFolder dir{L"qm-engine"};
+    AppContext& ctx = app.ctx;
+
+    std::wstring Make(const std::wstring& relative, std::string_view bytes = "data") {
+        const std::wstring path = dir / relative;
+        MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        WriteBytes(path, bytes);
+        return path;
+    }
+    void SetAttributes(const std::wstring& path, DWORD attributes) {
+        ASSERT_TRUE(::SetFileAttributesW(test::LongPath(path).c_str(), attributes));
+    }
+};
+
+// ---- DelTree ---------------------------------------------------------------------
+
+using DelTreeTest = EngineFolders;
+
+TEST_F(DelTreeTest, RefusesWhatIsNotAFolderItMayEmpty) {
+    const std::wstring file = Make(L"file.txt");
+    const std::wstring sentinel = L"C:\\qm-deltree-sentinel-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    WriteBytes(sentinel, "keep");
+    const std::wstring missing = dir / L"missing";
+    for (const wchar_t* folder : {L"", L"   ", L"C:\\", L"c:\\", L"C:", L"no-backslash", file.c_str(), missing.c_str()})
+        EXPECT_EQ(DelTree(ctx, folder, folder, false), -1) << folder;
+    EXPECT_TRUE(PathExists(sentinel));
+    EXPECT_TRUE(PathExists(file));
+    EXPECT_EQ(ctx.CleanCount, 0);
+    ::DeleteFileW(sentinel.c_str());
+}
+
+TEST_F(DelTreeTest, RecognisesEverySpellingOfADriveRoot) {
+    for (const wchar_t* root : {L"C:\\", L"c:\\", L"C:/", L"C:\\\\", L"C:\\windows\\..", L"C:\\.", L"\\\\?\\C:\\",
+                                L"\\\\server\\share", L"\\\\server\\share\\"})
+        EXPECT_TRUE(IsDriveRoot(root)) << root;
+    for (const std::wstring& folder : {std::wstring(L"C:\\windows"), dir.Path(), std::wstring(L"\\\\server\\share\\x")})
+        EXPECT_FALSE(IsDriveRoot(folder)) << folder;
+}
+
+TEST_F(DelTreeTest, EmptiesTheRootAndKeepsIt) {
+    Make(L"a.txt");
+    Make(L"sub\\b.txt");
+    Make(L"sub\\deeper\\c.txt");
+    MakeFolder(dir / L"empty");
+
+    EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
+
+    EXPECT_TRUE(PathExists(dir.Path()));
+    EXPECT_EQ(SubFolders(dir.Path()).size(), 0u);
+    EXPECT_EQ(ListTree(dir.Path()), L"");
+    EXPECT_EQ(ctx.CleanCount, 3) << "files count, removed folders do not";
+}
+
+TEST_F(DelTreeTest, RemovesTheRootItselfWhenGivenWithATrailingBackslash) {
+    const std::wstring top = dir / L"top";
+    Make(L"top\\a.txt");
+    Make(L"top\\sub\\b.txt");
+    std::wstring root = top + L"\\";
+
+    EXPECT_EQ(DelTree(ctx, root, root, false), 0);
+
+    EXPECT_FALSE(PathExists(top));
+    EXPECT_EQ(ctx.CleanCount, 2);
+}
+
+TEST_F(DelTreeTest, TrimsBlanksAroundTheFolder) {
+    Make(L"a.txt");
+    EXPECT_EQ(DelTree(ctx, L"  " + dir.Path() + L"  ", dir.Path(), false), 0);
+    EXPECT_EQ(ListTree(dir.Path()), L"");
+    EXPECT_TRUE(PathExists(dir.Path()));
+}
+
+TEST_F(DelTreeTest, StopsAtTheFirstSubfolderThatCannotBeRemoved) {
+    MakeFolder(dir / L"one");
+    MakeFolder(dir / L"two");
+    const auto order = ListedSubfolders(dir.Path());
+    ASSERT_EQ(order.size(), 2u);
+    const std::wstring first = order[0], second = order[1];
+    Make(L"top.txt");
+    Make(first + L"\\gone1.txt");
+    Make(first + L"\\gone2.txt");
+    test::LockedFile locked(Make(first + L"\\locked.txt"));
+    ASSERT_TRUE(locked.Held());
+    Make(second + L"\\untouched.txt");
+    Make(second + L"\\inner\\untouched2.txt");
+
+    EXPECT_NE(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
+
+    std::vector<std::wstring> remaining{first + L"\\locked.txt", second + L"\\inner\\untouched2.txt",
+                                        second + L"\\untouched.txt"};
+    std::sort(remaining.begin(), remaining.end());
+    std::wstring expected;
+    for (const auto& name : remaining) expected += name + L"\n";
+    EXPECT_EQ(ListTree(dir.Path()), expected);
+    EXPECT_EQ(ctx.CleanCount, 3) << "top.txt and the two free files of the first subfolder";
+}
+
+TEST_F(DelTreeTest, DeletesReadOnlyHiddenAndSystemFilesAndCountsThem) {
+    SetAttributes(Make(L"readonly.txt"), FILE_ATTRIBUTE_READONLY);
+    SetAttributes(Make(L"hidden.txt"), FILE_ATTRIBUTE_HIDDEN);
+    SetAttributes(Make(L"sub\\system.txt"), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
+
+    EXPECT_EQ(ListTree(dir.Path()), L"");
+    EXPECT_EQ(ctx.CleanCount, 3);
+}
+
+TEST_F(DelTreeTest, LeavesAFileInUseWithNormalAttributes) {
+    const std::wstring kept = Make(L"kept.txt");
+    SetAttributes(kept, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    test::LockedFile locked(kept);
+
+    EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0) << "a file that stays is not an error of the root";
+
+    EXPECT_TRUE(PathExists(kept));
+    EXPECT_EQ(Attributes(kept) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+    EXPECT_EQ(ctx.CleanCount, 0);
+}
+
+TEST_F(DelTreeTest, MovesTheProgressBarPerRemovedFile) {
+    for (int i = 0; i < 5; ++i) Make(L"f" + std::to_wstring(i) + L".txt");
+    EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
+    // Ticks with CleanCount 0,1,2,3,4 move the bar to 0,1,3,6,10.
+    EXPECT_EQ(ctx.frmCount.ProgressBar1.Value(), 10);
+    EXPECT_EQ(ctx.CleanCount, 5);
+}
+
+TEST_F(DelTreeTest, HandlesLongAndForeignNames) {
+    std::wstring deep = kForeignName;
+    for (int i = 0; i < 3; ++i) deep += L"\\" + kLongName;
+    Make(deep + L"\\" + kForeignName + L".txt");
+    Make(kForeignName + L".dat");
+    ASSERT_GT((dir / deep).size(), 400u);
+
+    EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
+
+    EXPECT_EQ(ListTree(dir.Path()), L"");
+    EXPECT_FALSE(PathExists(dir / kForeignName));
+    EXPECT_EQ(ctx.CleanCount, 2);
+}
+
+// ---- Links are never followed ----------------------------------------------------
+
+class LinkTest : public EngineFolders {
+protected:
+    test::TempFolder documents{L"qm-documents"};
+    std::wstring documentsBefore;
+
+    void FillDocuments() {
+        WriteBytes(documents / L"letter.txt", "precious");
+        MakeFolder(documents / L"Photos");
+        WriteBytes(documents / L"Photos\\holiday.jpg", "precious");
+        ::SetFileAttributesW(test::LongPath(documents / L"letter.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        MakeFolder(documents / L"Empty");
+        documentsBefore = ListTree(documents.Path());
+    }
+    void ExpectDocumentsIntact() {
+        EXPECT_EQ(ListTree(documents.Path()), documentsBefore);
+        EXPECT_TRUE(PathExists(documents / L"Empty"));
+        EXPECT_NE(Attributes(documents / L"letter.txt") & FILE_ATTRIBUTE_READONLY, 0u) << "target attributes kept";
+    }
+};
+
+TEST_F(LinkTest, DelTreeRemovesNothingBehindALink) {
+    FillDocuments();
+    Make(L"a.txt");
+    Make(L"sub\\b.txt");
+    test::ScopedDirectoryLink link(dir / L"My Documents", documents.Path());
+    ASSERT_TRUE(link.Made());
+    test::ScopedDirectoryLink linkInside(dir / L"sub\\docs", documents.Path());
+
+    DelTree(ctx, dir.Path(), dir.Path(), false);
+
+    ExpectDocumentsIntact();
+    EXPECT_FALSE(PathExists(dir / L"a.txt"));
+}
+
+TEST_F(LinkTest, DelTreeOnALinkNeverEmptiesItsTarget) {
+    FillDocuments();
+    test::ScopedDirectoryLink link(dir / L"link", documents.Path());
+    ASSERT_TRUE(link.Made());
+
+    EXPECT_EQ(DelTree(ctx, link.Path(), link.Path(), false), -1) << "a link kept as root cannot be emptied";
+    std::wstring withBackslash = link.Path() + L"\\";
+    DelTree(ctx, withBackslash, withBackslash, false);
+
+    ExpectDocumentsIntact();
+    EXPECT_EQ(ctx.CleanCount, 0);
+}
+
+TEST_F(LinkTest, RemoveLinkKeepsAnEmptyTarget) {
+    const std::wstring empty = documents / L"Empty";
+    MakeFolder(empty);
+    test::ScopedDirectoryLink link(dir / L"link", empty);
+    ASSERT_TRUE(link.Made());
+
+    const bool removed = RemoveLink(link.Path());
+
+    EXPECT_TRUE(PathExists(empty));
+    EXPECT_EQ(removed, !PathExists(link.Path()));
+}
+
+TEST_F(LinkTest, SelectFilesAndTheSearchesDoNotEnterLinks) {
+    FillDocuments();
+    Make(L"a.txt");
+    test::ScopedDirectoryLink link(dir / L"docs", documents.Path());
+    ASSERT_TRUE(link.Made());
+
+    std::vector<FileItem> files;
+    SelectFiles(dir.Path(), files, true);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].path, dir / L"a.txt");
+
+    ctx.SearchSpec = {true, 0, 0, L"*.*", dir.Path() + L"\\"};
+    SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+    EXPECT_EQ(Items(ctx.frmMain.List2), std::vector<std::wstring>{dir / L"a.txt"});
+    ExpectDocumentsIntact();
+}
+
+TEST_F(LinkTest, DeletingAFolderWithForceRemovesOnlyTheLinkInIt) {
+    FillDocuments();
+    Make(L"sub\\a.txt");
+    test::ScopedDirectoryLink link(dir / L"sub\\docs", documents.Path());
+    ASSERT_TRUE(link.Made());
+    test::ScopedDirectoryLink direct(dir / L"direct", documents.Path());
+
+    for (const auto& folder : SubFolders(dir.Path())) DeleteWithForce(folder);
+
+    ExpectDocumentsIntact();
+    EXPECT_FALSE(PathExists(dir / L"sub\\a.txt"));
+}
+
+// ---- Deleting with force ---------------------------------------------------------
+
+using ForceDeleteTest = EngineFolders;
+
+TEST_F(ForceDeleteTest, AFolderHoldingAFileInUseStaysWithTheRestGone) {
+    Make(L"sub\\a.txt");
+    Make(L"sub\\inner\\b.txt");
+    MakeFolder(dir / L"sub\\emptyinner");
+    test::LockedFile locked(Make(L"sub\\locked.txt"));
+    SetAttributes(dir / L"sub\\inner", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+
+    const auto folders = SubFolders(dir.Path());
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_FALSE(DeleteWithForce(folders[0]));
+
+    EXPECT_EQ(ListTree(dir.Path()), L"sub\\locked.txt\n");
+    EXPECT_FALSE(PathExists(dir / L"sub\\inner"));
+    EXPECT_FALSE(PathExists(dir / L"sub\\emptyinner"));
+}
+
+TEST_F(ForceDeleteTest, AFreeFolderGoesWithEverythingInIt) {
+    SetAttributes(Make(L"sub\\a.txt"), FILE_ATTRIBUTE_READONLY);
+    Make(L"sub\\inner\\" + kForeignName);
+    const auto folders = SubFolders(dir.Path());
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(folders[0].path, dir / L"sub");
+    EXPECT_TRUE(DeleteWithForce(folders[0]));
+    EXPECT_FALSE(PathExists(dir / L"sub"));
+}
+
+TEST_F(ForceDeleteTest, AReadOnlyFileIsDeleted) {
+    const std::wstring file = Make(L"a.txt");
+    SetAttributes(file, FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(DeleteWithForce(FileItem{file, FILE_ATTRIBUTE_READONLY}));
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(DeleteWithForce(FileItem{file, FILE_ATTRIBUTE_NORMAL})) << "already gone";
+}
+
+// ---- SelectFiles -----------------------------------------------------------------
+
+using SelectFilesTest = EngineFolders;
+
+TEST_F(SelectFilesTest, ListsEachFolderFilesBeforeItsSubfoldersDepthFirst) {
+    Make(L"b\\b1.txt");
+    Make(L"b\\deep\\d1.txt");
+    Make(L"a\\a1.txt");
+    Make(L"a\\a2.txt");
+    Make(L"top1.txt");
+    Make(L"top2.txt");
+
+    std::vector<FileItem> files;
+    SelectFiles(dir.Path(), files, true);
+
+    std::vector<std::wstring> paths, groups;
+    for (const auto& file : files) {
+        paths.push_back(file.path.substr(dir.Path().size() + 1));
+        groups.push_back(paths.back().substr(0, paths.back().find(L'\\') == std::wstring::npos
+                                                     ? 0
+                                                     : paths.back().find(L'\\')));
+    }
+    // The top folder's files first, then each subfolder's whole tree, in listing order.
+    std::vector<std::wstring> expectedGroups{L"", L""};
+    for (const auto& sub : ListedSubfolders(dir.Path())) expectedGroups.insert(expectedGroups.end(), 2, sub);
+    EXPECT_EQ(groups, expectedGroups);
+    const auto at = [&](const wchar_t* path) { return std::find(paths.begin(), paths.end(), path) - paths.begin(); };
+    EXPECT_LT(at(L"b\\b1.txt"), at(L"b\\deep\\d1.txt")) << "a folder's files before its subfolders";
+}
+
+TEST_F(SelectFilesTest, WithoutSubfoldersOnlyTheFolderItself) {
+    Make(L"top.txt");
+    Make(L"sub\\inner.txt");
+    std::vector<FileItem> files{{L"earlier", FILE_ATTRIBUTE_NORMAL}};
+    SelectFiles(dir.Path() + L"\\", files, false);
+    ASSERT_EQ(files.size(), 2u) << "appends to what the list held";
+    EXPECT_EQ(files[1].path, dir / L"top.txt");
+}
+
+TEST_F(SelectFilesTest, ResetsTheAttributesOfEverythingItMeets) {
+    const std::wstring readOnly = Make(L"sub\\readonly.txt");
+    const std::wstring hidden = Make(L"hidden.txt");
+    SetAttributes(readOnly, FILE_ATTRIBUTE_READONLY);
+    SetAttributes(hidden, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    SetAttributes(dir / L"sub", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+
+    std::vector<FileItem> files;
+    SelectFiles(dir.Path(), files, true);
+
+    ASSERT_EQ(files.size(), 2u);
+    constexpr DWORD kReset = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    EXPECT_EQ(Attributes(readOnly) & kReset, 0u);
+    EXPECT_EQ(Attributes(hidden) & kReset, 0u);
+    EXPECT_EQ(Attributes(dir / L"sub") & kReset, 0u);
+    for (const auto& file : files) EXPECT_EQ(file.attributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+}
+
+TEST_F(SelectFilesTest, AMissingFolderAddsNothing) {
+    std::vector<FileItem> files;
+    SelectFiles(dir / L"missing", files, true);
+    SelectFiles(L"", files, true);
+    EXPECT_TRUE(files.empty());
+}
+
+TEST_F(SelectFilesTest, CollectsLongAndForeignPathsThatCanBeDeleted) {
+    const std::wstring deep = kForeignName + L"\\" + kLongName + L"\\" + kLongName + L"\\" + kLongName;
+    const std::wstring file = Make(deep + L"\\" + kForeignName + L".txt");
+    std::vector<FileItem> files;
+    SelectFiles(dir.Path(), files, true);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].path, file);
+    EXPECT_TRUE(DeleteWithForce(files[0]));
+    EXPECT_FALSE(PathExists(file));
+}
+
+// ---- SearchForFiles and SearchForFiles2 ------------------------------------------
+
+class SearchTest : public EngineFolders {
+protected:
+    void SetUp() override {
+        Make(L"a.txt");
+        Make(L".dotfile");
+        Make(L".dotdir\\hidden-inside.txt");
+        Make(L"sub\\b.txt");
+        Make(L"sub\\" + kLongName + L"\\" + kForeignName + L".txt");
+        Start();
+    }
+    void Start(bool recurse = true) { ctx.SearchSpec = {recurse, 0, 0, L"*.*", dir.Path() + L"\\"}; }
+};
+
+TEST_F(SearchTest, FillsTheBrowserListWithBareNamesAndSkipsDotFolders) {
+    SearchForFiles(ctx, ctx.SearchSpec.StartPath, L"FireFox");
+
+    auto names = Items(ctx.frmMain.FireFox);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L".dotfile", L"a.txt", L"b.txt", kForeignName + L".txt"}));
+    EXPECT_EQ(ctx.SearchSpec.FilesMatched, 4);
+    // Every entry counts, "." and ".." included: 6 at the top, 4 in sub, 3 below it.
+    EXPECT_EQ(ctx.SearchSpec.EntriesSeen, 13);
+    EXPECT_EQ(ctx.frmMain.NS.ListCount(), 0);
+    EXPECT_EQ(ctx.frmMain.MSIE.ListCount(), 0);
+}
+
+TEST_F(SearchTest, TheTagChoosesTheList) {
+    SearchForFiles(ctx, ctx.SearchSpec.StartPath, L"NS2");
+    EXPECT_EQ(ctx.frmMain.NS.ListCount(), 4);
+    Start();
+    SearchForFiles(ctx, ctx.SearchSpec.StartPath, L"Other");
+    EXPECT_EQ(ctx.SearchSpec.FilesMatched, 4) << "an unknown tag only counts";
+    EXPECT_EQ(ctx.frmMain.FireFox.ListCount() + ctx.frmMain.MSIE.ListCount() + ctx.frmMain.List2.ListCount(), 0);
+    EXPECT_EQ(ctx.frmMain.NS.ListCount(), 4);
+}
+
+TEST_F(SearchTest, TheMsieTagListsBareNames) {
+    SearchForFiles(ctx, ctx.SearchSpec.StartPath, L"MSIE");
+    EXPECT_EQ(ctx.frmMain.MSIE.ListCount(), 4);
+    EXPECT_EQ(ctx.SearchSpec.FilesMatched, 4);
+}
+
+TEST_F(SearchTest, SearchForFiles2ListsFullPaths) {
+    SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+
+    auto paths = Items(ctx.frmMain.List2);
+    std::sort(paths.begin(), paths.end());
+    const std::wstring top = dir.Path() + L"\\";
+    EXPECT_EQ(paths, (std::vector<std::wstring>{top + L".dotfile", top + L"a.txt", top + L"sub\\b.txt",
+                                                top + L"sub\\" + kLongName + L"\\" + kForeignName + L".txt"}));
+}
+
+TEST_F(SearchTest, WithoutRecurseOnlyTheTopFolder) {
+    Start(false);
+    SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+    EXPECT_EQ(ctx.frmMain.List2.ListCount(), 2);
+    EXPECT_EQ(ctx.SearchSpec.EntriesSeen, 6);
+}
+
+TEST_F(SearchTest, TheFileSpecFilters) {
+    ctx.SearchSpec.FileSpec = L"*.txt";
+    SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+    EXPECT_EQ(ctx.frmMain.List2.ListCount(), 3);
+    EXPECT_EQ(ctx.SearchSpec.FilesMatched, 3);
+}
+
+TEST_F(SearchTest, AMissingFolderAddsNothing) {
+    SearchForFiles2(ctx, dir.Path() + L"\\missing\\");
+    SearchForFiles(ctx, L"", L"FireFox");
+    EXPECT_EQ(ctx.frmMain.List2.ListCount() + ctx.frmMain.FireFox.ListCount(), 0);
+    EXPECT_EQ(ctx.SearchSpec.EntriesSeen, 0);
+    EXPECT_TRUE(app.dialogs.messages.empty());
+}
+
+// ---- GetShortPath ----------------------------------------------------------------
+
+using ShortPathTest = EngineFolders;
+
+TEST_F(ShortPathTest, GivesTheShortFormOfAnExistingPath) {
+    const std::wstring file = Make(L"A Rather Long File Name.text");
+    const std::wstring shortPath = GetShortPath(file);
+    ASSERT_FALSE(shortPath.empty());
+    EXPECT_TRUE(PathExists(shortPath));
+    EXPECT_EQ(shortPath.find(L"A Rather Long"), std::wstring::npos);
+}
+
+TEST_F(ShortPathTest, AMissingPathGivesNothing) {
+    EXPECT_EQ(GetShortPath(dir / L"missing.txt"), L"");
+    EXPECT_EQ(GetShortPath(L""), L"");
+}
+
+TEST_F(ShortPathTest, PathsBeyondTheClassicLimitWork) {
+    const std::wstring file = Make(kLongName + L"\\" + kLongName + L"\\" + kLongName + L".txt");
+    const std::wstring shortPath = GetShortPath(file);
+    ASSERT_FALSE(shortPath.empty());
+    EXPECT_LT(shortPath.size(), file.size());
+    EXPECT_TRUE(PathExists(shortPath));
+    EXPECT_NE(shortPath.rfind(L"\\\\?\\", 0), 0u) << "the answer carries no long-path prefix";
+}
+
+// ---- The progress tick -----------------------------------------------------------
+
+TEST(ProgressTickTest, MovesTheBarByTheCountAndCountsOne) {
+    test::TestApp app;
+    auto& bar = app.ctx.frmCount.ProgressBar1;
+    app.ctx.CleanCount = 7;
+    bar.SetValue(20);
+    ProgressTick(app.ctx);
+    EXPECT_EQ(bar.Value(), 27);
+    EXPECT_EQ(app.ctx.CleanCount, 8);
+}
+
+TEST(ProgressTickTest, StartsAgainAtTenAbove95) {
+    test::TestApp app;
+    auto& bar = app.ctx.frmCount.ProgressBar1;
+    app.ctx.CleanCount = 5;
+    bar.SetValue(96);
+    ProgressTick(app.ctx);
+    EXPECT_EQ(bar.Value(), 15);
+    bar.SetValue(95);
+    ProgressTick(app.ctx);
+    EXPECT_EQ(bar.Value(), 95) << "95 + 6 lies outside the bar: it keeps its value";
+    EXPECT_EQ(app.ctx.CleanCount, 7);
+}
+
+TEST(ProgressTickTest, ALargeCountLeavesTheBarAlone) {
+    test::TestApp app;
+    app.ctx.CleanCount = std::numeric_limits<std::int32_t>::max() - 1;
+    app.ctx.frmCount.ProgressBar1.SetValue(50);
+    ProgressTick(app.ctx);
+    ProgressTick(app.ctx);
+    EXPECT_EQ(app.ctx.frmCount.ProgressBar1.Value(), 50);
+    EXPECT_EQ(app.ctx.CleanCount, std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(ProgressTickTest, RepaintsAtMostOncePerInterval) {
+    test::TestApp app;
+    auto& bar = app.ctx.frmCount.ProgressBar1;
+    app.ctx.CleanCount = 1000;  // the value cannot move, so every Changed is a repaint
+    int repaints = 0;
+    bar.Changed.Connect([&] { ++repaints; });
+    std::this_thread::sleep_for(kProgressRepaintInterval + std::chrono::milliseconds(20));
+    ProgressTick(app.ctx);
+    ProgressTick(app.ctx);
+    ProgressTick(app.ctx);
+    EXPECT_EQ(repaints, 1);
+}
+
+TEST(RepaintThrottleTest, LetsOneRepaintThroughPerInterval) {
+    RepaintThrottle throttle(std::chrono::milliseconds(50));
+    const RepaintThrottle::Clock::time_point start{std::chrono::seconds(100)};
+    EXPECT_TRUE(throttle.Due(start));
+    EXPECT_FALSE(throttle.Due(start + std::chrono::milliseconds(49)));
+    EXPECT_TRUE(throttle.Due(start + std::chrono::milliseconds(50)));
+    EXPECT_FALSE(throttle.Due(start + std::chrono::milliseconds(60)));
+    EXPECT_TRUE(throttle.Due(start + std::chrono::milliseconds(100)));
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,75 @@
+#include "support/link_fixtures.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/handles.h"
+#include "base/text.h"
+#include "support/fixtures.h"
+
+namespace qm::test {
+
+namespace {
+
+using UnixNameFn = char*(CDECL*)(LPCWSTR);
+
+UnixNameFn WineUnixName() {
+    return reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+bool RunAndWait(std::wstring command) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
+    return ::WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+}
+
+void CollectTree(const std::wstring& folder, const std::wstring& relative, std::vector<std::wstring>& names) {
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(::FindFirstFileW(LongPath(folder + L"\\*").c_str(), &entry));
+    if (!find) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(path);
+        else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            CollectTree(folder + L"\\" + name, path, names);
+    } while (::FindNextFileW(find.get(), &entry));
+}
+
+}  // namespace
+
+ScopedDirectoryLink::ScopedDirectoryLink(std::wstring link, const std::wstring& target)
+    : link_(std::move(link)), made_(MakeDirectoryLink(link_, target)) {}
+
+ScopedDirectoryLink::~ScopedDirectoryLink() {
+    if (!PathExists(link_)) return;
+    if (const auto toUnix = WineUnixName()) {
+        char* name = toUnix(link_.c_str());
+        if (!name) return;
+        const std::wstring unixPath = WidenUtf8(name);
+        ::HeapFree(::GetProcessHeap(), 0, name);
+        // No trailing slash: rm removes the link itself, never what it points at.
+        RunAndWait(L"/bin/rm -f \"" + unixPath + L"\"");
+        return;
+    }
+    ::RemoveDirectoryW(LongPath(link_).c_str());  // on Windows this removes the link itself
+}
+
+std::wstring ListTree(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    CollectTree(folder, L"", names);
+    std::sort(names.begin(), names.end());
+    std::wstring text;
+    for (const auto& name : names) text += name + L"\n";
+    return text;
+}
+
+}  // namespace qm::test
