@@ -14,6 +14,7 @@ namespace qm {
 // What every control has: visibility, enabled state, a tooltip, and the view's hook.
 class ControlModel {
 public:
+    explicit ControlModel(bool visible = true) : visible_(visible) {}
     Signal<> Changed;  // any state change, for the bound view
 
     bool Visible() const { return visible_; }
@@ -158,8 +159,10 @@ private:
 };
 
 // A window's own state: shown or hidden, position in twips, loaded or not.
+// A window starts hidden: loading it does not show it.
 class FormModel : public ControlModel {
 public:
+    FormModel() : ControlModel(false) {}
     bool Loaded() const { return loaded_; }
     void SetLoaded(bool loaded) { Update(loaded_, loaded); }
     int Top() const { return top_; }

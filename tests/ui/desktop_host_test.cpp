@@ -28,7 +28,10 @@ protected:
 };
 
 TEST_F(DesktopHostTest, MainWindowLoadsHiddenAndFollowsTheModel) {
+    int shows = 0;
+    ctx.frmMain.form.Changed.Connect([&] { shows += ::IsWindowVisible(host.MainWindow()) ? 1 : 0; });
     host.LoadMainForm();
+    EXPECT_EQ(shows, 0);  // not even for a moment
     ASSERT_NE(host.MainWindow(), nullptr);
     EXPECT_FALSE(::IsWindowVisible(host.MainWindow()));
     EXPECT_TRUE(ctx.frmMain.form.Loaded());
