@@ -271,6 +271,7 @@ void DesktopHost::Hook(HWND) { hooked_ = true; }
 
 void DesktopHost::ShowHelpModal() {
     HelpView help(MaxMinWindow());
+    CentreOnScreen(help.Handle());
     ::ShowWindow(help.Handle(), SW_SHOW);
     ::SetForegroundWindow(help.Handle());
     RunModal(help.Handle(), main_ ? main_->Handle() : nullptr);

@@ -43,6 +43,18 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     return self->HandleMessage(message, wParam, lParam);
 }
 
+void CentreOnScreen(HWND window) {
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    ::SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y,
                    int width, int height) {
     const HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,

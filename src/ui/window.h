@@ -39,6 +39,9 @@ private:
     UniqueWindow owner_;   // destroys the window with this object
 };
 
+// Places a top-level window in the middle of the work area of its monitor.
+void CentreOnScreen(HWND window);
+
 // Creates a child control with the GUI font.
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id, int x, int y,
                    int width, int height);
