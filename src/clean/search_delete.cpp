@@ -206,7 +206,8 @@ void Search(AppContext& ctx, const std::wstring& folder, SearchList list, const 
     std::wstring longFolder = LongPathForm(folder);
     if (longFolder.empty()) return;
     if (longFolder.back() != L'\\') longFolder += L'\\';
-    SearchLevel(ctx, folder, longFolder, list, site);
+    // Listed paths are the folder + the name, so the folder must end in a backslash.
+    SearchLevel(ctx, QualifyPath(folder), longFolder, list, site);
 }
 
 }  // namespace

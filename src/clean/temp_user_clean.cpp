@@ -73,7 +73,8 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
     const bool fromMainWindow = role == kRoleMain;
     const std::wstring temp = ProcessTempVariable();
     std::wstring refusal;
-    TrapStep(ctx.dialogs, kTempSite, [&] { refusal = TempRefusal(temp); });
+    // Without an answer from the guard nothing is deleted.
+    if (!TrapStep(ctx.dialogs, kTempSite, [&] { refusal = TempRefusal(temp); })) return;
     if (!refusal.empty()) {
         if (fromMainWindow)
             ctx.dialogs.ShowMessage({L"Your Temp Folder Was Not Cleaned." + std::wstring(kCrLf) + kCrLf + refusal,

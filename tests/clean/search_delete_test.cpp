@@ -441,6 +441,12 @@ TEST_F(SearchTest, SearchForFiles2ListsFullPaths) {
                                                 top + L"sub\\" + kLongName + L"\\" + kForeignName + L".txt"}));
 }
 
+TEST_F(SearchTest, AFolderWithoutItsBackslashStillGivesFullPaths) {
+    SearchForFiles2(ctx, dir.Path());
+    EXPECT_GE(ctx.frmMain.List2.FindNoCase(dir / L"a.txt"), 0);
+    EXPECT_GE(ctx.frmMain.List2.FindNoCase(dir / L"sub\\b.txt"), 0);
+}
+
 TEST_F(SearchTest, WithoutRecurseOnlyTheTopFolder) {
     Start(false);
     SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
