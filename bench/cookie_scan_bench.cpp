@@ -14,6 +14,7 @@
 
 #include "base/handles.h"
 #include "cookies/msie_cookies.h"
+#include "headless_app.h"
 #include "startup/app_context.h"
 
 namespace {
@@ -23,33 +24,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kFileCount = 20000;
 constexpr int kRounds = 3;
 
-// Seams that do nothing: the scan runs without windows or boxes.
-class QuietDialogs final : public qm::Dialogs {
-public:
-    int ShowMessage(const qm::MessageBoxRequest&) override { return IDOK; }
-    int ShowTimed(const qm::TimedBoxRequest& request) override { return request.timeoutButton; }
-};
-class IdlePump final : public qm::Pump {
-public:
-    void Sleep(DWORD) override {}
-    void DoEvents() override {}
-};
-class NoWindows final : public qm::UiHost {
-public:
-    void LoadMainForm() override {}
-    void UnloadMainForm() override {}
-    HWND MainWindow() override { return nullptr; }
-    bool ShellTrayAdd() override { return false; }
-    void SubClass(HWND) override {}
-    HWND MaxMinWindow() override { return nullptr; }
-    bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
-    void Hook(HWND) override {}
-    void ShowHelpModal() override {}
-    void ShowfrmCount(const std::wstring&, bool) override {}
-    void ShowCount(const std::wstring&, bool) override {}
-    void SetCacheList() override {}
-    void SetTempList() override {}
-};
 
 std::string RecordText(int file, int record) {
     // Plausible halves: creation in 2006, expiry in 2030, varied per file.
@@ -120,11 +94,8 @@ double BestMilliseconds(Work&& work) {
 }  // namespace
 
 int main() {
-    QuietDialogs dialogs;
-    const qm::FixedOsVersion os{qm::FixedOsVersion::Windows10()};
-    IdlePump pump;
-    NoWindows ui;
-    qm::AppContext ctx(dialogs, os, pump, ui);
+    bench::HeadlessApp app;
+    qm::AppContext& ctx = app.ctx;
 
     const std::wstring folder = TempFolder();
     std::printf("cookie scan: building %d cookie files...\n", kFileCount);

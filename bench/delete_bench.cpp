@@ -18,13 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "base/dialogs.h"
 #include "base/handles.h"
-#include "base/os_version.h"
-#include "base/pump.h"
 #include "clean/search_delete.h"
+#include "headless_app.h"
 #include "startup/app_context.h"
-#include "startup/ui_host.h"
 
 namespace {
 
@@ -32,23 +29,6 @@ using qm::UniqueFile;
 using qm::UniqueFindHandle;
 using qm::UniqueKernelObject;
 
-// The engine asks nothing of the windows while it deletes or lists.
-class NoWindows final : public qm::UiHost {
-public:
-    void LoadMainForm() override {}
-    void UnloadMainForm() override {}
-    HWND MainWindow() override { return nullptr; }
-    bool ShellTrayAdd() override { return false; }
-    void SubClass(HWND) override {}
-    HWND MaxMinWindow() override { return nullptr; }
-    bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
-    void Hook(HWND) override {}
-    void ShowHelpModal() override {}
-    void ShowfrmCount(const std::wstring&, bool) override {}
-    void ShowCount(const std::wstring&, bool) override {}
-    void SetCacheList() override {}
-    void SetTempList() override {}
-};
 
 // Cache folders are grouped in this many parents ("Content0.IE5" ...).
 constexpr int kGroups = 5;
@@ -245,11 +225,8 @@ int main() {
     }
 
     std::setvbuf(stdout, nullptr, _IONBF, 0);  // progress shows while the trees are built
-    qm::SystemDialogs dialogs;
-    qm::FixedOsVersion os{qm::FixedOsVersion::Windows10()};
-    qm::SystemPump pump;
-    NoWindows ui;
-    qm::AppContext ctx(dialogs, os, pump, ui);
+    bench::HeadlessApp app;
+    qm::AppContext& ctx = app.ctx;
 
     wchar_t temp[MAX_PATH + 1];
     ::GetTempPathW(MAX_PATH + 1, temp);

@@ -1,0 +1,62 @@
+#pragma once
+// An application context for benchmarks: no windows, no waiting, and any message box the
+// code under test would show printed to the error stream instead of waiting for a user.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/dialogs.h"
+#include "base/os_version.h"
+#include "base/pump.h"
+#include "base/text.h"
+#include "startup/app_context.h"
+#include "startup/ui_host.h"
+
+namespace bench {
+
+class PrintedDialogs final : public qm::Dialogs {
+public:
+    int ShowMessage(const qm::MessageBoxRequest& request) override {
+        std::fprintf(stderr, "[box] %s: %s\n", qm::NarrowUtf8(request.title).c_str(),
+                     qm::NarrowUtf8(request.text).c_str());
+        return (request.style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    }
+    int ShowTimed(const qm::TimedBoxRequest& request) override {
+        std::fprintf(stderr, "[timed box] %s\n", qm::NarrowUtf8(request.text).c_str());
+        return IDOK;
+    }
+};
+
+class IdlePump final : public qm::Pump {
+public:
+    void Sleep(DWORD) override {}
+    void DoEvents() override {}
+};
+
+class NoWindows final : public qm::UiHost {
+public:
+    void LoadMainForm() override {}
+    void UnloadMainForm() override {}
+    HWND MainWindow() override { return nullptr; }
+    bool ShellTrayAdd() override { return false; }
+    void SubClass(HWND) override {}
+    HWND MaxMinWindow() override { return nullptr; }
+    bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
+    void Hook(HWND) override {}
+    void ShowHelpModal() override {}
+    void ShowfrmCount(const std::wstring&, bool) override {}
+    void ShowCount(const std::wstring&, bool) override {}
+    void SetCacheList() override {}
+    void SetTempList() override {}
+};
+
+struct HeadlessApp {
+    PrintedDialogs dialogs;
+    qm::FixedOsVersion os{qm::FixedOsVersion::Windows10()};
+    IdlePump pump;
+    NoWindows ui;
+    qm::AppContext ctx{dialogs, os, pump, ui};
+};
+
+}  // namespace bench
