@@ -136,7 +136,22 @@ TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
     test::WriteBytes(temp / L"in-use.log", "held");
     test::LockedFile inUse(temp / L"in-use.log");
     ASSERT_TRUE(inUse.Held());
+    // A link inside Temp to the user's documents: the documents must all stay.
+    test::TempFolder documents(L"qm-e2e-documents");
+    test::WriteBytes(documents / L"thesis.doc", "years of work");
+    test::MakeFolder(documents / L"photos");
+    test::WriteBytes(documents / L"photos\\summer.jpg", "jpeg");
+    ASSERT_TRUE(test::MakeDirectoryLink(temp / L"docs-link", documents.Path()));
+    // Two user folders: kept when stored without a trailing backslash, removed with one.
+    test::TempFolder kept(L"qm-e2e-kept"), removed(L"qm-e2e-removed");
+    test::WriteBytes(kept / L"a.txt", "a");
+    test::MakeFolder(kept / L"inner");
+    test::WriteBytes(kept / L"inner\\b.txt", "b");
+    test::WriteBytes(removed / L"c.txt", "c");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File0", kept.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File1", removed.Path() + L"\\");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"UserFolder", L"Yes");
     test::ScopedEnv tempVariable(L"Temp", temp.Path());  // inherited by the program
 
     const auto started = std::chrono::steady_clock::now();
@@ -163,6 +178,14 @@ TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
     EXPECT_FALSE(test::PathExists(temp / L"hidden.tmp"));
     EXPECT_FALSE(test::PathExists(temp / L"sub"));
     EXPECT_TRUE(test::PathExists(temp / L"in-use.log"));
+    EXPECT_TRUE(test::PathExists(temp.Path()));
+    EXPECT_EQ(test::ReadBytes(documents / L"thesis.doc"), "years of work");
+    EXPECT_EQ(test::ReadBytes(documents / L"photos\\summer.jpg"), "jpeg");
+
+    EXPECT_TRUE(test::PathExists(kept.Path()));
+    EXPECT_FALSE(test::PathExists(kept / L"a.txt"));
+    EXPECT_FALSE(test::PathExists(kept / L"inner"));
+    EXPECT_FALSE(test::PathExists(removed.Path()));
 }
 
 TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
