@@ -184,20 +184,20 @@ void AddMatch(AppContext& ctx, SearchList list, const std::wstring& folder, cons
 // Subfolders are searched as they are met, depth first.
 void SearchLevel(AppContext& ctx, const std::wstring& folder, const std::wstring& longFolder, SearchList list,
                  const TrapSite& site) {
-    auto& spec = ctx.SearchSpec;
+    auto& search = ctx.SearchSpec;
     ForEachEntry(longFolder, [&](const WIN32_FIND_DATAW& entry) {
         TrapStep(ctx.dialogs, site, [&] {
             const std::wstring name = entry.cFileName;
             if (IsDirectory(entry.dwFileAttributes)) {
                 // Dot-named folders (".", "..", ".cache") are never entered, nor are links.
-                if (name[0] != L'.' && spec.Recurse && !IsLinkFolder(entry.dwFileAttributes))
+                if (name[0] != L'.' && search.Recurse && !IsLinkFolder(entry.dwFileAttributes))
                     SearchLevel(ctx, folder + name + L'\\', longFolder + name + L'\\', list, site);
-            } else if (MatchSpec(name, spec.FileSpec)) {
-                ++spec.FilesMatched;
+            } else if (MatchSpec(name, search.FileSpec)) {
+                ++search.FilesMatched;
                 AddMatch(ctx, list, folder, name);
             }
         });
-        ++spec.EntriesSeen;
+        ++search.EntriesSeen;
     });
 }
 

@@ -53,7 +53,7 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // FTP locations look like paths to the caller but cannot be listed by the find calls.
-bool CanSearch(std::wstring_view spec) { return !StartsWithNoCase(spec, L"ftp://"); }
+bool CanSearch(std::wstring_view fullSpec) { return !StartsWithNoCase(fullSpec, L"ftp://"); }
 
 std::vector<std::wstring> SplitPatterns(std::wstring_view text) {
     std::vector<std::wstring> patterns;
@@ -120,7 +120,7 @@ void SearchOnFromCurrentPattern(FID& fid) {
 void StartPatternList(FID& fid, const std::wstring& folder, const std::wstring& patterns) {
     if (patterns.empty()) {
         // The folder text is a full path looked up as it is. Kept as folder part + name,
-        // the search specification is the same and the match's Path() is that path.
+        // the searched path is the same and the match's Path() is that path.
         const size_t slash = folder.find_last_of(L"\\/");
         const size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
         fid.folder = folder.substr(0, nameStart);
