@@ -183,41 +183,44 @@ void RemoveTree(const std::wstring& path) {
     ::RemoveDirectoryW(full.c_str());
 }
 
-bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
-    if (::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) &&
-        (Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT) && Attributes(link) != INVALID_FILE_ATTRIBUTES)
-        return true;
-    // Wine: make a Unix symbolic link, which it shows as a directory reparse point.
+std::string WineUnixPath(const std::wstring& path) {
     using UnixNameFn = char*(CDECL*)(LPCWSTR);
     const auto toUnix = reinterpret_cast<UnixNameFn>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return false;
-    const auto unixPath = [&](const std::wstring& path) -> std::string {
-        char* name = toUnix(path.c_str());
-        if (!name) return {};
-        std::string result(name);
-        ::HeapFree(::GetProcessHeap(), 0, name);
-        return result;
-    };
-    const size_t slash = link.find_last_of(L'\\');
-    const std::string linkUnix = unixPath(link.substr(0, slash)) + "/" + NarrowUtf8(link.substr(slash + 1));
-    const std::string targetUnix = unixPath(target);
-    if (targetUnix.empty()) return false;
-    std::wstring command = L"/bin/ln -s \"" + WidenUtf8(targetUnix) + L"\" \"" + WidenUtf8(linkUnix) + L"\"";
+    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!name) return {};
+    std::string result(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+}
+
+bool RunUnixCommand(std::wstring commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return false;
     UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
-    ::WaitForSingleObject(process.hProcess, 10000);
-    // Wine may report a Unix child as ended before it has run, so give the link time to appear.
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    ::WaitForSingleObject(process.hProcess, 10000);  // Wine's answer for a Unix child is not reliable
+    return true;
+}
+
+bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
+    const auto isLink = [&] {
         const DWORD attributes = Attributes(link);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-        ::Sleep(25);
-    }
-    return false;
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) && isLink()) return true;
+    // Wine: make a Unix symbolic link, which it shows as a directory reparse point.
+    const size_t slash = link.find_last_of(L'\\');
+    const std::string linkUnix = WineUnixPath(link.substr(0, slash)) + "/" + NarrowUtf8(link.substr(slash + 1));
+    const std::string targetUnix = WineUnixPath(target);
+    if (targetUnix.empty() || linkUnix.front() != '/') return false;
+    if (!RunUnixCommand(L"/bin/ln -s \"" + WidenUtf8(targetUnix) + L"\" \"" + WidenUtf8(linkUnix) + L"\"")) return false;
+    // Wine may report a Unix child as ended before it has run, so give the link time to appear.
+    for (int attempt = 0; attempt < 200 && !isLink(); ++attempt) ::Sleep(25);
+    return isLink();
 }
 
 LockedFile::LockedFile(const std::wstring& path)

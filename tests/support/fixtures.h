@@ -75,6 +75,11 @@ void MakeFolder(const std::wstring& path);   // with missing parents
 bool PathExists(const std::wstring& path);
 DWORD Attributes(const std::wstring& path);
 void RemoveTree(const std::wstring& path);   // never follows links
+// Under Wine: the Unix path of a Windows path ("" elsewhere).
+std::string WineUnixPath(const std::wstring& path);
+// Starts a Unix program from inside Wine (a command line with its full path) and waits for
+// it as far as Wine lets us tell; false when it could not be started.
+bool RunUnixCommand(std::wstring commandLine);
 // A directory link (Wine: a Unix symbolic link, seen as a reparse point).
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
 // Holds a file open without sharing delete, so it cannot be removed meanwhile.

@@ -13,23 +13,6 @@ namespace qm::test {
 
 namespace {
 
-using UnixNameFn = char*(CDECL*)(LPCWSTR);
-
-UnixNameFn WineUnixName() {
-    return reinterpret_cast<UnixNameFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-}
-
-bool RunAndWait(std::wstring command) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
-    return ::WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
-}
-
 void CollectTree(const std::wstring& folder, const std::wstring& relative, std::vector<std::wstring>& names) {
     WIN32_FIND_DATAW entry;
     UniqueFindHandle find(::FindFirstFileW(LongPath(folder + L"\\*").c_str(), &entry));
@@ -51,13 +34,10 @@ ScopedDirectoryLink::ScopedDirectoryLink(std::wstring link, const std::wstring& 
 
 ScopedDirectoryLink::~ScopedDirectoryLink() {
     if (!PathExists(link_)) return;
-    if (const auto toUnix = WineUnixName()) {
-        char* name = toUnix(link_.c_str());
-        if (!name) return;
-        const std::wstring unixPath = WidenUtf8(name);
-        ::HeapFree(::GetProcessHeap(), 0, name);
+    const std::string unixPath = WineUnixPath(link_);
+    if (!unixPath.empty()) {
         // No trailing slash: rm removes the link itself, never what it points at.
-        RunAndWait(L"/bin/rm -f \"" + unixPath + L"\"");
+        RunUnixCommand(L"/bin/rm -f \"" + WidenUtf8(unixPath) + L"\"");
         return;
     }
     ::RemoveDirectoryW(LongPath(link_).c_str());  // on Windows this removes the link itself
