@@ -14,8 +14,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 qm_install_missing
 qm_build
-qm_wine_env
-qm_on_exit "wineserver -k 2>/dev/null || true"
+qm_wine_env persistent
 
 shopt -s nullglob
 benchmarks=("$QM_BUILD"/bin/quillmere_*bench*.exe)

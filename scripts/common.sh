@@ -36,8 +36,9 @@ qm_build() {
     cmake --build "$QM_BUILD" -- -k 0
 }
 
-# A private Wine prefix under the build folder with a persistent wineserver, so each
-# Wine process starts in well under a second and nothing touches the user's own prefix.
+# A private Wine prefix under the build folder, so nothing touches the user's own prefix.
+# With "persistent" the wineserver stays up, so each Wine process starts in well under a
+# second (tests and benchmarks start hundreds); the caller stops it at the end.
 qm_wine_env() {
     export WINEPREFIX="${QM_WINEPREFIX:-$QM_BUILD/wineprefix}"
     export WINEARCH=win64
@@ -50,7 +51,10 @@ qm_wine_env() {
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
         wineserver -w
     fi
-    wineserver -p >/dev/null 2>&1 || true
+    if [ "${1:-}" = persistent ]; then
+        wineserver -p >/dev/null 2>&1 || true
+        qm_on_exit "wineserver -k 2>/dev/null || true"
+    fi
     # Start Wine's own services now, detached from our output: started later by a test,
     # they would inherit CTest's pipes and keep it waiting for them to close.
     wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true

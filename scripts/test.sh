@@ -4,8 +4,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 qm_install_missing
 qm_build
-qm_wine_env
-qm_on_exit "wineserver -k 2>/dev/null || true"
+qm_wine_env persistent
 qm_display
 cd "$QM_BUILD"
 ctest --output-on-failure --timeout 900 "$@"
