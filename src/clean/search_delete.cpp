@@ -215,13 +215,8 @@ void Search(AppContext& ctx, const std::wstring& folder, SearchList list, const 
 std::wstring LongPathForm(const std::wstring& path) {
     if (path.empty()) return {};
     if (StartsWith(path, kLongPrefix)) return path;
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return {};
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return {};
-    full.resize(length);
-    return UnicodeFid(full);
+    const std::wstring full = FullPathName(path);
+    return full.empty() ? full : UnicodeFid(full);
 }
 
 std::wstring WithoutLongPrefix(const std::wstring& path) {

@@ -43,13 +43,8 @@ bool NeedsFullPath(std::wstring_view path) {
 }
 
 std::wstring FullPath(const std::wstring& path) {
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return path;
-    full.resize(length);
-    return full;
+    std::wstring full = FullPathName(path);
+    return full.empty() ? path : full;
 }
 
 // FTP locations look like paths to the caller but cannot be listed by the find calls.
@@ -175,6 +170,16 @@ bool ApiCapabilities::Has(std::string_view function) const {
 bool APIExists(const wchar_t* library, const char* function) {
     const UniqueModule module(::LoadLibraryW(library));
     return ExportsFunction(module.get(), function);
+}
+
+std::wstring FullPathName(const std::wstring& path) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    full.resize(length);
+    return full;
 }
 
 std::wstring UnicodeFid(const std::wstring& path) {

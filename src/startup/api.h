@@ -60,6 +60,8 @@ DWORD ApiAttrsGet(const std::wstring& path);
 // longer than MAX_PATH work. Relative or unnormalised paths ("a\..\b", "C:/x") are made
 // full first, since the prefixed form is taken literally. Prefixed paths stay as they are.
 std::wstring UnicodeFid(const std::wstring& path);
+// The system's full form of a path (relative parts, "/", "." and ".." resolved); "" on failure.
+std::wstring FullPathName(const std::wstring& path);
 // The folder with a trailing backslash; an empty text becomes "\".
 std::wstring ApiFolderFix(const std::wstring& folder);
 
