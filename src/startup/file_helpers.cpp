@@ -120,9 +120,11 @@ DWORD ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
     const DWORD carried = attributes & kCarriedAttributes;
     if (!error && exists && carried) ::SetFileAttributesW(sibling.c_str(), carried);
     if (!error) {
-        const BOOL moved = exists ? ::ReplaceFileW(target.c_str(), sibling.c_str(), nullptr, 0, nullptr, nullptr)
-                                  : ::MoveFileExW(sibling.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-        if (!moved) error = ::GetLastError();
+        // One rename: readers see the old file or the new one, never a part. (ReplaceFileW
+        // would keep more of the old file's identity, but leaves a backup file behind when
+        // it fails on some systems.)
+        const DWORD replace = exists ? MOVEFILE_REPLACE_EXISTING : 0;
+        if (!::MoveFileExW(sibling.c_str(), target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) error = ::GetLastError();
     }
     if (error) ::DeleteFileW(sibling.c_str());
     return error;
