@@ -108,11 +108,12 @@ bool IsFullPath(const std::wstring& path) {
            ((plain[0] >= L'A' && plain[0] <= L'Z') || (plain[0] >= L'a' && plain[0] <= L'z'));
 }
 
-// A file that exists and is no link.
-bool IsPlainFile(const std::wstring& path) {
+// Something that exists and is no link; a folder only for a deletion (which the system
+// carries out when the folder is empty by then).
+bool IsSchedulable(const std::wstring& path, bool deletion) {
     const DWORD attributes = ::GetFileAttributesW(UnicodeFid(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return deletion || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::wstring RecordOf(const RestartPair& pair) { return pair.source + kRecordSeparator + pair.destination; }
@@ -216,7 +217,7 @@ std::optional<PendingList> ParsePendingList(DWORD type, const std::vector<BYTE>&
 
 Scheduled ScheduleAtRestart(const std::wstring& source, const std::wstring& destination) {
     if (!IsFullPath(source) || (!destination.empty() && !IsFullPath(destination))) return Scheduled::Skipped;
-    if (!IsPlainFile(source)) return Scheduled::Skipped;
+    if (!IsSchedulable(source, destination.empty())) return Scheduled::Skipped;
     const std::wstring longSource = UnicodeFid(source);
     const std::wstring longDestination = destination.empty() ? std::wstring() : UnicodeFid(destination);
     const RestartPair pair{SystemPathForm(longSource),

@@ -50,11 +50,12 @@ std::optional<PendingList> ParsePendingList(DWORD type, const std::vector<BYTE>&
 enum class Scheduled {
     Added,         // handed to the system and recorded
     AlreadyThere,  // the same pair is pending: nothing added
-    Skipped,       // missing file, link or relative path: nothing to do
+    Skipped,       // missing, a link, a relative path, or a folder to be moved: nothing to do
     Failed,        // the system refused (no administrator rights) or its list is malformed
 };
-// Schedules the deletion of source (destination empty) or its move onto destination,
-// replacing it, at the next restart (NT family).
+// Schedules the deletion of source (a file, or a folder that will be empty by then;
+// destination empty) or the move of a file onto destination, replacing it, at the next
+// restart (NT family).
 Scheduled ScheduleAtRestart(const std::wstring& source, const std::wstring& destination = {});
 // Removes the recorded pairs from the system's list (one occurrence each), keeping every
 // other byte; pairs no longer pending are forgotten. False when the list could not be

@@ -121,7 +121,7 @@ TEST_F(RestartTest, SkipsWhatCannotBeMeantAndNeverTouchesAMalformedList) {
     EXPECT_EQ(ScheduleAtRestart(folder / L"missing.dat"), Scheduled::Skipped);
     EXPECT_EQ(ScheduleAtRestart(L"relative\\index.dat"), Scheduled::Skipped);
     EXPECT_EQ(ScheduleAtRestart(L"C:index.dat"), Scheduled::Skipped);
-    EXPECT_EQ(ScheduleAtRestart(folder.Path()), Scheduled::Skipped) << "a folder";
+    EXPECT_EQ(ScheduleAtRestart(folder.Path(), File(L"x.dat")), Scheduled::Skipped) << "a folder moved";
     EXPECT_EQ(Stored(), L"<absent>");
 
     const std::wstring malformed = L"\\??\\C:\\Other\\a\0\\??\\C:\\Other\\b"s;  // no terminators
