@@ -7,6 +7,7 @@
 #include "base/dialogs.h"
 #include "base/os_version.h"
 #include "base/pump.h"
+#include "clean/restart_state.h"
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
 #include "cookies/cookie_state.h"
@@ -45,6 +46,7 @@ public:
     std::int32_t CleanCount = 0;
     bool HotKeyCleaning = false;
     SearchSpecRecord SearchSpec;
+    RestartRunState restart;
 
     // Last tray-icon click, for placing the result window.
     int MenuPosX = 0;
