@@ -17,6 +17,8 @@
 
 namespace qm {
 
+class Web;
+
 struct ProcessFlags {
     bool webCancel = false;
     bool updateAtStart = false;
@@ -37,6 +39,8 @@ public:
     const OsVersionSource& os;
     Pump& pump;
     UiHost& ui;
+    // The web seam; without one the program is off line.
+    Web* web = nullptr;
 
     // Run state of the cleaning engine.
     std::int32_t CleanCount = 0;
@@ -58,6 +62,7 @@ public:
 
     // Windows opened on demand, one of each at a time; empty (or closed) until opened.
     std::unique_ptr<Window> frmHelp;
+    std::unique_ptr<Window> frmAbout;
 };
 
 }  // namespace qm
