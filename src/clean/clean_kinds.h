@@ -24,6 +24,10 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool unused);
 void MainCleanUser(AppContext& ctx, const std::wstring& role, bool passthrough);
 // Restart-time instructions for the locked index files.
 void AddCleanDat(AppContext& ctx);
+// Withdraws the restart-time entries this program scheduled, and only those.
+void WithdrawCleanDat(AppContext& ctx);
+// The process's Temp folder when the guard lets it be listed or emptied; "" when refused.
+std::wstring GuardedTempFolder();
 // Everything selected, started by the global hot key (HotKeyCleaning is set).
 void HotKeyClean(AppContext& ctx);
 

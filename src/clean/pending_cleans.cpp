@@ -11,6 +11,7 @@ void AutoCleanInternetFiles2(AppContext&, bool&) {}
 void MainCleanInternetFiles(AppContext&, const std::wstring&) {}
 void MainCleanCookies(AppContext&, const std::wstring&) {}
 void AddCleanDat(AppContext&) {}
+void WithdrawCleanDat(AppContext&) {}
 void HotKeyClean(AppContext& ctx) { ctx.HotKeyCleaning = false; }
 
 }  // namespace qm

@@ -69,6 +69,11 @@ void ShowTempSurvivors(AppContext& ctx, const std::wstring& temp) {
 
 }  // namespace
 
+std::wstring GuardedTempFolder() {
+    const std::wstring temp = ProcessTempVariable();
+    return TempRefusal(temp).empty() ? temp : std::wstring{};
+}
+
 void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
     const bool fromMainWindow = role == kRoleMain;
     const std::wstring temp = ProcessTempVariable();
