@@ -86,7 +86,8 @@ void CountWindow::MirrorForm() {
     }
     Place();
     // The result window never takes the focus from what the user is doing.
-    if (!::IsWindowVisible(Handle())) ::ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    if (!::IsWindowVisible(Handle()))
+        ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ::RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
