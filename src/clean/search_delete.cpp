@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "base/app_error.h"
-#include "base/handles.h"
 #include "base/text.h"
 #include "clean/progress_tick.h"
 #include "cookies/msie_cookies.h"
@@ -27,46 +26,16 @@ constexpr DWORD kResettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE
                                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-bool IsDirectory(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-bool IsLinkFolder(DWORD attributes) { return IsDirectory(attributes) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-bool IsDotEntry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
 // The status of a failed step: the system's error number, never 0.
 std::int32_t FailureStatus(DWORD error = ::GetLastError()) {
     return error != ERROR_SUCCESS ? static_cast<std::int32_t>(error) : static_cast<std::int32_t>(ERROR_GEN_FAILURE);
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    return !folder.empty() && folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
-}
-
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    if (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':') path.pop_back();
-    return path;
-}
-
-// Calls visit for every entry of the folder (longFolder ends in a backslash), the dot
-// entries included, with attributes as the listing reports them. Large fetches and no
-// short names keep the per-entry cost down. False when the folder cannot be listed.
-template <class Visit>
-bool ForEachEntry(const std::wstring& longFolder, Visit&& visit) {
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileExW((longFolder + L"*").c_str(), FindExInfoBasic, &entry,
-                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (!find) return false;
-    do {
-        visit(entry);
-    } while (::FindNextFileW(find.get(), &entry));
-    return true;
 }
 
 // Sets the attributes of what is met to normal; returns the attributes it now has.
 DWORD ResetAttributes(const std::wstring& longPath, DWORD attributes) {
     if (!(attributes & kResettableAttributes)) return attributes;
     if (!::SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL)) return attributes;
-    return IsDirectory(attributes) ? (attributes & ~kResettableAttributes) : FILE_ATTRIBUTE_NORMAL;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? (attributes & ~kResettableAttributes) : FILE_ATTRIBUTE_NORMAL;
 }
 
 // "Reset the attributes, then delete", with one call per file where that changes
@@ -83,78 +52,68 @@ bool DeleteFileResetting(const std::wstring& longPath, DWORD attributes) {
     return false;
 }
 
-struct Subfolder {
-    std::wstring name;
-    DWORD attributes;
-};
+// How a tree is emptied: DelTree stops at the first subfolder that stays; a delete with
+// force goes on with the others and removes what it can.
+enum class OnFailedSubfolder { Stop, GoOn };
 
-// Deletes the files of one folder and collects its subfolders for afterwards, so that
-// only one listing is open at a time. onRemoved runs after each removed file.
 template <class OnRemoved>
-bool DeleteFilesOf(const std::wstring& longFolder, std::vector<Subfolder>& subfolders, OnRemoved&& onRemoved) {
-    std::wstring path = longFolder;
-    return ForEachEntry(longFolder, [&](const WIN32_FIND_DATAW& entry) {
-        if (IsDotEntry(entry.cFileName)) return;
-        if (IsDirectory(entry.dwFileAttributes)) {
-            subfolders.push_back({entry.cFileName, entry.dwFileAttributes});
-            return;
-        }
-        path.resize(longFolder.size());
-        path += entry.cFileName;
-        if (DeleteFileResetting(path, entry.dwFileAttributes)) onRemoved();
+std::int32_t RemoveTree(const ListedFolder& listed, OnFailedSubfolder rule, OnRemoved& onRemoved);
+
+// Deletes the files of a folder, then its subfolders one after another (so that only one
+// listing per level is read at a time). onRemoved runs after each removed file.
+template <class OnRemoved>
+std::int32_t EmptyTree(const WalkFolder& folder, OnFailedSubfolder rule, OnRemoved& onRemoved) {
+    std::vector<ListedFolder> subfolders;
+    const bool listed = folder.ForEachEntry([&](const ListedEntry& entry) {
+        if (entry.IsFolder()) subfolders.push_back(folder.Keep(entry));
+        else if (DeleteFileResetting(folder.ChildPath(entry.name), entry.attributes)) onRemoved();
     });
-}
-
-std::int32_t RemoveLinkStatus(const std::wstring& longPath) { return RemoveLink(longPath) ? 0 : FailureStatus(); }
-
-// DelTree below its checks: folder is the caller's spelling (compared with root),
-// longFolder the same folder in long form; neither ends in a backslash.
-std::int32_t DelTreeLevel(AppContext& ctx, const std::wstring& folder, const std::wstring& longFolder,
-                          const std::wstring& root, bool passthrough) {
-    std::vector<Subfolder> subfolders;
-    if (!DeleteFilesOf(longFolder + L'\\', subfolders, [&] { ProgressTick(ctx); })) return FailureStatus();
-    for (const auto& sub : subfolders) {
-        const std::wstring longSub = longFolder + L'\\' + sub.name;
-        const std::int32_t status = IsLinkFolder(sub.attributes)
-                                        ? RemoveLinkStatus(longSub)
-                                        : DelTreeLevel(ctx, folder + L'\\' + sub.name, longSub, root, passthrough);
-        if (status != 0) return status;
+    if (!listed) return FailureStatus();
+    std::int32_t firstFailure = 0;
+    for (const auto& subfolder : subfolders) {
+        const std::int32_t status = RemoveTree(subfolder, rule, onRemoved);
+        if (status == 0) continue;
+        if (rule == OnFailedSubfolder::Stop) return status;
+        if (firstFailure == 0) firstFailure = status;
     }
-    if (folder != root && !::RemoveDirectoryW(longFolder.c_str())) return FailureStatus();
-    return 0;
+    return firstFailure;
 }
 
-bool DeleteFolderTree(const std::wstring& longFolder, DWORD attributes) {
-    // Force: a read-only folder is opened up before its content goes.
-    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(longFolder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::vector<Subfolder> subfolders;
-    DeleteFilesOf(longFolder + L'\\', subfolders, [] {});
-    for (const auto& sub : subfolders) {
-        const std::wstring longSub = longFolder + L'\\' + sub.name;
-        if (IsLinkFolder(sub.attributes)) RemoveLink(longSub);
-        else DeleteFolderTree(longSub, sub.attributes);
-    }
-    return ::RemoveDirectoryW(longFolder.c_str()) != FALSE;
+// A link goes as a link; a folder is entered only when it is still the one listed.
+template <class OnRemoved>
+std::int32_t RemoveTree(const ListedFolder& listed, OnFailedSubfolder rule, OnRemoved& onRemoved) {
+    if (listed.IsLink()) return RemoveLink(listed.longPath) ? 0 : FailureStatus();
+    auto folder = WalkFolder::OpenListed(listed);
+    if (!folder) return FailureStatus();
+    const std::int32_t status = EmptyTree(*folder, rule, onRemoved);
+    if (status != 0 && rule == OnFailedSubfolder::Stop) return status;
+    folder->Release();
+    return RemoveEmptiedFolder(listed.longPath) ? 0 : FailureStatus();
 }
 
-void CollectFiles(const std::wstring& folder, std::vector<FileItem>& list, bool includeSubfolders) {
-    const std::wstring longFolder = UnicodeFid(JoinPath(folder, L""));
-    std::vector<Subfolder> subfolders;
-    ForEachEntry(longFolder, [&](const WIN32_FIND_DATAW& entry) {
-        if (IsDotEntry(entry.cFileName)) return;
-        if (IsDirectory(entry.dwFileAttributes)) {
-            subfolders.push_back({entry.cFileName, entry.dwFileAttributes});
+void CollectFiles(const WalkFolder& folder, std::vector<FileItem>& list, bool includeSubfolders) {
+    std::vector<ListedFolder> subfolders;
+    folder.ForEachEntry([&](const ListedEntry& entry) {
+        if (entry.IsFolder()) {
+            subfolders.push_back(folder.Keep(entry));
             return;
         }
-        const DWORD attributes = ResetAttributes(longFolder + entry.cFileName, entry.dwFileAttributes);
-        list.push_back({JoinPath(folder, entry.cFileName), attributes});
+        std::wstring path = folder.ChildPath(entry.name);
+        const DWORD attributes = ResetAttributes(path, entry.attributes);
+        list.push_back({std::move(path), attributes});
     });
     if (!includeSubfolders) return;
-    for (const auto& sub : subfolders) {
-        if (IsLinkFolder(sub.attributes)) continue;
-        ResetAttributes(longFolder + sub.name, sub.attributes);
-        CollectFiles(JoinPath(folder, sub.name), list, true);
+    for (const auto& subfolder : subfolders) {
+        auto child = WalkFolder::OpenListed(subfolder);
+        if (!child) continue;
+        ResetAttributes(subfolder.longPath, subfolder.attributes);
+        CollectFiles(*child, list, true);
     }
+}
+
+std::optional<WalkFolder> OpenByName(const std::wstring& path) {
+    const std::wstring longFolder = LongPathForm(path);
+    return longFolder.empty() ? std::nullopt : WalkFolder::OpenTop(longFolder);
 }
 
 enum class SearchList { None, Msie, FireFox, Netscape, TempFiles };
@@ -182,32 +141,31 @@ void AddMatch(AppContext& ctx, SearchList list, const std::wstring& folder, cons
 
 // One folder of a search: folder is the caller's spelling and ends in a backslash.
 // Subfolders are searched as they are met, depth first.
-void SearchLevel(AppContext& ctx, const std::wstring& folder, const std::wstring& longFolder, SearchList list,
+void SearchLevel(AppContext& ctx, const std::wstring& folder, const WalkFolder& walked, SearchList list,
                  const TrapSite& site) {
     auto& search = ctx.SearchSpec;
-    ForEachEntry(longFolder, [&](const WIN32_FIND_DATAW& entry) {
+    walked.ForEachEntry([&](const ListedEntry& entry) {
         TrapStep(ctx.dialogs, site, [&] {
-            const std::wstring name = entry.cFileName;
-            if (IsDirectory(entry.dwFileAttributes)) {
+            const std::wstring name(entry.name);
+            if (entry.IsFolder()) {
                 // Dot-named folders (".", "..", ".cache") are never entered, nor are links.
-                if (name[0] != L'.' && search.Recurse && !IsLinkFolder(entry.dwFileAttributes))
-                    SearchLevel(ctx, folder + name + L'\\', longFolder + name + L'\\', list, site);
+                if (name[0] == L'.' || !search.Recurse || entry.IsLink()) return;
+                if (auto child = walked.OpenChild(entry)) SearchLevel(ctx, folder + name + L'\\', *child, list, site);
             } else if (MatchSpec(name, search.FileSpec)) {
                 ++search.FilesMatched;
                 AddMatch(ctx, list, folder, name);
             }
         });
         ++search.EntriesSeen;
-    });
+    }, /*withDotEntries=*/true);
 }
 
 void Search(AppContext& ctx, const std::wstring& folder, SearchList list, const TrapSite& site) {
     if (folder.empty()) return;
-    std::wstring longFolder = LongPathForm(folder);
-    if (longFolder.empty()) return;
-    if (longFolder.back() != L'\\') longFolder += L'\\';
+    auto top = OpenByName(folder);
+    if (!top) return;
     // Listed paths are the folder + the name, so the folder must end in a backslash.
-    SearchLevel(ctx, QualifyPath(folder), longFolder, list, site);
+    SearchLevel(ctx, QualifyPath(folder), *top, list, site);
 }
 
 }  // namespace
@@ -243,18 +201,27 @@ void SearchForFiles2(AppContext& ctx, const std::wstring& folder) {
     Search(ctx, folder, SearchList::TempFiles, kSearch2Site);
 }
 
-std::int32_t DelTree(AppContext& ctx, const std::wstring& folder, const std::wstring& root, bool passthrough) {
+std::int32_t DelTree(AppContext& ctx, GuardedRoot& root, bool removeRoot) {
+    auto tick = [&] { ProgressTick(ctx); };
+    WalkFolder& folder = root.Folder();
+    const std::int32_t status = EmptyTree(folder, OnFailedSubfolder::Stop, tick);
+    if (status != 0 || !removeRoot) return status;
+    const std::wstring longPath = folder.LongPath();
+    folder.Release();
+    return RemoveEmptiedFolder(longPath) ? 0 : FailureStatus();
+}
+
+std::wstring DelTreeFolder(const std::wstring& folder) {
     std::wstring trimmed = TrimSpaces(folder);
-    if (trimmed.empty()) return -1;
-    if (trimmed.back() == L'\\') trimmed.pop_back();
-    if (trimmed.find(L'\\') == std::wstring::npos) return -1;
-    // Other spellings of a drive root ("C:\\", "C:\Windows\..") are refused like "C:\".
-    if (IsDriveRoot(trimmed)) return -1;
-    const std::wstring longFolder = LongPathForm(trimmed);
-    const DWORD attributes = ::GetFileAttributesW(longFolder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !IsDirectory(attributes)) return -1;
-    if (IsLinkFolder(attributes)) return trimmed == root ? -1 : RemoveLinkStatus(longFolder);
-    return DelTreeLevel(ctx, trimmed, longFolder, root, passthrough);
+    if (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
+    return trimmed;
+}
+
+std::int32_t DelTree(AppContext& ctx, const std::wstring& folder, const std::wstring& root, bool /*passthrough*/) {
+    const std::wstring trimmed = DelTreeFolder(folder);
+    auto verdict = GuardDeletionRoot(trimmed, RootKind::UserFolder);
+    if (!verdict.root) return -1;
+    return DelTree(ctx, *verdict.root, trimmed != root);
 }
 
 std::wstring GetShortPath(const std::wstring& path) {
@@ -273,58 +240,37 @@ std::wstring GetShortPath(const std::wstring& path) {
     return useLongForm ? WithoutLongPrefix(shortPath) : shortPath;
 }
 
-void SelectFiles(const std::wstring& path, std::vector<FileItem>& list, bool includeSubfolders) {
+void SelectFiles(const WalkFolder& folder, std::vector<FileItem>& list, bool includeSubfolders) {
     IgnoreErrors([&] {
-        const std::wstring longFolder = LongPathForm(path);
-        if (longFolder.empty()) return;
-        const DWORD attributes = ::GetFileAttributesW(longFolder.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !IsDirectory(attributes) || IsLinkFolder(attributes)) return;
-        ResetAttributes(longFolder, attributes);
-        CollectFiles(WithoutTrailingBackslash(WithoutLongPrefix(longFolder)), list, includeSubfolders);
+        ResetAttributes(folder.LongPath(), ::GetFileAttributesW(folder.LongPath().c_str()));
+        CollectFiles(folder, list, includeSubfolders);
     });
 }
 
-bool DeleteWithForce(const FileItem& file) { return DeleteFileResetting(UnicodeFid(file.path), file.attributes); }
+void SelectFiles(const std::wstring& path, std::vector<FileItem>& list, bool includeSubfolders) {
+    if (auto folder = OpenByName(path)) SelectFiles(*folder, list, includeSubfolders);
+}
 
-std::vector<FolderItem> SubFolders(const std::wstring& path) {
-    std::vector<FolderItem> folders;
+bool DeleteWithForce(const FileItem& file) { return DeleteFileResetting(file.path, file.attributes); }
+
+std::vector<ListedFolder> SubFolders(const WalkFolder& folder) {
+    std::vector<ListedFolder> folders;
     IgnoreErrors([&] {
-        std::wstring longFolder = LongPathForm(path);
-        if (longFolder.empty()) return;
-        if (longFolder.back() != L'\\') longFolder += L'\\';
-        const std::wstring folder = WithoutLongPrefix(longFolder);
-        ForEachEntry(longFolder, [&](const WIN32_FIND_DATAW& entry) {
-            if (IsDirectory(entry.dwFileAttributes) && !IsDotEntry(entry.cFileName))
-                folders.push_back({folder + entry.cFileName, entry.dwFileAttributes});
+        folder.ForEachEntry([&](const ListedEntry& entry) {
+            if (entry.IsFolder()) folders.push_back(folder.Keep(entry));
         });
     });
     return folders;
 }
 
-bool DeleteWithForce(const FolderItem& folder) {
-    const std::wstring longFolder = LongPathForm(folder.path);
-    if (longFolder.empty()) return false;
-    if (folder.IsLink()) return RemoveLink(longFolder);
-    return DeleteFolderTree(longFolder, folder.attributes);
+std::vector<ListedFolder> SubFolders(const std::wstring& path) {
+    auto folder = OpenByName(path);
+    return folder ? SubFolders(*folder) : std::vector<ListedFolder>{};
 }
 
-bool RemoveLink(const std::wstring& path) {
-    const std::wstring longPath = LongPathForm(path);
-    if (longPath.empty()) return false;
-    UniqueFile link(::CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!link) return false;
-    // Where the system opened the target instead of the link (Wine does), deleting
-    // through this handle would remove the target: only a handle on the link may go.
-    FILE_ATTRIBUTE_TAG_INFO opened{};
-    if (!::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &opened, sizeof(opened)) ||
-        !(opened.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        ::SetLastError(ERROR_NOT_A_REPARSE_POINT);
-        return false;
-    }
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    return ::SetFileInformationByHandle(link.get(), FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+bool DeleteWithForce(const ListedFolder& folder) {
+    auto uncounted = [] {};
+    return RemoveTree(folder, OnFailedSubfolder::GoOn, uncounted) == 0;
 }
 
 }  // namespace qm

@@ -1,15 +1,17 @@
 #pragma once
 // File search and deletion of the cleaning engine: the tree searches that fill the main
 // window's previews, the tree delete that empties a folder, the file collector, and the
-// "delete with force" operations the cleans share.
-//
-// No walk ever enters a directory that is a reparse point (junction, symbolic link,
-// mount point): such a directory is removed as a link, its target is never touched.
+// "delete with force" operations the cleans share. All of them go through the one folder
+// walk (folder_walk.h): exact long paths, links never entered, each subfolder proved to be
+// the one listed before it is entered.
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "clean/deletion_guard.h"
+#include "clean/folder_walk.h"
 
 namespace qm {
 
@@ -22,48 +24,45 @@ void SearchForFiles(AppContext& ctx, const std::wstring& folder, const std::wstr
 // The same walk; frmMain's List2 receives the full paths.
 void SearchForFiles2(AppContext& ctx, const std::wstring& folder);
 
-// Empties folder's tree, counting each removed file through the progress tick, and
-// removes every folder of it except root. Stops at the first subfolder that cannot be
-// removed, leaving the later ones untouched. Returns 0, -1 when the folder is refused
-// (empty, a bare drive, not a folder, a link kept as root) or the system's error number
-// of the removal that failed. passthrough is handed down unchanged.
+// Empties a folder that passed the guard, counting each removed file through the progress
+// tick, and removes every folder of it (the root too when removeRoot). Stops at the first
+// subfolder that cannot be removed, leaving the later ones untouched. Returns 0 or the
+// system's error number of the step that failed.
+std::int32_t DelTree(AppContext& ctx, GuardedRoot& root, bool removeRoot);
+// The same for a folder judged here as a user folder: blanks and a trailing backslash are
+// cut from folder, and the folder itself is removed when that differs from root (a folder
+// stored with a trailing backslash goes too). -1 when the guard refuses it. passthrough is
+// handed down unchanged.
 std::int32_t DelTree(AppContext& ctx, const std::wstring& folder, const std::wstring& root, bool passthrough);
+// folder as DelTree judges it: without surrounding blanks and one trailing backslash.
+std::wstring DelTreeFolder(const std::wstring& folder);
 
 // The short (8.3) form of an existing path; "" when the path does not exist.
 std::wstring GetShortPath(const std::wstring& path);
 
-// A file collected by SelectFiles: its full path and its attributes after the reset.
+// A file collected by SelectFiles: its exact long path and its attributes after the reset.
 struct FileItem {
     std::wstring path;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
 };
 
-// A direct subfolder of a folder: its full path and the attributes the listing reported.
-struct FolderItem {
-    std::wstring path;
-    DWORD attributes = FILE_ATTRIBUTE_DIRECTORY;
-    bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-};
-
-// Appends every file of path (and, when asked, of its subfolders, depth first; a
+// Appends every file of the folder (and, when asked, of its subfolders, depth first; a
 // folder's files before its subfolders) to list, resetting the attributes of every file
 // and folder met to normal. Errors are skipped.
+void SelectFiles(const WalkFolder& folder, std::vector<FileItem>& list, bool includeSubfolders);
 void SelectFiles(const std::wstring& path, std::vector<FileItem>& list, bool includeSubfolders);
 
 // Deletes one file, resetting a read-only attribute first. False when it stays.
 bool DeleteWithForce(const FileItem& file);
 
-// The direct subfolders of path, links included, in the order the file system reports.
-std::vector<FolderItem> SubFolders(const std::wstring& path);
+// The direct subfolders of a folder, links included, in the order the file system reports.
+std::vector<ListedFolder> SubFolders(const WalkFolder& folder);
+std::vector<ListedFolder> SubFolders(const std::wstring& path);
 
-// Deletes a folder with everything in it that can go; a link is removed as a link.
-// A folder that still holds an item in use stays (with the rest of its content gone).
-// True when the folder itself is gone.
-bool DeleteWithForce(const FolderItem& folder);
-
-// Removes a directory link itself, never its target. False when the link stays (also
-// where the system cannot open the link apart from its target, as Wine).
-bool RemoveLink(const std::wstring& path);
+// Deletes a listed folder with everything in it that can go; a link is removed as a link,
+// and a folder that is no longer the one listed is left alone. A folder that still holds
+// an item in use stays (with the rest of its content gone). True when the folder is gone.
+bool DeleteWithForce(const ListedFolder& folder);
 
 // The form of a path that the wide file functions take at any length ("\\?\C:\..."),
 // made absolute first so that "/" and "." / ".." segments are resolved.

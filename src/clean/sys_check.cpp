@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/search_delete.h"
@@ -15,10 +17,16 @@ namespace qm {
 namespace {
 
 constexpr TrapSite kSysCheckSite{L"SystemFolderCheck", L"SysCheck"};
+constexpr int kDriveRootId = -1;
 
 // Shell folder ids 12 to 15 are not asked for.
 constexpr int kFirstTableRange[] = {0, 11};
 constexpr int kSecondTableRange[] = {16, 48};
+
+// Folders that no shortcut ever accepts, whatever their names hold.
+constexpr int kNeverAcceptedIds[] = {kDriveRootId,        CSIDL_WINDOWS,       CSIDL_SYSTEM,
+                                     CSIDL_SYSTEMX86,     CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+                                     CSIDL_PROFILE};
 
 // fullPath is absolute and normalised. The long-path form is used only where needed:
 // some systems (Wine) do not expand short names behind the "\\?\" prefix.
@@ -41,9 +49,67 @@ std::vector<std::wstring> BuildTable(Lookup&& lookup) {
     return table;
 }
 
-bool IsSameOrAncestor(const std::wstring& candidate, const std::wstring& protectedFolder) {
-    if (protectedFolder.size() < candidate.size() || !StartsWith(protectedFolder, candidate)) return false;
-    return protectedFolder.size() == candidate.size() || protectedFolder[candidate.size()] == L'\\';
+// Where a folder really is: its final path, with links and substitutions resolved.
+std::optional<std::wstring> FinalPathOfFolder(const std::wstring& path) {
+    UniqueFile folder(::CreateFileW(UnicodeFid(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return std::nullopt;
+    std::wstring finalPath(32768, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(folder.get(), finalPath.data(),
+                                                     static_cast<DWORD>(finalPath.size()), VOLUME_NAME_DOS);
+    if (length == 0 || length >= finalPath.size()) return std::nullopt;
+    finalPath.resize(length);
+    return finalPath;
+}
+
+// The folders above a final path, nearest first, down to the drive root ("\\?\C:\").
+std::vector<std::wstring> FoldersAbove(std::wstring path) {
+    std::vector<std::wstring> above;
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    for (size_t slash = path.find_last_of(L'\\'); slash != std::wstring::npos && slash > 4;
+         slash = path.find_last_of(L'\\')) {
+        path.resize(slash);
+        above.push_back(path.back() == L':' ? path + L'\\' : path);
+    }
+    return above;
+}
+
+std::optional<FileIdentity> IdentityOfPath(const std::wstring& path) {
+    const std::wstring longForm = LongPathForm(path);
+    return longForm.empty() ? std::nullopt : IdentityOf(longForm);
+}
+
+bool HoldsShortcutName(const std::wstring& path) {
+    return Contains(path, L"Temporary Internet Files") || Contains(path, L"Temp") || Contains(path, L"Cookies");
+}
+
+bool IsProtectedIdentity(const ProtectedFolders& protectedFolders, const FileIdentity& identity) {
+    return !protectedFolders.TableIdsOf(identity).empty() || protectedFolders.HoldsProtected(identity);
+}
+
+// A shortcut may pass a folder by its name, but never one of the folders that matter most.
+bool ShortcutAccepts(const ProtectedFolders& protectedFolders, const std::wstring& fullPath,
+                     const std::optional<FileIdentity>& identity) {
+    if (!HoldsShortcutName(fullPath) || IsDriveRoot(fullPath)) return false;
+    if (!identity) return true;  // nothing there to protect
+    if (protectedFolders.HoldsProtected(*identity)) return false;
+    const auto ids = protectedFolders.TableIdsOf(*identity);
+    return std::none_of(ids.begin(), ids.end(), [](int id) {
+        return std::find(std::begin(kNeverAcceptedIds), std::end(kNeverAcceptedIds), id) != std::end(kNeverAcceptedIds);
+    });
+}
+
+bool IsSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& fullPath,
+                    const std::optional<FileIdentity>& identity) {
+    if (IsDriveRoot(fullPath)) return true;
+    return identity && IsProtectedIdentity(protectedFolders, *identity);
+}
+
+// "." and ".." resolved, "/" turned into "\"; the text as given when it cannot be resolved.
+std::wstring Normalised(const std::wstring& path) {
+    const std::wstring full = FullPathName(ReplaceAll(path, L"/", L"\\"));
+    return full.empty() ? path : full;
 }
 
 }  // namespace
@@ -61,6 +127,16 @@ std::vector<std::wstring> SystemFolderTable() {
     });
 }
 
+const std::vector<int>& SystemFolderTableIds() {
+    static const std::vector<int> ids = [] {
+        std::vector<int> list{kDriveRootId};
+        for (const auto& range : {kFirstTableRange, kSecondTableRange})
+            for (int id = range[0]; id <= range[1]; ++id) list.push_back(id);
+        return list;
+    }();
+    return ids;
+}
+
 std::wstring ComparablePath(const std::wstring& path) {
     if (path.empty()) return {};
     const std::wstring slashed = ReplaceAll(path, L"/", L"\\");
@@ -70,22 +146,48 @@ std::wstring ComparablePath(const std::wstring& path) {
     return ToUpper(comparable);
 }
 
-bool IsProtectedFolder(const std::vector<std::wstring>& table, const std::wstring& path) {
-    const std::wstring candidate = ComparablePath(path);
-    if (candidate.empty()) return false;
-    for (const auto& folder : table) {
-        const std::wstring comparable = ComparablePath(folder);
-        if (!comparable.empty() && IsSameOrAncestor(candidate, comparable)) return true;
+ProtectedFolders::ProtectedFolders(const std::vector<std::wstring>& table) {
+    const auto& ids = SystemFolderTableIds();
+    for (size_t i = 0; i < table.size() && i < ids.size(); ++i) {
+        if (table[i].empty()) continue;
+        const auto finalPath = FinalPathOfFolder(table[i]);
+        const auto identity = finalPath ? IdentityOf(*finalPath) : std::nullopt;
+        if (!identity) continue;  // not there: nothing to protect
+        tableFolders_.emplace_back(*identity, ids[i]);
+        for (const auto& above : FoldersAbove(*finalPath)) {
+            const auto aboveIdentity = IdentityOf(above);
+            if (aboveIdentity && std::find(ancestors_.begin(), ancestors_.end(), *aboveIdentity) == ancestors_.end())
+                ancestors_.push_back(*aboveIdentity);
+        }
     }
-    return false;
+}
+
+std::vector<int> ProtectedFolders::TableIdsOf(const FileIdentity& folder) const {
+    std::vector<int> ids;
+    for (const auto& [identity, id] : tableFolders_)
+        if (identity == folder) ids.push_back(id);
+    return ids;
+}
+
+bool ProtectedFolders::HoldsProtected(const FileIdentity& folder) const {
+    return std::find(ancestors_.begin(), ancestors_.end(), folder) != ancestors_.end();
+}
+
+bool IsRefusedSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& path,
+                           const FileIdentity& identity) {
+    const std::wstring fullPath = Normalised(path);
+    return !ShortcutAccepts(protectedFolders, fullPath, identity) &&
+           IsSystemFolder(protectedFolders, fullPath, identity);
 }
 
 void SysCheck(AppContext& ctx, std::wstring& path, bool& isSystem) {
     TrapStep(ctx.dialogs, kSysCheckSite, [&] {
-        if (Contains(path, L"Temporary Internet Files") || Contains(path, L"Temp") || Contains(path, L"Cookies"))
-            return;
+        const ProtectedFolders protectedFolders(SystemFolderTable(ctx.ui));
+        const std::wstring fullPath = Normalised(path);
+        const auto identity = IdentityOfPath(fullPath);
+        if (ShortcutAccepts(protectedFolders, fullPath, identity)) return;
         path = ToUpper(path);
-        if (!IsProtectedFolder(SystemFolderTable(ctx.ui), path)) return;
+        if (!IsSystemFolder(protectedFolders, fullPath, identity)) return;
         isSystem = true;
         auto& label = ctx.frmMain.Label15;
         label.SetCaption(L"Warning.....Warning !!!");

@@ -2,12 +2,14 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
+#include "clean/deletion_guard.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
 #include "clean/sys_check.h"
@@ -32,22 +34,12 @@ std::wstring ProcessTempVariable() {
     return value;
 }
 
-bool IsLinkFolder(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(LongPathForm(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Why the Temp variable must not be emptied; "" when it may. A misconfigured variable
-// (TEMP=C:\) must never empty a drive or a system folder.
-std::wstring TempRefusal(const std::wstring& temp) {
-    const std::wstring named = kCrLf + std::wstring(kCrLf) + temp;
-    if (TrimSpaces(temp).empty()) return L"The Temp Variable Is Empty.";
-    if (::PathIsRelativeW(temp.c_str())) return L"The Temp Variable Is Not A Full Path:" + named;
-    if (IsDriveRoot(temp)) return L"The Temp Variable Names The Root Of A Drive:" + named;
-    if (IsLinkFolder(temp)) return L"The Temp Variable Names A Link To Another Folder:" + named;
-    if (IsProtectedFolder(SystemFolderTable(), temp)) return L"The Temp Variable Names A System Folder:" + named;
-    return {};
+// Tells the user, in an interactive run, why a root was left as it was.
+void TellNotCleaned(AppContext& ctx, const std::wstring& role, RootKind kind, RootRefusal refusal,
+                    const std::wstring& path) {
+    if (role != kRoleMain) return;
+    ctx.dialogs.ShowMessage({NotCleanedHeading(kind) + kCrLf + kCrLf + RefusalText(kind, refusal, path), kTitleInfo,
+                             MB_OK | MB_ICONINFORMATION});
 }
 
 // Fills List2 and the Temp labels with what survived the clean.
@@ -75,35 +67,34 @@ std::wstring GuardedTempFolder() {
 }
 
 void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
-    const bool fromMainWindow = role == kRoleMain;
     const std::wstring temp = ProcessTempVariable();
-    std::wstring refusal;
     // Without an answer from the guard nothing is deleted.
-    if (!TrapStep(ctx.dialogs, kTempSite, [&] { refusal = TempRefusal(temp); })) return;
-    if (!refusal.empty()) {
-        if (fromMainWindow)
-            ctx.dialogs.ShowMessage({L"Your Temp Folder Was Not Cleaned." + std::wstring(kCrLf) + kCrLf + refusal,
-                                     kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    GuardVerdict verdict;
+    if (!TrapStep(ctx.dialogs, kTempSite, [&] { verdict = GuardDeletionRoot(temp, RootKind::Temp); })) return;
+    if (!verdict.root) {
+        TellNotCleaned(ctx, role, RootKind::Temp, verdict.refusal, temp);
         return;
     }
 
     // Files first (each counted), then the subfolders, each removed one counting once.
+    const WalkFolder& top = verdict.root->Folder();
     std::vector<FileItem> files;
-    TrapStep(ctx.dialogs, kTempSite, [&] { SelectFiles(temp, files, true); });
+    TrapStep(ctx.dialogs, kTempSite, [&] { SelectFiles(top, files, true); });
     TrapStep(ctx.dialogs, kTempSite, [&] {
         for (const auto& file : files)
             if (DeleteWithForce(file)) ProgressTick(ctx);
     });
     TrapStep(ctx.dialogs, kTempSite, [&] {
-        for (const auto& folder : SubFolders(temp))
+        for (const auto& folder : SubFolders(top))
             if (DeleteWithForce(folder)) ProgressTick(ctx);
     });
 
-    if (!fromMainWindow) return;
+    if (role != kRoleMain) return;
     TrapStep(ctx.dialogs, kTempSite, [&] { ShowTempSurvivors(ctx, temp); });
 }
 
-void MainCleanUser(AppContext& ctx, const std::wstring& role, bool passthrough) {
+void MainCleanUser(AppContext& ctx, const std::wstring& role, bool /*passthrough*/) {
+    std::optional<DeletionGuard> guard;  // made for the first folder: it asks for every system folder
     RegOp settings;
     settings.SetKey(kUserFolderKey);
     for (int number = 0; number <= kLastUserFolderNumber; ++number) {
@@ -115,7 +106,13 @@ void MainCleanUser(AppContext& ctx, const std::wstring& role, bool passthrough) 
             return;
         }
         // The status is not looked at: one folder that cannot be emptied must not stop the next.
-        TrapStep(ctx.dialogs, kUserSite, [&] { DelTree(ctx, folder, folder, passthrough); });
+        TrapStep(ctx.dialogs, kUserSite, [&] {
+            if (!guard) guard.emplace();
+            const std::wstring trimmed = DelTreeFolder(folder);
+            auto verdict = guard->Check(trimmed, RootKind::UserFolder);
+            if (verdict.root) DelTree(ctx, *verdict.root, trimmed != folder);
+            else TellNotCleaned(ctx, role, RootKind::UserFolder, verdict.refusal, folder);
+        });
     }
 }
 

@@ -34,7 +34,7 @@ std::vector<std::wstring> Items(const ListModel& list) {
 // The subfolder names of a folder in the order the file system reports them.
 std::vector<std::wstring> ListedSubfolders(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    for (const auto& sub : SubFolders(folder)) names.push_back(sub.path.substr(sub.path.find_last_of(L'\\') + 1));
+    for (const auto& sub : SubFolders(folder)) names.push_back(sub.longPath.substr(sub.longPath.find_last_of(L'\\') + 1));
     return names;
 }
 
@@ -253,7 +253,7 @@ TEST_F(LinkTest, SelectFilesAndTheSearchesDoNotEnterLinks) {
     std::vector<FileItem> files;
     SelectFiles(dir.Path(), files, true);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].path, dir / L"a.txt");
+    EXPECT_EQ(WithoutLongPrefix(files[0].path), dir / L"a.txt");
 
     ctx.SearchSpec = {true, 0, 0, L"*.*", dir.Path() + L"\\"};
     SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
@@ -299,7 +299,7 @@ TEST_F(ForceDeleteTest, AFreeFolderGoesWithEverythingInIt) {
     Make(L"sub\\inner\\" + kForeignName);
     const auto folders = SubFolders(dir.Path());
     ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(folders[0].path, dir / L"sub");
+    EXPECT_EQ(WithoutLongPrefix(folders[0].longPath), dir / L"sub");
     EXPECT_TRUE(DeleteWithForce(folders[0]));
     EXPECT_FALSE(PathExists(dir / L"sub"));
 }
@@ -307,9 +307,9 @@ TEST_F(ForceDeleteTest, AFreeFolderGoesWithEverythingInIt) {
 TEST_F(ForceDeleteTest, AReadOnlyFileIsDeleted) {
     const std::wstring file = Make(L"a.txt");
     SetAttributes(file, FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(DeleteWithForce(FileItem{file, FILE_ATTRIBUTE_READONLY}));
+    EXPECT_TRUE(DeleteWithForce(FileItem{test::LongPath(file), FILE_ATTRIBUTE_READONLY}));
     EXPECT_FALSE(PathExists(file));
-    EXPECT_FALSE(DeleteWithForce(FileItem{file, FILE_ATTRIBUTE_NORMAL})) << "already gone";
+    EXPECT_FALSE(DeleteWithForce(FileItem{test::LongPath(file), FILE_ATTRIBUTE_NORMAL})) << "already gone";
 }
 
 // ---- SelectFiles -----------------------------------------------------------------
@@ -329,7 +329,7 @@ TEST_F(SelectFilesTest, ListsEachFolderFilesBeforeItsSubfoldersDepthFirst) {
 
     std::vector<std::wstring> paths, groups;
     for (const auto& file : files) {
-        paths.push_back(file.path.substr(dir.Path().size() + 1));
+        paths.push_back(WithoutLongPrefix(file.path).substr(dir.Path().size() + 1));
         groups.push_back(paths.back().substr(0, paths.back().find(L'\\') == std::wstring::npos
                                                      ? 0
                                                      : paths.back().find(L'\\')));
@@ -348,7 +348,7 @@ TEST_F(SelectFilesTest, WithoutSubfoldersOnlyTheFolderItself) {
     std::vector<FileItem> files{{L"earlier", FILE_ATTRIBUTE_NORMAL}};
     SelectFiles(dir.Path() + L"\\", files, false);
     ASSERT_EQ(files.size(), 2u) << "appends to what the list held";
-    EXPECT_EQ(files[1].path, dir / L"top.txt");
+    EXPECT_EQ(WithoutLongPrefix(files[1].path), dir / L"top.txt");
 }
 
 TEST_F(SelectFilesTest, ResetsTheAttributesOfEverythingItMeets) {
@@ -382,7 +382,7 @@ TEST_F(SelectFilesTest, CollectsLongAndForeignPathsThatCanBeDeleted) {
     std::vector<FileItem> files;
     SelectFiles(dir.Path(), files, true);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].path, file);
+    EXPECT_EQ(WithoutLongPrefix(files[0].path), file);
     EXPECT_TRUE(DeleteWithForce(files[0]));
     EXPECT_FALSE(PathExists(file));
 }

@@ -1,0 +1,119 @@
+#include "clean/deletion_guard.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "clean/search_delete.h"
+
+namespace qm {
+
+namespace {
+
+bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// Only "X:\..." and "\\server\share\..." (also behind "\\?\") name a folder by themselves;
+// "C:", "C:name" and "\name" depend on a current drive or folder.
+bool IsFullPath(const std::wstring& path) {
+    std::wstring_view rest = path;
+    if (StartsWith(rest, L"\\\\?\\UNC\\")) return rest.size() > 8;
+    if (StartsWith(rest, L"\\\\?\\") || StartsWith(rest, L"\\\\.\\")) rest.remove_prefix(4);
+    else if (StartsWith(rest, L"\\\\")) return rest.size() > 2;
+    return rest.size() >= 3 && IsLetter(rest[0]) && rest[1] == L':' && (rest[2] == L'\\' || rest[2] == L'/');
+}
+
+// Device namespaces name volumes and devices, never a plain folder to empty.
+bool IsDeviceSpelling(const std::wstring& path) {
+    return StartsWithNoCase(path, L"\\\\?\\Volume{") || StartsWithNoCase(path, L"\\\\?\\GLOBALROOT") ||
+           StartsWith(path, L"\\\\.\\");
+}
+
+// The root of its volume, however it was reached: the system names it "\" without a volume.
+bool IsVolumeRoot(const WalkFolder& folder) {
+    wchar_t name[4] = {};
+    const DWORD length = ::GetFinalPathNameByHandleW(folder.Handle(), name, 4, VOLUME_NAME_NONE);
+    return length == 1 && name[0] == L'\\';
+}
+
+bool IsLinkByName(const std::wstring& longPath) {
+    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+int ShellFolderAllowedAsRoot(RootKind kind) {
+    switch (kind) {
+        case RootKind::InternetCache: return CSIDL_INTERNET_CACHE;
+        case RootKind::CookieStore: return CSIDL_COOKIES;
+        default: return -2;  // no table folder at all
+    }
+}
+
+const wchar_t* Subject(RootKind kind) {
+    switch (kind) {
+        case RootKind::Temp: return L"The Temp Variable";
+        case RootKind::UserFolder: return L"Your Folder";
+        case RootKind::InternetCache: return L"The Cache Location";
+        case RootKind::CookieStore: return L"The Cookie Location";
+    }
+    return L"The Folder";
+}
+
+}  // namespace
+
+GuardVerdict DeletionGuard::Check(const std::wstring& path, RootKind kind) const {
+    if (TrimSpaces(path).empty()) return {RootRefusal::Empty, std::nullopt};
+    if (!IsFullPath(path)) return {RootRefusal::NotFullPath, std::nullopt};
+    if (IsDeviceSpelling(path) || IsDriveRoot(path)) return {RootRefusal::DriveRoot, std::nullopt};
+    const std::wstring longPath = LongPathForm(path);
+    if (longPath.empty()) return {RootRefusal::NotFullPath, std::nullopt};
+    if (IsLinkByName(longPath)) return {RootRefusal::Link, std::nullopt};
+    auto folder = WalkFolder::OpenTop(longPath);
+    if (!folder) {
+        const bool link = ::GetLastError() == kErrorNotTheListedFolder;
+        return {link ? RootRefusal::Link : RootRefusal::CannotOpen, std::nullopt};
+    }
+    const RootRefusal refusal = Judge(path, *folder, kind);
+    if (refusal != RootRefusal::None) return {refusal, std::nullopt};
+    return {RootRefusal::None, GuardedRoot(std::move(*folder))};
+}
+
+RootRefusal DeletionGuard::Judge(const std::wstring& path, const WalkFolder& folder, RootKind kind) const {
+    if (IsVolumeRoot(folder)) return RootRefusal::DriveRoot;
+    const FileIdentity& identity = folder.Identity();
+    if (protected_.HoldsProtected(identity)) return RootRefusal::Protected;
+    if (kind == RootKind::UserFolder)
+        return IsRefusedSystemFolder(protected_, path, identity) ? RootRefusal::Protected : RootRefusal::None;
+    const auto ids = protected_.TableIdsOf(identity);
+    const int allowed = ShellFolderAllowedAsRoot(kind);
+    const bool refused = std::any_of(ids.begin(), ids.end(), [&](int id) { return id != allowed; });
+    return refused ? RootRefusal::Protected : RootRefusal::None;
+}
+
+std::wstring RefusalText(RootKind kind, RootRefusal refusal, const std::wstring& path) {
+    const std::wstring subject = Subject(kind);
+    const std::wstring named = kCrLf + std::wstring(kCrLf) + path;
+    switch (refusal) {
+        case RootRefusal::None: return {};
+        case RootRefusal::Empty: return subject + L" Is Empty.";
+        case RootRefusal::NotFullPath: return subject + L" Is Not A Full Path:" + named;
+        case RootRefusal::DriveRoot: return subject + L" Names The Root Of A Drive:" + named;
+        case RootRefusal::Link: return subject + L" Names A Link To Another Folder:" + named;
+        case RootRefusal::CannotOpen: return subject + L" Names A Folder That Cannot Be Opened:" + named;
+        case RootRefusal::Protected: return subject + L" Names A System Folder:" + named;
+    }
+    return {};
+}
+
+std::wstring NotCleanedHeading(RootKind kind) {
+    switch (kind) {
+        case RootKind::Temp: return L"Your Temp Folder Was Not Cleaned.";
+        case RootKind::UserFolder: return L"One Of Your Folders Was Not Cleaned.";
+        case RootKind::InternetCache: return L"A Browser Cache Was Not Cleaned.";
+        case RootKind::CookieStore: return L"A Cookie Store Was Not Cleaned.";
+    }
+    return {};
+}
+
+}  // namespace qm

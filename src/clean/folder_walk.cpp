@@ -1,0 +1,176 @@
+#include "clean/folder_walk.h"
+
+#include "base/text.h"
+
+namespace qm {
+
+namespace {
+
+WalkHooks platformHooks;
+WalkHooks* activeHooks = &platformHooks;
+
+// Listing needs FILE_LIST_DIRECTORY; delete sharing is left out so that the folder stays
+// where it is while it is held.
+constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// The path the system knows the folder by; "" where it cannot tell (Wine cannot for paths
+// past the classic length).
+std::wstring FinalPathOf(HANDLE handle) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length + 1);
+    }
+    return {};
+}
+
+std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    return info;
+}
+
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber, (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::wstring_view LastComponent(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring_view ParentOf(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash);
+}
+
+std::wstring_view WithoutTrailingBackslashes(std::wstring_view path) {
+    while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
+    return path;
+}
+
+std::wstring_view WithoutTrailingDotsAndBlanks(std::wstring_view name) {
+    while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.remove_suffix(1);
+    return name;
+}
+
+// The final path must be the parent's final path plus the listed name. Some systems (Wine)
+// report a name without its trailing dots; the file ID has already told that it is the
+// listed folder, so only the place is at stake and the name is compared without them.
+// Where the system cannot tell a final path, the file ID alone must have matched.
+bool IsAtListedPlace(std::wstring_view finalPath, const ListedFolder& listed) {
+    if (finalPath.empty() || listed.parentFinalPath.empty()) return listed.fileIndex != 0;
+    if (!EqualsNoCase(ParentOf(finalPath), WithoutTrailingBackslashes(listed.parentFinalPath))) return false;
+    return EqualsNoCase(WithoutTrailingDotsAndBlanks(LastComponent(finalPath)),
+                        WithoutTrailingDotsAndBlanks(LastComponent(listed.longPath)));
+}
+
+bool IsLinkByName(const std::wstring& longPath) {
+    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return std::nullopt;
+    const auto info = InformationOf(file.get());
+    if (!info) return std::nullopt;
+    return IdentityFrom(*info);
+}
+
+std::optional<WalkFolder> WalkFolder::OpenTop(const std::wstring& longPath) { return Open(longPath, nullptr); }
+
+std::optional<WalkFolder> WalkFolder::OpenListed(const ListedFolder& listed) {
+    if (listed.IsLink()) return std::nullopt;
+    CurrentWalkHooks().BeforeDescend(listed.longPath);
+    return Open(listed.longPath, &listed);
+}
+
+std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const ListedFolder* listed) {
+    if (longPath.empty()) return std::nullopt;
+    // The name is asked too: where the system opens a link's target instead of the link
+    // (Wine), only the listing by name still shows the link.
+    if (IsLinkByName(longPath)) {
+        ::SetLastError(kErrorNotTheListedFolder);
+        return std::nullopt;
+    }
+    UniqueFile handle(::CreateFileW(longPath.c_str(), kFolderAccess, kFolderSharing, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) return std::nullopt;
+    const auto info = InformationOf(handle.get());
+    std::wstring finalPath = FinalPathOf(handle.get());
+    bool same = info && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (same && listed) {
+        const FileIdentity identity = IdentityFrom(*info);
+        same = identity.volumeSerial == listed->volumeSerial &&
+               (listed->fileIndex == 0 || identity.fileIndex == listed->fileIndex) &&
+               IsAtListedPlace(finalPath, *listed);
+    }
+    if (!same) {
+        ::SetLastError(kErrorNotTheListedFolder);
+        return std::nullopt;
+    }
+    return WalkFolder(longPath, std::move(handle), std::move(finalPath), IdentityFrom(*info));
+}
+
+ListedFolder WalkFolder::Keep(const ListedEntry& entry) const {
+    return {ChildPath(entry.name), entry.attributes, entry.fileIndex, finalPath_, identity_.volumeSerial};
+}
+
+std::wstring WalkFolder::ChildPath(std::wstring_view name) const {
+    std::wstring path;
+    path.reserve(longPath_.size() + 1 + name.size());
+    path = longPath_;
+    if (path.back() != L'\\') path += L'\\';
+    path += name;
+    return path;
+}
+
+bool WalkFolder::ReadEntries(std::vector<unsigned char>& buffer, bool restart) const {
+    return ::GetFileInformationByHandleEx(handle_.get(),
+                                          restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo,
+                                          buffer.data(), static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+ScopedWalkHooks::ScopedWalkHooks(WalkHooks& hooks) : previous_(activeHooks) { activeHooks = &hooks; }
+ScopedWalkHooks::~ScopedWalkHooks() { activeHooks = previous_; }
+WalkHooks& CurrentWalkHooks() { return *activeHooks; }
+
+bool RemoveEmptiedFolder(const std::wstring& longPath) {
+    WalkHooks& hooks = CurrentWalkHooks();
+    const DWORD attributes = hooks.FolderAttributes(longPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        hooks.SetFolderAttributes(longPath, attributes & ~FILE_ATTRIBUTE_READONLY);
+    return hooks.RemoveFolder(longPath);
+}
+
+bool RemoveLink(const std::wstring& longPath) {
+    UniqueFile link(::CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!link) return false;
+    // Where the system opened the target instead of the link (Wine does), deleting
+    // through this handle would remove the target: only a handle on the link may go.
+    FILE_ATTRIBUTE_TAG_INFO opened{};
+    if (!::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &opened, sizeof(opened)) ||
+        !(opened.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ::SetLastError(ERROR_NOT_A_REPARSE_POINT);
+        return false;
+    }
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return ::SetFileInformationByHandle(link.get(), FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+}
+
+}  // namespace qm

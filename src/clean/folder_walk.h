@@ -1,0 +1,151 @@
+#pragma once
+// The one way the cleaning engine goes through folders. A folder is held open while it is
+// walked, its entries are listed through that handle, and a subfolder is entered only after
+// the handle opened on it proves that it is still the folder the listing reported: not a
+// link, the same file ID, and its final path the parent's final path plus the listed name.
+// Paths are exact long forms ("\\?\" + the listed names) and never resolved again by name,
+// so "X." can never turn into "X" (which may be a link) on the way to a delete call.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/handles.h"
+
+namespace qm {
+
+// The error a walk leaves when a folder is a link or no longer the folder that was listed
+// (ERROR_REPARSE_POINT_ENCOUNTERED, which not every SDK names).
+inline constexpr DWORD kErrorNotTheListedFolder = 4395;
+
+// What makes a file or folder the one it is, whatever the spelling of its path (a
+// substituted drive, a junction on the way, 8.3 names): its volume and its file ID.
+struct FileIdentity {
+    DWORD volumeSerial = 0;
+    ULONGLONG fileIndex = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of whatever path opens (links followed); nothing when it cannot be opened.
+std::optional<FileIdentity> IdentityOf(const std::wstring& path);
+
+// One entry of a listing, valid during the visit only.
+struct ListedEntry {
+    std::wstring_view name;
+    DWORD attributes = 0;
+    ULONGLONG fileIndex = 0;  // 0 where the file system does not tell
+
+    bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+
+// A subfolder kept from a listing for later: enough to open it and prove it is the same.
+struct ListedFolder {
+    std::wstring longPath;         // exact: the parent's long path + "\" + the listed name
+    DWORD attributes = FILE_ATTRIBUTE_DIRECTORY;
+    ULONGLONG fileIndex = 0;
+    std::wstring parentFinalPath;  // what the system called the parent when it was listed ("" unknown)
+    DWORD volumeSerial = 0;
+
+    bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+
+// A folder held open for its walk. The handle does not share delete access, so nobody can
+// rename or remove the folder (or put a link in its place) while it is held.
+class WalkFolder {
+public:
+    // Opens a top folder by its long path; nothing when it is missing, not a folder or a link.
+    static std::optional<WalkFolder> OpenTop(const std::wstring& longPath);
+    // Opens a folder kept from a listing, when it is still that folder.
+    static std::optional<WalkFolder> OpenListed(const ListedFolder& listed);
+
+    // The subfolder entry of this folder, when it is still the one listed.
+    std::optional<WalkFolder> OpenChild(const ListedEntry& entry) const { return OpenListed(Keep(entry)); }
+    // An entry kept for after the listing.
+    ListedFolder Keep(const ListedEntry& entry) const;
+
+    // Calls visit(const ListedEntry&) for every entry, in the order the file system reports
+    // them; "." and ".." only when asked. False when the folder could not be listed.
+    template <class Visit>
+    bool ForEachEntry(Visit&& visit, bool withDotEntries = false) const;
+
+    // The exact long path of an entry of this folder.
+    std::wstring ChildPath(std::wstring_view name) const;
+    const std::wstring& LongPath() const { return longPath_; }
+    // "" where the system cannot tell.
+    const std::wstring& FinalPath() const { return finalPath_; }
+    const FileIdentity& Identity() const { return identity_; }
+    HANDLE Handle() const { return handle_.get(); }
+    // Lets go of the folder, so that it can be removed.
+    void Release() { handle_.reset(); }
+
+private:
+    WalkFolder(std::wstring longPath, UniqueFile handle, std::wstring finalPath, FileIdentity identity)
+        : longPath_(std::move(longPath)), handle_(std::move(handle)), finalPath_(std::move(finalPath)),
+          identity_(identity) {}
+    static std::optional<WalkFolder> Open(const std::wstring& longPath, const ListedFolder* listed);
+    // Fills buffer with the next entries; false at the end or on failure.
+    bool ReadEntries(std::vector<unsigned char>& buffer, bool restart) const;
+
+    std::wstring longPath_;
+    UniqueFile handle_;
+    std::wstring finalPath_;
+    FileIdentity identity_;
+};
+
+// The folder calls of the walk, replaceable by tests: a point between listing a folder and
+// opening a subfolder of it (to swap the subfolder for a link), and the attribute and removal
+// calls for folders (Wine keeps no read-only bit on folders, Windows refuses to remove one).
+class WalkHooks {
+public:
+    virtual ~WalkHooks() = default;
+    virtual void BeforeDescend(const std::wstring& /*longPath*/) {}
+    virtual DWORD FolderAttributes(const std::wstring& longPath) { return ::GetFileAttributesW(longPath.c_str()); }
+    virtual bool SetFolderAttributes(const std::wstring& longPath, DWORD attributes) {
+        return ::SetFileAttributesW(longPath.c_str(), attributes) != FALSE;
+    }
+    virtual bool RemoveFolder(const std::wstring& longPath) { return ::RemoveDirectoryW(longPath.c_str()) != FALSE; }
+};
+// Installs hooks for the lifetime of the object (tests only); the platform's calls otherwise.
+class ScopedWalkHooks {
+public:
+    explicit ScopedWalkHooks(WalkHooks& hooks);
+    ~ScopedWalkHooks();
+    ScopedWalkHooks(const ScopedWalkHooks&) = delete;
+    ScopedWalkHooks& operator=(const ScopedWalkHooks&) = delete;
+
+private:
+    WalkHooks* previous_;
+};
+WalkHooks& CurrentWalkHooks();
+
+// Removes an emptied folder by its exact long path, clearing a read-only bit first (Explorer
+// marks every customised folder read-only). The caller has released its handle.
+bool RemoveEmptiedFolder(const std::wstring& longPath);
+
+// Removes a directory link itself, never its target. False when the link stays (also where
+// the system cannot open the link apart from its target, as Wine).
+bool RemoveLink(const std::wstring& longPath);
+
+template <class Visit>
+bool WalkFolder::ForEachEntry(Visit&& visit, bool withDotEntries) const {
+    std::vector<unsigned char> buffer(64 * 1024);
+    bool any = false;
+    for (bool restart = true; ReadEntries(buffer, restart); restart = false) {
+        any = true;
+        for (size_t offset = 0;;) {
+            const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + offset);
+            const std::wstring_view name(info.FileName, info.FileNameLength / sizeof(wchar_t));
+            if (withDotEntries || (name != L"." && name != L".."))
+                visit(ListedEntry{name, info.FileAttributes, static_cast<ULONGLONG>(info.FileId.QuadPart)});
+            if (info.NextEntryOffset == 0) break;
+            offset += info.NextEntryOffset;
+        }
+    }
+    return any || ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+}  // namespace qm
