@@ -6,6 +6,7 @@
 // scripts/screenshots.sh gives it a prefix of its own.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <cstdio>
@@ -94,17 +95,35 @@ void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& valu
     settings.SetValue(name, value);
 }
 
+void MakeFiles(const std::wstring& folder, const wchar_t* prefix, const wchar_t* extension, int count) {
+    ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    for (int i = 1; i <= count; ++i) {
+        const std::wstring path = folder + L"\\" + prefix + std::to_wstring(i) + extension;
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    }
+}
+
 std::wstring MakeTempFolderWithFiles(int count) {
     wchar_t base[MAX_PATH];
     ::GetTempPathW(MAX_PATH, base);
     const std::wstring folder = std::wstring(base) + L"qm-screens";
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    for (int i = 1; i <= count; ++i) {
-        const std::wstring path = folder + L"\\report-" + std::to_wstring(i) + L".tmp";
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-    }
+    MakeFiles(folder, L"report-", L".tmp", count);
     return folder;
+}
+
+// A few pages in a browser cache, so that the Internet tab has something to preview. The
+// cache is the user's Internet cache shell folder, placed where older systems kept it.
+void FillInternetCache() {
+    wchar_t profile[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH)) return;
+    const std::wstring cache = std::wstring(profile) + L"\\Local Settings\\Temporary Internet Files";
+    for (const wchar_t* folders : {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"})
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, folders, L"Cache", REG_SZ, cache.c_str(),
+                          static_cast<DWORD>((cache.size() + 1) * sizeof(wchar_t)));
+    MakeFiles(cache + L"\\Content.IE5\\QM7XK2P1", L"page", L"[1].htm", 6);
+    MakeFiles(cache + L"\\Content.IE5\\QM7XK2P1", L"logo", L"[1].gif", 3);
 }
 
 }  // namespace
@@ -114,6 +133,7 @@ int wmain() {
     for (const wchar_t* option : {L"TempFiles", L"AutoFunction", L"InternetFiles"})
         SetString(qm::kCleanPathKey, option, L"Yes");
     ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
+    FillInternetCache();
 
     std::wstring command = L"\"" + OwnFolder() + L"\\Quillmere.exe\"";
     STARTUPINFOW startup{};

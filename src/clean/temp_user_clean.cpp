@@ -63,7 +63,7 @@ void ShowTempSurvivors(AppContext& ctx, const std::wstring& temp) {
 
 std::wstring GuardedTempFolder() {
     const std::wstring temp = ProcessTempVariable();
-    return TempRefusal(temp).empty() ? temp : std::wstring{};
+    return GuardDeletionRoot(temp, RootKind::Temp).root ? temp : std::wstring{};
 }
 
 void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
