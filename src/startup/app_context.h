@@ -2,6 +2,7 @@
 // The process-wide state, owned in one place and passed to whoever needs it, so that
 // each test starts from a fresh one.
 #include <cstdint>
+#include <memory>
 
 #include "base/dialogs.h"
 #include "base/os_version.h"
@@ -12,6 +13,7 @@
 #include "cookies/cookie_state.h"
 #include "startup/ui_host.h"
 #include "ui/main_form_model.h"
+#include "ui/window.h"
 
 namespace qm {
 
@@ -56,6 +58,9 @@ public:
     // Form models.
     MainFormModel frmMain;
     CountFormModel frmCount;
+
+    // Windows opened on demand, one of each at a time; empty (or closed) until opened.
+    std::unique_ptr<Window> frmHelp;
 };
 
 }  // namespace qm

@@ -4,6 +4,7 @@
 #include "clean/clean_kinds.h"
 #include "clean/count_form.h"
 #include "clean/run_state.h"
+#include "help/help_window.h"
 #include "startup/app_context.h"
 #include "ui/count_window.h"
 #include "ui/main_form.h"
@@ -21,19 +22,6 @@ constexpr TrapSite kHotKeySite{L"WinProc", L"HotKeyClean"};
 HICON ProgramIcon() {
     HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     return icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
-}
-
-// Runs a modal loop until window is destroyed, with its owner disabled meanwhile.
-void RunModal(HWND window, HWND owner) {
-    if (owner) ::EnableWindow(owner, FALSE);
-    MSG message;
-    while (::IsWindow(window) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (::IsDialogMessageW(window, &message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    if (owner) ::EnableWindow(owner, TRUE);
-    if (message.message == WM_QUIT) ::PostQuitMessage(static_cast<int>(message.wParam));
 }
 
 UniqueMenu BuildTrayMenu(bool runActive) {
@@ -75,33 +63,6 @@ private:
     DesktopHost& host_;
 };
 
-// The help text, in a window of its own.
-class DesktopHost::HelpView final : public Window {
-public:
-    explicit HelpView(HWND owner) {
-        Create({kHelpWindowClass, L"Quillmere Help", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 0, 520, 380, owner});
-        CreateControl(Handle(), L"EDIT", kHelpText, ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER, 10, 10, 10,
-                      490, 280);
-        CreateControl(Handle(), L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL, 410, 300, 90, 28);
-    }
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
-            Destroy();
-            return 0;
-        }
-        return Default(message, wParam, lParam);
-    }
-
-private:
-    static constexpr wchar_t kHelpText[] =
-        L"Quillmere removes what browsing and ordinary use leave behind.\r\n\r\n"
-        L"It lives in the notification area. Right-click its icon for the menu, or press the clean "
-        L"hot key (Alt+C unless you chose another) to clean everything selected in the options.\r\n\r\n"
-        L"Start it with the word auto to clean and exit without showing a window.";
-};
-
 DesktopHost::DesktopHost() : taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 DesktopHost::~DesktopHost() { ShellTrayRemove(); }
@@ -135,7 +96,7 @@ void DesktopHost::UnloadMainForm() {
     ShellTrayRemove();
     UnloadMaxMin();
     UnSubClass();
-    if (help_) help_->Destroy();
+    if (ctx_->frmHelp) ctx_->frmHelp->Destroy();
     if (count_) count_->Destroy();
     if (main_) main_->Destroy();
     if (maxMin_) maxMin_->Destroy();
@@ -239,22 +200,8 @@ void DesktopHost::LeftMouseClick() {
     ::PostMessageW(owner, WM_NULL, 0, 0);
 }
 
-void DesktopHost::ShowHelpModal() {
-    HelpView help(MaxMinWindow());
-    CentreOnScreen(help.Handle());
-    ::ShowWindow(help.Handle(), SW_SHOW);
-    ::SetForegroundWindow(help.Handle());
-    RunModal(help.Handle(), main_ ? main_->Handle() : nullptr);
-}
-
-void DesktopHost::ShowHelp() {
-    if (!help_ || !::IsWindow(help_->Handle())) {
-        help_ = std::make_unique<HelpView>(MaxMinWindow());
-        CentreOnScreen(help_->Handle());
-    }
-    ::ShowWindow(help_->Handle(), SW_SHOW);
-    ::SetForegroundWindow(help_->Handle());
-}
+void DesktopHost::ShowHelpModal() { Help(*ctx_, true); }
+void DesktopHost::ShowHelp() { Help(*ctx_, false); }
 
 void DesktopHost::EnsureCountWindow() {
     if (!count_ && !unloaded_) count_ = std::make_unique<CountWindow>(*ctx_, MaxMinWindow());
@@ -274,7 +221,7 @@ void DesktopHost::SetCacheList() { qm::SetCacheList(*ctx_); }
 void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
-    for (Window* window : {static_cast<Window*>(main_.get()), static_cast<Window*>(help_.get())})
+    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The real windows of the program behind the UiHost seam: the main window and the result
 // window bound to their form models, the hidden hot-key window frmMaxMin, the
-// notification icon with its popup menu, the replacement window procedure (WindowProc)
-// behind the icon, the hot key and the end of the logon, and the help window.
+// notification icon with its popup menu, and the replacement window procedure (WindowProc)
+// behind the icon, the hot key and the end of the logon. The help window is in src/help.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -19,7 +19,6 @@ class AppContext;
 class CountWindow;
 
 inline constexpr wchar_t kMaxMinWindowClass[] = L"QuillmereMaxMin";
-inline constexpr wchar_t kHelpWindowClass[] = L"QuillmereHelp";
 // The first command id of the tray menu's items (item n has kTrayMenuFirstId + n).
 inline constexpr UINT kTrayMenuFirstId = 1000;
 
@@ -56,7 +55,6 @@ public:
     qm::MainWindow* MainView() { return main_.get(); }
 
     class MaxMinView;
-    class HelpView;
 
 private:
     // The replacement window procedure of frmMain and frmMaxMin: a value means consumed.
@@ -69,7 +67,6 @@ private:
     std::unique_ptr<qm::MainWindow> main_;
     std::unique_ptr<MaxMinView> maxMin_;
     std::unique_ptr<CountWindow> count_;
-    std::unique_ptr<HelpView> help_;
     NOTIFYICONDATAW trayIcon_{};
     bool trayWanted_ = false;  // ShellTrayAdd was asked for and not withdrawn
     bool trayAdded_ = false;

@@ -1,7 +1,7 @@
 #pragma once
-// Windows and checks that the tray menu and the help buttons open, whose full versions
-// are built apart: the help viewer, the About window, the update check and the hot-key
-// chooser. Until each lands, its entry point does the plain thing documented in its body.
+// Windows and checks that the tray menu and the help buttons open: the help window, the
+// About window, the update check and the hot-key chooser, each built apart. Until a window
+// lands, its entry point does the plain thing documented in its body.
 namespace qm {
 
 class AppContext;

@@ -1,12 +1,12 @@
-// Stand-ins for the entry points of windows built apart (help viewer, About, update
-// check, hot-key chooser). Each is replaced, with this file shrinking, when its window lands.
+// The entry points of the tray menu and the help buttons. About, the update check and the
+// hot-key chooser are stand-ins until their windows land; each then replaces its body here.
 #include "ui/entry_points.h"
 
 #include "startup/app_context.h"
 
 namespace qm {
 
-// Today's help window, shown without blocking.
+// The help window, shown without blocking.
 void ShowHelpWindow(AppContext& ctx) { ctx.ui.ShowHelp(); }
 
 // The program's name and version until the About window exists.

@@ -12,6 +12,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "help/help_window.h"
 #include "startup/reg_op.h"
 #include "support/fixtures.h"
 #include "ui/count_window.h"
@@ -239,10 +240,36 @@ TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
     EXPECT_FALSE(test::PathExists(removed.Path()));
 }
 
+std::vector<std::wstring> FolderListing(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search) return names;
+    do names.push_back(found.cFileName);
+    while (::FindNextFileW(search.get(), &found));
+    return names;
+}
+
 TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
+    // Stored sizes that are no sizes still open a sensible window.
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, kHelpWidthValue, L"abc");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, kHelpHeightValue, L"9999999");
+    const auto programFolderBefore = FolderListing(ProgramFolder());
     RunningProgram program(L"");
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kHelpWindowClass, true).empty(); }));
+    const HWND help = program.Windows(kHelpWindowClass)[0];
+    const HWND text = ::FindWindowExW(help, nullptr, L"RICHEDIT50W", nullptr);
+    ASSERT_TRUE(text);
+    DWORD_PTR length = 0;  // asked directly: Wine answers GetWindowTextLength of another process with 0
+    ::SendMessageTimeoutW(text, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    EXPECT_GT(length, 3000u) << "the help text from the resource";
+    RECT frame{}, work{};
+    ::GetWindowRect(help, &frame);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(frame.right - frame.left, 8250 / 15 - 1);
+    EXPECT_LE(frame.bottom - frame.top, work.bottom - work.top);
+    EXPECT_EQ(FolderListing(ProgramFolder()), programFolderBefore) << "nothing is written next to the program";
 
     EXPECT_EQ(Setting(kRunKey, L"Quillmere"), ProgramFolder() + L"\\Quillmere.exe");
     EXPECT_EQ(Setting(kProgramKey, L"MaxMinAlt"), L"262144");
@@ -253,6 +280,9 @@ TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
     ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kMainWindowClass, true).empty(); }));
     EXPECT_EQ(Setting(kProgramKey, L"FirstRun"), L"No");
     EXPECT_TRUE(program.Windows(kHelpWindowClass).empty());
+    EXPECT_EQ(Setting(kProgramKey, kHelpWidthValue), std::to_wstring((frame.right - frame.left) * 15));
+    EXPECT_EQ(Setting(kProgramKey, kHelpHeightValue), std::to_wstring((frame.bottom - frame.top) * 15));
+    EXPECT_EQ(FolderListing(ProgramFolder()), programFolderBefore);
 
     EndSession(program);
     EXPECT_EQ(program.WaitForExit(10s), 0);

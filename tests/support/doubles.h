@@ -59,7 +59,8 @@ public:
     bool ShellTrayAdd() override;
     void ShellTrayRemove() override { calls.push_back(L"ShellTrayRemove"); }
     void SubClass(HWND) override { calls.push_back(L"SubClass"); }
-    HWND MaxMinWindow() override { return reinterpret_cast<HWND>(0x1234); }
+    HWND maxMinWindow = nullptr;  // a test that opens real windows may give a real owner
+    HWND MaxMinWindow() override { return maxMinWindow; }
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
     void Hook(HWND) override { calls.push_back(L"Hook"); }
     void UnloadMaxMin() override { calls.push_back(L"UnloadMaxMin"); }
