@@ -24,7 +24,8 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool unused);
 void MainCleanUser(AppContext& ctx, const std::wstring& role, bool passthrough);
 // Restart-time instructions for the locked index files.
 void AddCleanDat(AppContext& ctx);
-// Withdraws the restart-time entries this program scheduled, and only those.
+// Withdraws exactly the restart-time operations the program scheduled; every other
+// program's pending operations stay as they are.
 void WithdrawCleanDat(AppContext& ctx);
 // The process's Temp folder when the guard lets it be listed or emptied; "" when refused.
 std::wstring GuardedTempFolder();

@@ -7,6 +7,7 @@
 #include "base/dialogs.h"
 #include "base/os_version.h"
 #include "base/pump.h"
+#include "clean/restart_state.h"
 #include "clean/run_state.h"
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
@@ -42,6 +43,7 @@ public:
     std::int32_t CleanCount = 0;
     bool HotKeyCleaning = false;
     SearchSpecRecord SearchSpec;
+    RestartRunState restart;
 
     // One piece of work at a time (cleans, timed boxes, the result window's return).
     RunState run;
