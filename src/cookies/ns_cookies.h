@@ -19,7 +19,7 @@ namespace qm {
 class AppContext;
 
 // Larger files are listed only as far as this and never rewritten.
-inline constexpr std::uint64_t kMaxCookieTxtSize = 64ull << 20;
+inline constexpr std::uint64_t kMaxCookieTxtSize = 128ull << 20;  // a million long cookie lines
 inline constexpr std::int64_t kNeverExpires = 4294967295;
 inline constexpr std::int32_t kHeaderNetscape = 0x2000;  // "# Netscape HTTP Cookie"
 inline constexpr std::int32_t kHeaderHttp = 0x4000;      // "# HTTP Cookie": expiry is always seconds since 1970

@@ -18,6 +18,8 @@
 
 namespace qm {
 
+class Web;
+
 struct ProcessFlags {
     bool webCancel = false;
     bool updateAtStart = false;
@@ -38,6 +40,8 @@ public:
     const OsVersionSource& os;
     Pump& pump;
     UiHost& ui;
+    // The web seam; without one the program is off line.
+    Web* web = nullptr;
 
     // Run state of the cleaning engine.
     std::int32_t CleanCount = 0;
@@ -63,6 +67,7 @@ public:
 
     // Windows opened on demand, one of each at a time; empty (or closed) until opened.
     std::unique_ptr<Window> frmHelp;
+    std::unique_ptr<Window> frmAbout;
 };
 
 }  // namespace qm

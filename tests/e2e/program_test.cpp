@@ -12,9 +12,12 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/restart_operations.h"
 #include "help/help_window.h"
 #include "startup/reg_op.h"
 #include "support/fixtures.h"
+#include "support/link_fixtures.h"
+#include "support/pending_fixtures.h"
 #include "ui/count_window.h"
 #include "ui/desktop_host.h"
 #include "ui/tray_menu.h"
@@ -473,6 +476,70 @@ TEST_F(ProgramTest, RequestsDuringALongCleanWaitForItAndExitComesAfter) {
     int left = 0;
     for (int i = 0; i < kFiles; ++i) left += test::PathExists(temp / (L"f" + std::to_wstring(i) + L".tmp")) ? 1 : 0;
     EXPECT_EQ(left, 0);
+
+// Puts a value of the user's registry back as it was when the scenario ends.
+class SavedUserValue {
+public:
+    SavedUserValue(std::wstring key, std::wstring name) : key_(std::move(key)), name_(std::move(name)) {
+        had_ = ScratchRegistry::GetString(HKEY_CURRENT_USER, key_, name_, value_, &type_);
+    }
+    ~SavedUserValue() {
+        if (had_) ScratchRegistry::SetString(HKEY_CURRENT_USER, key_, name_, value_, type_);
+        else ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str());
+    }
+    SavedUserValue(const SavedUserValue&) = delete;
+    SavedUserValue& operator=(const SavedUserValue&) = delete;
+
+private:
+    std::wstring key_, name_, value_;
+    DWORD type_ = REG_SZ;
+    bool had_ = false;
+};
+
+long RunAuto() {
+    RunningProgram program(L"auto");
+    return program.Started() ? program.WaitForExit(30s) : -2;
+}
+
+// An Internet Explorer cache registered as the user's cache shell folder, with an index
+// file held open by another process at its top and in "Content.IE5".
+TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnce) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    test::ScopedPendingOperations pending;
+    test::TempFolder profile(L"qm-e2e-profile");
+    const std::wstring tif = profile / L"Temporary Internet Files";
+    for (const wchar_t* file : {L"index.dat", L"a.gif", L"sub\\b.htm", L"Content.IE5\\index.dat",
+                                L"Content.IE5\\ABCD1234\\c.htm", L"Content.IE5\\EFGH5678\\d.js"}) {
+        const std::wstring path = tif + L"\\" + file;
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, "x");
+    }
+    test::LockedFile topIndex(tif + L"\\index.dat"), innerIndex(tif + L"\\Content.IE5\\index.dat");
+    ASSERT_TRUE(topIndex.Held() && innerIndex.Held());
+    // A lookup of the cache shell folder writes "Shell Folders" from "User Shell Folders".
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", tif, REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", tif);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
+    const std::wstring others = test::OtherProgramsPending();
+    test::ScopedPendingOperations::Write(others);
+
+    ASSERT_EQ(RunAuto(), 0);
+    EXPECT_EQ(test::ListTree(tif), L"Content.IE5\\index.dat\nindex.dat\n");
+    EXPECT_EQ(Setting(kProgramKey, L"MSTIF"), tif + L"\\");
+    const auto stored = test::ScopedPendingOperations::Read();
+    ASSERT_TRUE(stored.has_value());
+    const auto list = ParsePendingList(stored->type, stored->bytes);
+    ASSERT_TRUE(list.has_value());
+    ASSERT_EQ(list->entries.size(), 5u);
+    EXPECT_EQ(list->raw.substr(0, others.size() - 1), others.substr(0, others.size() - 1)) << "others' pairs, byte for byte";
+    EXPECT_TRUE(SamePair(list->entries[3].pair, {SystemPathForm(tif + L"\\index.dat"), L""}));
+    EXPECT_TRUE(SamePair(list->entries[4].pair, {SystemPathForm(tif + L"\\Content.IE5\\index.dat"), L""}));
+
+    ASSERT_EQ(RunAuto(), 0);
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->bytes, stored->bytes) << "a second run adds nothing";
 }
 
 }  // namespace
