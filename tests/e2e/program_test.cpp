@@ -476,6 +476,7 @@ TEST_F(ProgramTest, RequestsDuringALongCleanWaitForItAndExitComesAfter) {
     int left = 0;
     for (int i = 0; i < kFiles; ++i) left += test::PathExists(temp / (L"f" + std::to_wstring(i) + L".tmp")) ? 1 : 0;
     EXPECT_EQ(left, 0);
+}
 
 // Puts a value of the user's registry back as it was when the scenario ends.
 class SavedUserValue {
