@@ -221,6 +221,7 @@ void DesktopHost::SetCacheList() { qm::SetCacheList(*ctx_); }
 void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
+    if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
     for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;

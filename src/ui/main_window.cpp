@@ -1,7 +1,8 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
+
+#include <algorithm>
 
 #include "startup/app_context.h"
 #include "startup/system_info.h"
@@ -244,6 +245,15 @@ void MainWindow::ShowPage(int tab) {
         ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
     for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
         ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
+}
+
+bool MainWindow::TranslateTabKeys(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || !(::GetKeyState(VK_CONTROL) & 0x8000)) return false;
+    if (!message.hwnd || ::GetAncestor(message.hwnd, GA_ROOT) != Handle()) return false;
+    auto& tabs = ctx_.frmMain.SSTab1;
+    const int step = (::GetKeyState(VK_SHIFT) & 0x8000) ? tabs.TabCount() - 1 : 1;
+    tabs.Select((std::max(tabs.SelectedIndex(), 0) + step) % tabs.TabCount());
+    return true;
 }
 
 void MainWindow::OnPageCommand(HWND control, UINT code) { binder_->OnCommand(control, code); }
