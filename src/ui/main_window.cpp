@@ -283,6 +283,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             form.Move(0, 0);
             return 0;
         }
+        case WM_COMMAND:  // Escape (from the dialog keys) closes the window as "Close Form" does
+            if (LOWORD(wParam) == IDCANCEL) ctx_.frmMain.form.SetVisible(false);
+            return 0;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE)

@@ -170,6 +170,10 @@ TEST_F(DesktopHostTest, CloseBoxHidesAndParksTheWindowTopLeft) {
     EXPECT_EQ(frame.left, 0);
     EXPECT_EQ(frame.top, 0);
     EXPECT_TRUE(::IsWindow(Main()));  // hidden, not destroyed
+
+    ctx.frmMain.form.SetVisible(true);
+    ::SendMessageW(Main(), WM_COMMAND, IDCANCEL, 0);  // Escape
+    EXPECT_FALSE(::IsWindowVisible(Main()));
 }
 
 TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
