@@ -102,14 +102,18 @@ void ShowOnly(MainFormModel& form, ListModel& shown) {
 struct Preview {
     ListModel MainFormModel::*list;
     const wchar_t* tag;
-    const wchar_t* countPrefix;
+    const wchar_t* countPrefix;    // the count line after choosing a folder
+    const wchar_t* refreshPrefix;  // the count line while the tab refreshes every folder
 };
 
 // The preview of a family, or nullptr for a kind of no known family.
 const Preview* PreviewFor(std::int32_t kind) {
-    static constexpr Preview kMsie{&MainFormModel::MSIE, L"MSIE", L"Microsoft Internet Folder Contains "};
-    static constexpr Preview kNetscape{&MainFormModel::NS, L"NS2", L"Netscape Internet Folder Contains "};
-    static constexpr Preview kFireFox{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains "};
+    static constexpr Preview kMsie{&MainFormModel::MSIE, L"MSIE", L"Microsoft Internet Folder Contains ",
+                                   L"Internet Folder Contains "};
+    static constexpr Preview kNetscape{&MainFormModel::NS, L"NS2", L"Netscape Internet Folder Contains ",
+                                       L"Netscape Internet Folder Contains "};
+    static constexpr Preview kFireFox{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains ",
+                                      L"FireFox Internet Folder Contains "};
     switch (kind & kFamilyMask) {
         case kFamilyMsie: return &kMsie;
         case kFamilyNetscape: return &kNetscape;
@@ -235,16 +239,13 @@ void SetCacheList(AppContext& ctx) {
 
     // Each family's preview shows the last folder of that family; the count line tells
     // about the folder previewed last.
-    static constexpr std::array<const wchar_t*, 3> kCountPrefixes{
-        L"Internet Folder Contains ", L"Netscape Internet Folder Contains ", L"FireFox Internet Folder Contains "};
     const int count = form.cache.ListCount();
     for (int i = 0; i < count; ++i) {
         const Preview* preview = PreviewFor(form.cache.ItemData(i));
         if (!preview) continue;
         ListModel& list = form.*preview->list;
         FillPreview(ctx, list, form.cache.List(i), preview->tag);
-        const size_t family = preview->list == &MainFormModel::MSIE ? 0 : preview->list == &MainFormModel::NS ? 1 : 2;
-        form.Label1.SetCaption(FilesText(kCountPrefixes[family], list));
+        form.Label1.SetCaption(FilesText(preview->refreshPrefix, list));
         ShowOnly(form, list);
     }
     if (count == 0) return;
