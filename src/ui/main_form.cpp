@@ -17,7 +17,6 @@ namespace qm {
 namespace {
 
 constexpr TrapSite kActivateSite{L"frmMain", L"Form_Activate"};
-constexpr TrapSite kOptionSite{L"frmMain", L"CheckClick"};
 constexpr TrapSite kCacheSite{L"frmMain", L"cache_Click"};
 constexpr TrapSite kTabSite{L"frmMain", L"SSTab1_Click"};
 
@@ -33,23 +32,26 @@ struct OptionBox {
     const wchar_t* readName;     // the name read back (the registry ignores the difference)
     const wchar_t* tickedValue;
     const wchar_t* hint;
+    TrapSite site;  // the click handler named in a fault report
 };
 
 constexpr std::array<OptionBox, 8> kOptionBoxes{{
     {&MainFormModel::Check1, kCleanPathKey, L"InternetFiles", L"InternetFiles", kYes,
-     L"Check To Enable Cleaning Internet Files"},
-    {&MainFormModel::Check2, kCleanPathKey, L"TempFiles", L"TempFiles", kYes, L"Check To Enable Cleaning Temp Files"},
+     L"Check To Enable Cleaning Internet Files", {L"frmMain", L"Check1_Click"}},
+    {&MainFormModel::Check2, kCleanPathKey, L"TempFiles", L"TempFiles", kYes,
+     L"Check To Enable Cleaning Temp Files", {L"frmMain", L"Check2_Click"}},
     {&MainFormModel::Check3, kCleanPathKey, L"AutoFunction", L"AutoFunction", kYes,
-     L"Check To Enable AutoClean Function"},
+     L"Check To Enable AutoClean Function", {L"frmMain", L"Check3_Click"}},
     {&MainFormModel::Check4, kCleanPathKey, L"CookieFiles", L"CookieFiles", kYes,
-     L"Check To Enable Cleaning Cookie Files"},
+     L"Check To Enable Cleaning Cookie Files", {L"frmMain", L"Check4_Click"}},
     {&MainFormModel::Check5, kCleanPathKey, L"UserFolder", L"UserFolder", kYes,
-     L"Check To Enable Cleaning Your Designated Folders"},
+     L"Check To Enable Cleaning Your Designated Folders", {L"frmMain", L"Check5_Click"}},
     {&MainFormModel::Check6, kCleanPathKey, L"Shutdown", L"ShutDown", kYes,
-     L"Check To Enable Clean And ShutDown \"OS\""},
-    {&MainFormModel::Check7, kProgramKey, L"CleanDat", L"CleanDat", kYes, L"Check To Enable Cleaning Your Dat Files"},
+     L"Check To Enable Clean And ShutDown \"OS\"", {L"frmMain", L"Check6_Click"}},
+    {&MainFormModel::Check7, kProgramKey, L"CleanDat", L"CleanDat", kYes,
+     L"Check To Enable Cleaning Your Dat Files", {L"frmMain", L"Check7_Click"}},
     {&MainFormModel::Check8, kProgramKey, L"DatMessage", L"DatMessage", L"No",
-     L"Check To Stop The Reboot Message When Cleaning"},
+     L"Check To Stop The Reboot Message When Cleaning", {L"frmMain", L"Check8_Click"}},
 }};
 
 // The order in which CheckBoxValue sets the boxes (each set may write its value back).
@@ -303,7 +305,7 @@ void BindMainForm(AppContext& ctx) {
     auto& form = ctx.frmMain;
     for (const auto& option : kOptionBoxes) {
         (form.*option.box).Click.Connect([&ctx, &option] {
-            TrapStep(ctx.dialogs, kOptionSite, [&] { StoreOption(ctx, option); });
+            TrapStep(ctx.dialogs, option.site, [&] { StoreOption(ctx, option); });
         });
     }
     for (const auto& button : kButtonHints) (form.*button.button).SetToolTipText(button.toolTip);
