@@ -143,6 +143,29 @@ TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
     }
 }
 
+TEST_F(MainFormTest, EnteringTheInternetTabPreviewsTheLastCacheFolder) {
+    const std::wstring cache = temp / L"Temporary Internet Files";
+    test::MakeFolder(cache + L"\\Content.IE5\\AB12CD34");
+    for (const wchar_t* name : {L"a[1].htm", L"b[1].gif", L"c[1].js"})
+        test::WriteBytes(cache + L"\\Content.IE5\\AB12CD34\\" + name, "x");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                               L"Cache", cache);
+    form().NS.SetVisible(true);
+
+    form().SSTab1.Select(kTabInternet);
+
+    ASSERT_GT(form().cache.ListCount(), 0);
+    const int last = form().cache.ListCount() - 1;
+    EXPECT_EQ(form().cache.ListIndex(), last);
+    EXPECT_EQ(form().cache.List(last), cache + L"\\");
+    EXPECT_TRUE(form().MSIE.Visible());
+    EXPECT_FALSE(form().NS.Visible());
+    EXPECT_FALSE(form().FireFox.Visible());
+    EXPECT_EQ(form().MSIE.ListCount(), 3);
+    EXPECT_EQ(form().MSIE.ListIndex(), 0);
+    EXPECT_EQ(form().Label1.Caption(), L"Microsoft Internet Folder Contains 3 Files");
+}
+
 TEST_F(MainFormTest, HintsFollowThePointer) {
     const std::pair<const ControlModel*, std::wstring> cases[] = {
         {&form().Check1, L"Check To Enable Cleaning Internet Files"},
