@@ -110,6 +110,48 @@ void ControlBinder::Progress(HWND control, ProgressBarModel& model) {
     subscriptions_.push_back(model.Changed.Subscribe(sync));
 }
 
+void ControlBinder::TextBox(HWND control, TextBoxModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::TextBox);
+    const auto sync = [this, &bound, &model] {
+        if (WindowText(bound.control) != model.Text()) ::SetWindowTextW(bound.control, model.Text().c_str());
+        SyncCommon(bound);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+void ControlBinder::Tabs(HWND control, TabStripModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::Tabs);
+    const auto sync = [this, &bound, &model] {
+        const HWND tabs = bound.control;
+        const int shown = static_cast<int>(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+        for (int i = shown; i > model.TabCount(); --i) ::SendMessageW(tabs, TCM_DELETEITEM, static_cast<WPARAM>(i - 1), 0);
+        for (int i = 0; i < model.TabCount(); ++i) {
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = const_cast<wchar_t*>(model.Caption(i).c_str());
+            ::SendMessageW(tabs, i < shown ? TCM_SETITEMW : TCM_INSERTITEMW, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(&item));
+        }
+        if (static_cast<int>(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) != model.SelectedIndex())
+            ::SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(model.SelectedIndex()), 0);
+        SyncCommon(bound);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+bool ControlBinder::OnNotify(const NMHDR& header) {
+    for (auto& bound : bound_) {
+        if (bound->control != header.hwndFrom || bound->kind != Bound::Kind::Tabs) continue;
+        if (header.code == TCN_SELCHANGE)
+            static_cast<TabStripModel*>(bound->model)
+                ->Select(static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+        return true;
+    }
+    return false;
+}
+
 void ControlBinder::List(HWND control, ListModel& model, bool comboBox) {
     Bound& bound = Add(control, model, Bound::Kind::List);
     bound.list = std::make_unique<ListState>();
@@ -175,6 +217,10 @@ bool ControlBinder::OnCommand(HWND control, UINT code) {
                 return true;
             case Bound::Kind::List: {
                 const bool combo = bound->list->comboBox;
+                if (!combo && code == LBN_DBLCLK) {
+                    static_cast<ListModel*>(bound->model)->DblClick();
+                    return true;
+                }
                 if (code != (combo ? CBN_SELCHANGE : LBN_SELCHANGE)) return true;
                 SyncList(*bound);  // the indexes the user sees are the model's
                 auto& model = static_cast<ListModel&>(*bound->model);

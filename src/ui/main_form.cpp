@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "clean/clean_kinds.h"
 #include "clean/search_delete.h"
+#include "cookies/cookie_viewer.h"
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/file_helpers.h"
@@ -208,7 +209,10 @@ void SSTab1_Click(AppContext& ctx) {
                 break;
             case kTabInternet: SetCacheList(ctx); break;
             case kTabTemp: SetTempList(ctx); break;
-            case kTabCookies: ctx.flags.cookieTabReady = true; break;
+            case kTabCookies:
+                ctx.flags.cookieTabReady = true;
+                SetCookieList(ctx);
+                break;
             default: break;
         }
     });
@@ -299,6 +303,7 @@ void ShowHintFor(MainFormModel& form, const ControlModel& control) {
         if (&control == &(form.*button.button)) form.Label4.SetCaption(button.hint);
     if (&control == &form.MSSaved || &control == &form.NS2Saved || &control == &form.FireFoxSaved)
         form.Label14.SetCaption(kSavedListHint);
+    if (&control == &form.lstCookie) form.Label12.SetCaption(kKeepHint);
 }
 
 void BindMainForm(AppContext& ctx) {
@@ -316,6 +321,7 @@ void BindMainForm(AppContext& ctx) {
         combo->Click.Connect([combo] { ComboTip(*combo); });
 
     form.cache.Click.Connect([&ctx] { cache_Click(ctx); });
+    BindCookieViewer(ctx);
     form.SSTab1.Click.Connect([&ctx] { SSTab1_Click(ctx); });
     for (ButtonModel* close : {&form.Command2, &form.Command4, &form.Command7, &form.Command10, &form.Command18})
         close->Click.Connect([&form] { form.form.SetVisible(false); });

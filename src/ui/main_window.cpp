@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cookies/cookie_viewer.h"
 #include "startup/app_context.h"
 #include "startup/system_info.h"
 #include "ui/dpi.h"
@@ -23,7 +24,12 @@ constexpr int kOpacity = 220;
 constexpr int CheckId(int number) { return 200 + number; }
 constexpr int CommandId(int number) { return 100 + number; }
 constexpr int LabelId(int number) { return 400 + number; }
-enum ListId : int { kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id };
+enum ListId : int {
+    kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id,
+    kCboLocId, kLstCookieId, kMsSavedId, kNs2SavedId, kFireFoxSavedId
+};
+// The cookie viewer's record tabs, detail boxes, count label and deletion buttons.
+constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
 constexpr int kFrame2Id = 500;
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
@@ -32,6 +38,9 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kListBox = LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_BORDER |
                            WS_TABSTOP;
 constexpr DWORD kDropDown = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+// Lists whose keys (Delete) reach the page as WM_VKEYTOITEM.
+constexpr DWORD kKeyedListBox = kListBox | LBS_WANTKEYBOARDINPUT;
+constexpr DWORD kDetailBox = ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 
 // The bottom row of buttons every page has.
 constexpr int kButtonTop = 308, kButtonHeight = 28;
@@ -54,6 +63,11 @@ protected:
             case WM_COMMAND:
                 main_.OnPageCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
                 return 0;
+            case WM_NOTIFY:
+                main_.binder_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+                return 0;
+            case WM_VKEYTOITEM:
+                return main_.OnListKey(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
             case WM_SETCURSOR:  // wParam: the window under the pointer, a control or the page
                 main_.OnPagePointer(index_, reinterpret_cast<HWND>(wParam));
                 break;
@@ -174,6 +188,32 @@ void MainWindow::BuildTempPage() {
 // the buttons.
 void MainWindow::BuildCookiesPage() {
     auto& form = ctx_.frmMain;
+    binder_->List(Add(kTabCookies, WC_COMBOBOXW, kDropDown, kCboLocId, Box(kMargin, 6, 544, 240)), form.cboLoc, true);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, kLblCookieCntId, Box(kMargin, 34, 270, 16)), form.lblCookieCnt);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kLstCookieId, Box(kMargin, 52, 270, 144)),
+                  form.lstCookie, false);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(12), Box(kMargin, 198, 270, 18)), form.Label12);
+    // MSSaved, NS2Saved and FireFoxSaved share one place; the family's list is shown.
+    const RECT stacked = Box(kMargin, 218, 544, 58);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kMsSavedId, stacked), form.MSSaved, false);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kNs2SavedId, stacked), form.NS2Saved, false);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kFireFoxSavedId, stacked), form.FireFoxSaved, false);
+
+    const int left = 286;
+    binder_->Tabs(Add(kTabCookies, WC_TABCONTROLW, WS_TABSTOP, kTabKvId, Box(left, 34, 266, 24)), form.tabKV);
+    struct Detail {
+        const wchar_t* caption;
+        TextBoxModel* box;
+    } details[] = {{L"Name", &form.txtName},     {L"Value", &form.txtValue},   {L"Secure", &form.txtSecure},
+                   {L"Created", &form.txtCreated}, {L"Expires", &form.txtExpire}, {L"Lifetime", &form.txtLife}};
+    int top = 64;
+    for (int i = 0; i < 6; ++i, top += 22) {
+        Add(kTabCookies, L"STATIC", kLabel, 0, Box(left, top + 3, 60, 18), details[i].caption);
+        binder_->TextBox(Add(kTabCookies, WC_EDITW, kDetailBox, kFirstDetailId + i, Box(left + 62, top, 204, 20)),
+                         *details[i].box);
+    }
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnDelId, Box(left, 194, 90, 22)), form.btnDel);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnClearId, Box(left + 96, 194, 90, 22)), form.btnClear);
     binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 280, 544, 20)), form.Label14);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(8), ButtonAt(kMargin, 130)), form.Command8);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(9), ButtonAt(146, 100)), form.Command9);
@@ -258,10 +298,38 @@ bool MainWindow::TranslateTabKeys(const MSG& message) {
 
 void MainWindow::OnPageCommand(HWND control, UINT code) { binder_->OnCommand(control, code); }
 
+// The lists that act on Enter as on a double click: lstCookie keeps, a kept list drops.
+ListModel* MainWindow::ActionList(HWND control) const {
+    auto& form = ctx_.frmMain;
+    ControlModel* model = binder_->ModelOf(control);
+    for (ListModel* list : {&form.lstCookie, &form.MSSaved, &form.NS2Saved, &form.FireFoxSaved})
+        if (model == list) return list;
+    return nullptr;
+}
+
+void MainWindow::OnEnter(HWND focus) {
+    if (ListModel* list = ActionList(focus)) list->DblClick();
+}
+
+int MainWindow::OnListKey(HWND control, UINT key) {
+    auto& form = ctx_.frmMain;
+    ListModel* list = ActionList(control);
+    if (key == VK_DELETE && list && list != &form.lstCookie) {
+        list->DblClick();
+        return -2;  // handled
+    }
+    return -1;  // the list box's own handling
+}
+
 void MainWindow::OnPagePointer(int page, HWND control) {
     auto& form = ctx_.frmMain;
     if (ControlModel* model = binder_->ModelOf(control)) {
         ShowHintFor(form, *model);
+        return;
+    }
+    // Over the cookie page itself both count lines come back.
+    if (page == kTabCookies && control == Page(page)) {
+        ShowCookieCounts(ctx_);
         return;
     }
     // Over the page itself: within the options frame the group's own text comes back.
@@ -285,6 +353,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_COMMAND:  // Escape (from the dialog keys) closes the window as "Close Form" does
             if (LOWORD(wParam) == IDCANCEL) ctx_.frmMain.form.SetVisible(false);
+            if (LOWORD(wParam) == IDOK) OnEnter(::GetFocus());
             return 0;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);

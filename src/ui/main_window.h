@@ -61,6 +61,9 @@ private:
     void ShowPage(int tab);
     void OnPageCommand(HWND control, UINT code);
     void OnPagePointer(int page, HWND control);
+    ListModel* ActionList(HWND control) const;
+    void OnEnter(HWND focus);
+    int OnListKey(HWND control, UINT key);
 
     AppContext& ctx_;
     Interceptor interceptor_;
