@@ -24,6 +24,9 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool unused);
 void MainCleanUser(AppContext& ctx, const std::wstring& role, bool passthrough);
 // Restart-time instructions for the locked index files.
 void AddCleanDat(AppContext& ctx);
+// Withdraws exactly the restart-time operations the program scheduled; every other
+// program's pending operations stay as they are.
+void WithdrawCleanDat(AppContext& ctx);
 // Everything selected, started by the global hot key (HotKeyCleaning is set).
 void HotKeyClean(AppContext& ctx);
 

@@ -3,9 +3,12 @@
 // begin, the record last decoded and the browser family being shown.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "startup/file_helpers.h"
 
 namespace qm {
 
@@ -25,12 +28,32 @@ inline SYSTEMTIME SystemUtcNow() {
     return now;
 }
 
+// One line of a cookies.txt file, kept verbatim.
+struct CookieTxtLine {
+    std::string text;    // the line's bytes without its ending
+    std::string ending;  // the CR and LF bytes that followed it (more than one pair when blank lines follow)
+    bool deleted = false;
+    std::int32_t number = 0;  // the line's index + 1
+};
+
+// The cookies.txt file last scanned, line by line, and what the write needs to know about it.
+struct CookieTxtTable {
+    std::wstring path;  // the file the scan read; the write goes back to this file
+    std::vector<CookieTxtLine> lines;
+    bool readWhole = false;  // every byte was read (an unreadable or oversized file is never written)
+    bool holdsNul = false;   // a file with NUL bytes is no text file and is never rewritten
+    FileStamp stamp;         // the file as it was read; a file changed since is not written
+};
+
 struct CookieState {
     std::string text;                  // the whole cookie file, one character per byte
     std::vector<int> recordStarts;     // 1-based positions in text where records begin
     CookieRecord current;              // the record last decoded
     std::wstring familyTag;            // "MSIE", "NS2" or "FireFox"
-    std::vector<std::string> lineTable;  // cookies.txt lines by item data
+    CookieTxtTable cookieTxt;          // the cookies.txt file last scanned (lstCookie item data = line index)
+    // Bits 8-15 from the header of the last cookies.txt that had one (0x20 "# Netscape HTTP
+    // Cookie", 0x40 "# HTTP Cookie"); it decides how expiry values are read.
+    std::int32_t headerKind = 0;
 
     // Shift-click range checking in lstCookie: the line checked last (-1: none) and its state.
     int rangeAnchor = -1;

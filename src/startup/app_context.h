@@ -2,17 +2,22 @@
 // The process-wide state, owned in one place and passed to whoever needs it, so that
 // each test starts from a fresh one.
 #include <cstdint>
+#include <memory>
 
 #include "base/dialogs.h"
 #include "base/os_version.h"
 #include "base/pump.h"
+#include "clean/restart_state.h"
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
 #include "cookies/cookie_state.h"
 #include "startup/ui_host.h"
 #include "ui/main_form_model.h"
+#include "ui/window.h"
 
 namespace qm {
+
+class Web;
 
 struct ProcessFlags {
     bool webCancel = false;
@@ -34,11 +39,14 @@ public:
     const OsVersionSource& os;
     Pump& pump;
     UiHost& ui;
+    // The web seam; without one the program is off line.
+    Web* web = nullptr;
 
     // Run state of the cleaning engine.
     std::int32_t CleanCount = 0;
     bool HotKeyCleaning = false;
     SearchSpecRecord SearchSpec;
+    RestartRunState restart;
 
     // Last tray-icon click, for placing the result window.
     int MenuPosX = 0;
@@ -56,6 +64,10 @@ public:
     // Form models.
     MainFormModel frmMain;
     CountFormModel frmCount;
+
+    // Windows opened on demand, one of each at a time; empty (or closed) until opened.
+    std::unique_ptr<Window> frmHelp;
+    std::unique_ptr<Window> frmAbout;
 };
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 #include "base/os_version.h"
 #include "base/pump.h"
 #include "clean/clean_commands.h"
+#include "online/web.h"
 #include "startup/app_context.h"
 #include "startup/bas_main.h"
 #include "ui/desktop_host.h"
@@ -49,6 +50,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     qm::SystemPump pump;
     qm::DesktopHost host;
     qm::AppContext ctx(dialogs, os, pump, host);
+    qm::WinHttpWeb web;
+    ctx.web = &web;
     host.Attach(ctx);
     qm::BindCleanCommands(ctx);
 

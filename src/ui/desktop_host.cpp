@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "clean/clean_kinds.h"
+#include "help/help_window.h"
 #include "startup/app_context.h"
 #include "ui/window.h"
 
@@ -22,19 +23,6 @@ int TwipsToPixels(int twips, int dotsPerInch) { return MulDiv(twips, dotsPerInch
 HICON ProgramIcon() {
     HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     return icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
-}
-
-// Runs a modal loop until window is destroyed, with its owner disabled meanwhile.
-void RunModal(HWND window, HWND owner) {
-    if (owner) ::EnableWindow(owner, FALSE);
-    MSG message;
-    while (::IsWindow(window) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (::IsDialogMessageW(window, &message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-    if (owner) ::EnableWindow(owner, TRUE);
-    if (message.message == WM_QUIT) ::PostQuitMessage(static_cast<int>(message.wParam));
 }
 
 }  // namespace
@@ -183,33 +171,6 @@ private:
     std::vector<Subscription> subscriptions_;  // end with the window, not with the model
 };
 
-// The help text, shown modally on the first run.
-class DesktopHost::HelpView final : public Window {
-public:
-    explicit HelpView(HWND owner) {
-        Create({kHelpWindowClass, L"Quillmere Help", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 0, 520, 380, owner});
-        CreateControl(Handle(), L"EDIT", kHelpText, ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER, 10, 10, 10,
-                      490, 280);
-        CreateControl(Handle(), L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL, 410, 300, 90, 28);
-    }
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
-            Destroy();
-            return 0;
-        }
-        return Default(message, wParam, lParam);
-    }
-
-private:
-    static constexpr wchar_t kHelpText[] =
-        L"Quillmere removes what browsing and ordinary use leave behind.\r\n\r\n"
-        L"It lives in the notification area. Right-click its icon for the menu, or press the clean "
-        L"hot key (Alt+C unless you chose another) to clean everything selected in the options.\r\n\r\n"
-        L"Start it with the word auto to clean and exit without showing a window.";
-};
-
 DesktopHost::DesktopHost() : taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 DesktopHost::~DesktopHost() { RemoveTrayIcon(); }
@@ -269,13 +230,7 @@ bool DesktopHost::RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtu
 
 void DesktopHost::Hook(HWND) { hooked_ = true; }
 
-void DesktopHost::ShowHelpModal() {
-    HelpView help(MaxMinWindow());
-    CentreOnScreen(help.Handle());
-    ::ShowWindow(help.Handle(), SW_SHOW);
-    ::SetForegroundWindow(help.Handle());
-    RunModal(help.Handle(), main_ ? main_->Handle() : nullptr);
-}
+void DesktopHost::ShowHelpModal() { Help(*ctx_, true); }
 
 void DesktopHost::ShowTrayMenu() {
     const HMENU menu = ::CreatePopupMenu();

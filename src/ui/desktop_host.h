@@ -1,7 +1,7 @@
 #pragma once
 // The real windows of the program behind the UiHost seam: the main window bound to its
-// form model, the hidden hot-key window frmMaxMin, the notification icon and the help
-// window. Main window, help window and tray menu are still plain versions: options
+// form model, the hidden hot-key window frmMaxMin and the notification icon; the help
+// window comes from src/help. Main window and tray menu are still plain versions: options
 // persistence, previews, tabs and the full tray menu come with their own work.
 #include <windows.h>
 #include <shellapi.h>
@@ -18,7 +18,6 @@ class AppContext;
 
 inline constexpr wchar_t kMainWindowClass[] = L"QuillmereMain";
 inline constexpr wchar_t kMaxMinWindowClass[] = L"QuillmereMaxMin";
-inline constexpr wchar_t kHelpWindowClass[] = L"QuillmereHelp";
 
 class DesktopHost final : public UiHost {
 public:
@@ -47,7 +46,6 @@ public:
 
     class MainWindowView;
     class MaxMinView;
-    class HelpView;
 
 private:
     void RemoveTrayIcon();

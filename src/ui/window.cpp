@@ -43,6 +43,18 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     return self->HandleMessage(message, wParam, lParam);
 }
 
+void RunModal(HWND window, HWND owner) {
+    if (owner) ::EnableWindow(owner, FALSE);
+    MSG message{};
+    while (::IsWindow(window) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (::IsDialogMessageW(window, &message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    if (owner) ::EnableWindow(owner, TRUE);
+    if (message.message == WM_QUIT) ::PostQuitMessage(static_cast<int>(message.wParam));
+}
+
 void CentreOnScreen(HWND window) {
     RECT frame{};
     ::GetWindowRect(window, &frame);

@@ -39,6 +39,9 @@ private:
     UniqueWindow owner_;   // destroys the window with this object
 };
 
+// Runs a modal message loop until window is destroyed, with owner disabled meanwhile.
+void RunModal(HWND window, HWND owner);
+
 // Places a top-level window in the middle of the work area of its monitor.
 void CentreOnScreen(HWND window);
 

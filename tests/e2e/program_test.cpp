@@ -12,9 +12,12 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/restart_operations.h"
+#include "help/help_window.h"
 #include "startup/reg_op.h"
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
+#include "support/pending_fixtures.h"
 #include "ui/desktop_host.h"
 
 namespace qm {
@@ -231,10 +234,36 @@ TEST_F(ProgramTest, AutoWithEveryCleanAndHostileSettingsShowsNothingAndTouchesNo
     EXPECT_TRUE(test::PathExists(std::wstring(profile) + L"\\AppData"));
 }
 
+std::vector<std::wstring> FolderListing(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search) return names;
+    do names.push_back(found.cFileName);
+    while (::FindNextFileW(search.get(), &found));
+    return names;
+}
+
 TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
+    // Stored sizes that are no sizes still open a sensible window.
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, kHelpWidthValue, L"abc");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, kHelpHeightValue, L"9999999");
+    const auto programFolderBefore = FolderListing(ProgramFolder());
     RunningProgram program(L"");
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kHelpWindowClass, true).empty(); }));
+    const HWND help = program.Windows(kHelpWindowClass)[0];
+    const HWND text = ::FindWindowExW(help, nullptr, L"RICHEDIT50W", nullptr);
+    ASSERT_TRUE(text);
+    DWORD_PTR length = 0;  // asked directly: Wine answers GetWindowTextLength of another process with 0
+    ::SendMessageTimeoutW(text, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    EXPECT_GT(length, 3000u) << "the help text from the resource";
+    RECT frame{}, work{};
+    ::GetWindowRect(help, &frame);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(frame.right - frame.left, 8250 / 15 - 1);
+    EXPECT_LE(frame.bottom - frame.top, work.bottom - work.top);
+    EXPECT_EQ(FolderListing(ProgramFolder()), programFolderBefore) << "nothing is written next to the program";
 
     EXPECT_EQ(Setting(kRunKey, L"Quillmere"), ProgramFolder() + L"\\Quillmere.exe");
     EXPECT_EQ(Setting(kProgramKey, L"MaxMinAlt"), L"262144");
@@ -245,6 +274,9 @@ TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
     ASSERT_TRUE(WaitUntil([&] { return !program.Windows(kMainWindowClass, true).empty(); }));
     EXPECT_EQ(Setting(kProgramKey, L"FirstRun"), L"No");
     EXPECT_TRUE(program.Windows(kHelpWindowClass).empty());
+    EXPECT_EQ(Setting(kProgramKey, kHelpWidthValue), std::to_wstring((frame.right - frame.left) * 15));
+    EXPECT_EQ(Setting(kProgramKey, kHelpHeightValue), std::to_wstring((frame.bottom - frame.top) * 15));
+    EXPECT_EQ(FolderListing(ProgramFolder()), programFolderBefore);
 
     EndSession(program);
     EXPECT_EQ(program.WaitForExit(10s), 0);
@@ -263,6 +295,71 @@ TEST_F(ProgramTest, LaterStartShowsNoWindowAndStaysUntilTold) {
 
     EndSession(program);
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// Puts a value of the user's registry back as it was when the scenario ends.
+class SavedUserValue {
+public:
+    SavedUserValue(std::wstring key, std::wstring name) : key_(std::move(key)), name_(std::move(name)) {
+        had_ = ScratchRegistry::GetString(HKEY_CURRENT_USER, key_, name_, value_, &type_);
+    }
+    ~SavedUserValue() {
+        if (had_) ScratchRegistry::SetString(HKEY_CURRENT_USER, key_, name_, value_, type_);
+        else ::RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), name_.c_str());
+    }
+    SavedUserValue(const SavedUserValue&) = delete;
+    SavedUserValue& operator=(const SavedUserValue&) = delete;
+
+private:
+    std::wstring key_, name_, value_;
+    DWORD type_ = REG_SZ;
+    bool had_ = false;
+};
+
+long RunAuto() {
+    RunningProgram program(L"auto");
+    return program.Started() ? program.WaitForExit(30s) : -2;
+}
+
+// An Internet Explorer cache registered as the user's cache shell folder, with an index
+// file held open by another process at its top and in "Content.IE5".
+TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnce) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    test::ScopedPendingOperations pending;
+    test::TempFolder profile(L"qm-e2e-profile");
+    const std::wstring tif = profile / L"Temporary Internet Files";
+    for (const wchar_t* file : {L"index.dat", L"a.gif", L"sub\\b.htm", L"Content.IE5\\index.dat",
+                                L"Content.IE5\\ABCD1234\\c.htm", L"Content.IE5\\EFGH5678\\d.js"}) {
+        const std::wstring path = tif + L"\\" + file;
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, "x");
+    }
+    test::LockedFile topIndex(tif + L"\\index.dat"), innerIndex(tif + L"\\Content.IE5\\index.dat");
+    ASSERT_TRUE(topIndex.Held() && innerIndex.Held());
+    // A lookup of the cache shell folder writes "Shell Folders" from "User Shell Folders".
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", tif, REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", tif);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
+    const std::wstring others = test::OtherProgramsPending();
+    test::ScopedPendingOperations::Write(others);
+
+    ASSERT_EQ(RunAuto(), 0);
+    EXPECT_EQ(test::ListTree(tif), L"Content.IE5\\index.dat\nindex.dat\n");
+    EXPECT_EQ(Setting(kProgramKey, L"MSTIF"), tif + L"\\");
+    const auto stored = test::ScopedPendingOperations::Read();
+    ASSERT_TRUE(stored.has_value());
+    const auto list = ParsePendingList(stored->type, stored->bytes);
+    ASSERT_TRUE(list.has_value());
+    ASSERT_EQ(list->entries.size(), 5u);
+    EXPECT_EQ(list->raw.substr(0, others.size() - 1), others.substr(0, others.size() - 1)) << "others' pairs, byte for byte";
+    EXPECT_TRUE(SamePair(list->entries[3].pair, {SystemPathForm(tif + L"\\index.dat"), L""}));
+    EXPECT_TRUE(SamePair(list->entries[4].pair, {SystemPathForm(tif + L"\\Content.IE5\\index.dat"), L""}));
+
+    ASSERT_EQ(RunAuto(), 0);
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->bytes, stored->bytes) << "a second run adds nothing";
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ public:
     HWND MainWindow() override { return nullptr; }
     bool ShellTrayAdd() override;
     void SubClass(HWND) override { calls.push_back(L"SubClass"); }
-    HWND MaxMinWindow() override { return reinterpret_cast<HWND>(0x1234); }
+    HWND maxMinWindow = nullptr;  // a test that opens real windows may give a real owner
+    HWND MaxMinWindow() override { return maxMinWindow; }
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
     void Hook(HWND) override { calls.push_back(L"Hook"); }
     void ShowHelpModal() override;

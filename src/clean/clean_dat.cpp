@@ -1,0 +1,132 @@
+#include "clean/clean_dat.h"
+
+#include <vector>
+
+#include "base/app_error.h"
+#include "base/text.h"
+#include "clean/clean_kinds.h"
+#include "clean/search_delete.h"
+#include "startup/api.h"
+#include "startup/app_context.h"
+#include "startup/file_helpers.h"
+#include "startup/reg_op.h"
+#include "startup/system_info.h"
+
+namespace qm {
+
+namespace {
+
+constexpr TrapSite kAddSite{L"Clean", L"AddCleanDat"};
+constexpr TrapSite kWithdrawSite{L"Clean", L"WithdrawCleanDat"};
+
+constexpr wchar_t kIndexFile[] = L"index.dat";
+constexpr wchar_t kOldCopy[] = L"old.txt";
+
+struct RememberedFolders {
+    std::wstring cache, cookies, ie5Cache, lowCookies;  // "MSTIF", "MSCookie", "MSTIFIE5", "MSCookieLow"
+};
+
+RememberedFolders ReadRememberedFolders() {
+    RegOp settings;
+    settings.SetKey(kProgramKey);
+    return {settings.Text(L"MSTIF"), settings.Text(L"MSCookie"), settings.Text(L"MSTIFIE5"),
+            settings.Text(L"MSCookieLow")};
+}
+
+void ScheduleIndexDeletion(AppContext& ctx, const std::wstring& folder) {
+    if (folder.empty()) return;
+    ScheduleForRun(ctx, QualifyPath(folder) + kIndexFile);
+}
+
+// The cookie folder's index is replaced by the copy the cookie clean left ("old.txt"),
+// or deleted when there is none.
+void ScheduleCookieIndex(AppContext& ctx, const std::wstring& folder) {
+    if (folder.empty()) return;
+    const std::wstring qualified = QualifyPath(folder);
+    if (ApiFileExists(qualified + kOldCopy)) ScheduleForRun(ctx, qualified + kOldCopy, qualified + kIndexFile);
+    else ScheduleForRun(ctx, qualified + kIndexFile);
+}
+
+void AddCleanDatNt(AppContext& ctx) {
+    const RememberedFolders folders = ReadRememberedFolders();
+    if (IsWinVista(ctx.os)) ScheduleIndexDeletion(ctx, folders.lowCookies);
+    ScheduleIndexDeletion(ctx, folders.cache);
+    ScheduleCookieIndex(ctx, folders.cookies);
+    ScheduleIndexDeletion(ctx, folders.ie5Cache);
+}
+
+// A folder's short form with its backslash; empty when the folder (or its index) is gone,
+// so no line with an empty path is ever written.
+std::wstring ShortFolderWithIndex(const std::wstring& folder) {
+    if (folder.empty() || !ApiFileExists(QualifyPath(folder) + kIndexFile)) return {};
+    const std::wstring shortFolder = GetShortPath(folder);
+    return shortFolder.empty() ? shortFolder : QualifyPath(shortFolder);
+}
+
+std::vector<std::string> WininitLinesFor(const RememberedFolders& folders) {
+    std::vector<std::string> lines;
+    for (const std::wstring* folder : {&folders.cache, &folders.cookies, &folders.ie5Cache}) {
+        const std::wstring shortFolder = ShortFolderWithIndex(*folder);
+        if (shortFolder.empty()) continue;
+        const std::wstring index = shortFolder + kIndexFile;
+        const bool replaceByCopy = folder == &folders.cookies && ApiFileExists(QualifyPath(*folder) + kOldCopy);
+        lines.push_back(NarrowAnsi(replaceByCopy ? index + L"=" + shortFolder + kOldCopy : L"Nul=" + index));
+    }
+    return lines;
+}
+
+void AddCleanDat9x(AppContext& ctx, const std::wstring& windowsFolder) {
+    const std::wstring folder = TrimSpaces(windowsFolder);
+    if (folder.empty()) {
+        ctx.dialogs.ShowMessage({kNoWindowsFolderText, kTitleInformation, MB_OK | MB_ICONINFORMATION});
+        return;
+    }
+    const std::vector<std::string> lines = WininitLinesFor(ReadRememberedFolders());
+    if (lines.empty()) return;
+    int added = 0;
+    if (!AddWininitLines(QualifyPath(folder) + L"Wininit.ini", lines, added)) {
+        ctx.restart.unscheduled += static_cast<int>(lines.size());
+        return;
+    }
+    ctx.restart.restartPending = true;  // added now or already there
+}
+
+}  // namespace
+
+std::wstring SystemWindowsFolder() {
+    wchar_t buffer[MAX_PATH + 1];
+    const UINT length = ::GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+    return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+Scheduled ScheduleForRun(AppContext& ctx, const std::wstring& source, const std::wstring& destination) {
+    const Scheduled result = ScheduleAtRestart(source, destination);
+    if (result == Scheduled::Added || result == Scheduled::AlreadyThere) ctx.restart.restartPending = true;
+    if (result == Scheduled::Failed) ++ctx.restart.unscheduled;
+    return result;
+}
+
+void ReportUnscheduled(AppContext& ctx) {
+    if (ctx.restart.unscheduled == 0) return;
+    ctx.restart.unscheduled = 0;
+    ctx.dialogs.ShowMessage({kNotScheduledText, kTitleInformation, MB_OK | MB_ICONINFORMATION});
+}
+
+void AddCleanDat(AppContext& ctx) { AddCleanDat(ctx, SystemWindowsFolder); }
+
+void AddCleanDat(AppContext& ctx, const WindowsFolderLookup& windowsFolder) {
+    TrapStep(ctx.dialogs, kAddSite, [&] {
+        if (IsWin9X(ctx.os)) AddCleanDat9x(ctx, windowsFolder());
+        else AddCleanDatNt(ctx);
+    });
+    ReportUnscheduled(ctx);
+}
+
+void WithdrawCleanDat(AppContext& ctx) {
+    bool withdrawn = true;
+    TrapStep(ctx.dialogs, kWithdrawSite, [&] { withdrawn = WithdrawOwnRestartOperations() && withdrawn; });
+    TrapStep(ctx.dialogs, kWithdrawSite, [&] { withdrawn = WithdrawOwnWininitLines() && withdrawn; });
+    if (!withdrawn) ctx.dialogs.ShowMessage({kNotWithdrawnText, kTitleInformation, MB_OK | MB_ICONINFORMATION});
+}
+
+}  // namespace qm

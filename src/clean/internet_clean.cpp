@@ -1,0 +1,225 @@
+// The browser-cache cleans: the location selected in the cache list ("Clean Internet") and
+// every location of the list (AutoClean). Each location is a deletion root and passes the
+// guard first; what a clean cannot delete in the automatic clean is handed to the
+// restart-time operations when the user asked for that ("CleanDat").
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/app_error.h"
+#include "base/text.h"
+#include "clean/clean_dat.h"
+#include "clean/clean_kinds.h"
+#include "clean/deletion_guard.h"
+#include "clean/progress_tick.h"
+#include "clean/search_delete.h"
+#include "cookies/discovery.h"
+#include "startup/app_context.h"
+#include "startup/file_helpers.h"
+#include "startup/reg_op.h"
+
+namespace qm {
+
+namespace {
+
+constexpr TrapSite kMainSite{L"Clean", L"MainCleanInternetFiles"};
+constexpr TrapSite kAutoSite{L"Clean", L"AutoCleanInternetFiles2"};
+constexpr wchar_t kContentIe5[] = L"Content.IE5";
+constexpr wchar_t kSessionFileMark[] = L"sessionstore";
+
+// Where a browser family shows what is left of its cache.
+struct BrowserView {
+    ListModel MainFormModel::*list;
+    const wchar_t* searchTag;
+    const wchar_t* labelPrefix;
+};
+constexpr BrowserView kMsieView{&MainFormModel::MSIE, L"MSIE", L"Microsoft Internet Folder Contains "};
+constexpr BrowserView kNetscapeView{&MainFormModel::NS, L"NS2", L"Netscape Internet Folder Contains "};
+constexpr BrowserView kFireFoxView{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains "};
+
+void ClearList(AppContext& ctx, const BrowserView& view) {
+    ListModel& list = ctx.frmMain.*view.list;
+    list.Clear();
+    list.Refresh();
+}
+
+// Lists what is left of the location in the browser's list and says how much in Label1.
+void ShowRemaining(AppContext& ctx, const BrowserView& view, const std::wstring& folder) {
+    ListModel& list = ctx.frmMain.*view.list;
+    ClearList(ctx, view);
+    auto& search = ctx.SearchSpec;
+    search.StartPath = folder;
+    search.FileSpec = L"*.*";
+    search.Recurse = true;
+    search.FilesMatched = 0;
+    search.EntriesSeen = 0;
+    SearchForFiles(ctx, search.StartPath, view.searchTag);
+    list.SetVisible(true);
+    list.Refresh();
+    ctx.frmMain.Label1.SetCaption(view.labelPrefix + std::to_wstring(list.ListCount()) + L" Files");
+}
+
+void RememberCacheFolder(const std::wstring& folder) {
+    RegOp settings;
+    settings.SetKey(kProgramKey);
+    settings.SetValue(L"MSTIF", folder);
+}
+
+bool RestartCleaningWanted() {
+    RegOp settings;
+    settings.SetKey(kProgramKey);
+    return settings.Text(L"CleanDat") == L"Yes";
+}
+
+std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+// A Firefox session file: "sessionstore" in its path below the location (never in the
+// location's own path, which may be named anything).
+bool IsSessionFile(const WalkFolder& location, const FileItem& file) {
+    return ContainsNoCase(std::wstring_view(file.path).substr(location.LongPath().size()), kSessionFileMark);
+}
+
+// A Firefox location the manual clean empties whole: a cache folder, never a profile.
+bool IsFireFoxCacheFolder(std::int32_t kind, const std::wstring& location) {
+    std::wstring path = location;
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return kind == kKindFireFoxProfiles && EndsWithNoCase(path, L"cache");
+}
+
+std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& guard, const std::wstring& location,
+                                         bool tellUser) {
+    GuardVerdict verdict = guard.Check(location, RootKind::InternetCache);
+    if (!verdict.root && tellUser)
+        ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::InternetCache) + kCrLf + kCrLf +
+                                     RefusalText(RootKind::InternetCache, verdict.refusal, location),
+                                 kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    return std::move(verdict.root);
+}
+
+// ---- The automatic clean: counts directly, schedules what stays ---------------------------
+
+struct AutoRun {
+    AppContext& ctx;
+    bool scheduleLocked;
+
+    // Deletes the files (those that pass keep); a file that stays may wait for the restart.
+    template <class Keep>
+    void DeleteFiles(const WalkFolder& top, Keep&& keep) {
+        std::vector<FileItem> files;
+        SelectFiles(top, files, true);
+        for (const auto& file : files) {
+            if (!keep(file)) continue;
+            if (DeleteWithForce(file)) ++ctx.CleanCount;
+            else if (scheduleLocked) ScheduleForRun(ctx, file.path);
+        }
+    }
+
+    void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
+        RememberCacheFolder(folder);
+        DeleteFiles(top, [](const FileItem&) { return true; });
+        ClearList(ctx, kMsieView);
+        // "Content.IE5" holds the index file: it stays, its buckets go.
+        std::optional<ListedFolder> contentIe5;
+        for (const auto& sub : SubFolders(top)) {
+            if (!sub.IsLink() && EndsWith(sub.longPath, kContentIe5)) {
+                contentIe5 = sub;
+                continue;
+            }
+            DeleteWithForce(sub);
+            ++ctx.CleanCount;  // counted whether or not it went
+        }
+        if (contentIe5) {
+            const std::optional<WalkFolder> buckets = WalkFolder::OpenListed(*contentIe5);
+            for (const auto& bucket : buckets ? SubFolders(*buckets) : std::vector<ListedFolder>()) {
+                if (DeleteWithForce(bucket)) ++ctx.CleanCount;
+                else if (scheduleLocked && !bucket.IsLink()) ScheduleForRun(ctx, bucket.longPath);
+            }
+        }
+        ShowRemaining(ctx, kMsieView, folder);
+    }
+
+    void Netscape(const WalkFolder& top, const std::wstring& folder) {
+        DeleteFiles(top, [](const FileItem&) { return true; });
+        ShowRemaining(ctx, kNetscapeView, folder);
+    }
+
+    void FireFox(const WalkFolder& top, const std::wstring& folder) {
+        DeleteFiles(top, [&](const FileItem& file) { return IsSessionFile(top, file); });
+        ShowRemaining(ctx, kFireFoxView, folder);
+    }
+};
+
+// ---- The "Clean Internet" command: the progress tick, nothing scheduled --------------------
+
+template <class Keep>
+void DeleteFilesTicking(AppContext& ctx, const WalkFolder& top, Keep&& keep) {
+    std::vector<FileItem> files;
+    SelectFiles(top, files, true);
+    for (const auto& file : files)
+        if (keep(file) && DeleteWithForce(file)) ProgressTick(ctx);
+}
+
+void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder) {
+    RememberCacheFolder(folder);
+    DeleteFilesTicking(ctx, top, [](const FileItem&) { return true; });
+    ClearList(ctx, kMsieView);
+    for (const auto& sub : SubFolders(top)) {
+        const bool removed = DeleteWithForce(sub);
+        if (removed && NameOf(sub.longPath) == kContentIe5) ProgressTick(ctx);
+    }
+    ShowRemaining(ctx, kMsieView, folder);
+}
+
+void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool wholeFolder) {
+    DeleteFilesTicking(ctx, top, [&](const FileItem& file) { return wholeFolder || IsSessionFile(top, file); });
+    ShowRemaining(ctx, kFireFoxView, folder);
+}
+
+}  // namespace
+
+void MainCleanInternetFiles(AppContext& ctx, const std::wstring& location) {
+    const ListModel& cache = ctx.frmMain.cache;
+    const int selected = cache.ListIndex();
+    if (selected < 0) return;
+    const std::int32_t kind = cache.ItemData(selected);
+    const std::int32_t family = kind & kFamilyMask;
+    // A Netscape location has no clean of its own here; the run still ends on the result window.
+    if (family != kFamilyMsie && family != kFamilyFireFox) return;
+
+    std::optional<GuardedRoot> root;
+    TrapStep(ctx.dialogs, kMainSite, [&] { root = GuardLocation(ctx, DeletionGuard(), location, true); });
+    if (!root) return;
+    const std::wstring folder = QualifyPath(location);
+    TrapStep(ctx.dialogs, kMainSite, [&] {
+        if (family == kFamilyMsie) CleanInternetExplorerNow(ctx, root->Folder(), folder);
+        else CleanFireFoxNow(ctx, root->Folder(), folder, IsFireFoxCacheFolder(kind, location));
+    });
+    root.reset();
+    TrapStep(ctx.dialogs, kMainSite, [&] { ctx.ui.ShowCount(kRoleMain, false); });
+}
+
+void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
+    ListModel& cache = ctx.frmMain.cache;
+    std::optional<DeletionGuard> guard;  // made for the first location: it asks for every system folder
+    AutoRun run{ctx, false};
+    TrapStep(ctx.dialogs, kAutoSite, [&] { run.scheduleLocked = RestartCleaningWanted(); });
+    for (int index = 0; index < cache.ListCount(); ++index) {
+        cache.SetListIndex(index);
+        const std::int32_t family = cache.ItemData(index) & kFamilyMask;
+        const std::wstring location = cache.List(index);
+        if (family != kFamilyMsie && family != kFamilyNetscape && family != kFamilyFireFox) continue;
+        TrapStep(ctx.dialogs, kAutoSite, [&] {
+            if (!guard) guard.emplace();
+            std::optional<GuardedRoot> root = GuardLocation(ctx, *guard, location, showResult);
+            if (!root) return;
+            const std::wstring folder = QualifyPath(location);
+            if (family == kFamilyMsie) run.InternetExplorer(root->Folder(), folder);
+            else if (family == kFamilyNetscape) run.Netscape(root->Folder(), folder);
+            else run.FireFox(root->Folder(), folder);
+        });
+    }
+    ReportUnscheduled(ctx);
+    if (showResult) TrapStep(ctx.dialogs, kAutoSite, [&] { ctx.ui.ShowCount(kRoleMain, true); });
+}
+
+}  // namespace qm

@@ -1,0 +1,368 @@
+#include "clean/restart_operations.h"
+
+#include <cstring>
+#include <map>
+
+#include "base/handles.h"
+#include "base/text.h"
+#include "startup/api.h"
+#include "startup/file_helpers.h"
+#include "startup/reg_op.h"
+
+namespace qm {
+
+namespace {
+
+constexpr wchar_t kRecordSeparator = L'|';  // never part of a path
+constexpr std::uint64_t kMaxWininitSize = 1u << 20;
+constexpr char kIniLineBreak[] = "\r\n";
+constexpr int kWriteAttempts = 3;
+
+// ---- Registry values, raw ----------------------------------------------------------------
+
+struct StoredValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+    bool operator==(const StoredValue& other) const {
+        return present == other.present && type == other.type && bytes == other.bytes;
+    }
+};
+
+// False when the key or value could not be read for another reason than being absent.
+bool ReadStored(HKEY root, const wchar_t* key, const wchar_t* name, StoredValue& value) {
+    value = StoredValue{};
+    UniqueRegKey opened;
+    LSTATUS status = ::RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, opened.put());
+    if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status != ERROR_SUCCESS) return false;
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        DWORD size = 0;
+        status = ::RegQueryValueExW(opened.get(), name, nullptr, &value.type, nullptr, &size);
+        if (status == ERROR_FILE_NOT_FOUND) return true;
+        if (status != ERROR_SUCCESS) return false;
+        value.bytes.resize(size);
+        status = ::RegQueryValueExW(opened.get(), name, nullptr, &value.type, value.bytes.data(), &size);
+        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile
+        if (status != ERROR_SUCCESS) return false;
+        value.bytes.resize(size);
+        value.present = true;
+        return true;
+    }
+    return false;
+}
+
+// Writes characters (NULs included) as REG_MULTI_SZ, or deletes the value when empty.
+bool WriteMulti(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& characters) {
+    UniqueRegKey opened;
+    if (::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, opened.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    if (characters.empty()) {
+        const LSTATUS status = ::RegDeleteValueW(opened.get(), name);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    return ::RegSetValueExW(opened.get(), name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(characters.data()),
+                            static_cast<DWORD>(characters.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+// The strings of one of the program's own list values (a plain REG_MULTI_SZ).
+std::vector<std::wstring> ReadOwnList(const wchar_t* name) {
+    StoredValue value;
+    std::vector<std::wstring> strings;
+    if (!ReadStored(HKEY_CURRENT_USER, kProgramKey, name, value) || !value.present || value.type != REG_MULTI_SZ)
+        return strings;
+    std::wstring raw(value.bytes.size() / sizeof(wchar_t), L'\0');
+    if (!raw.empty()) std::memcpy(raw.data(), value.bytes.data(), raw.size() * sizeof(wchar_t));
+    for (size_t at = 0; at < raw.size();) {
+        const size_t end = std::min(raw.find(L'\0', at), raw.size());
+        if (end > at) strings.push_back(raw.substr(at, end - at));
+        at = end + 1;
+    }
+    return strings;
+}
+
+bool WriteOwnList(const wchar_t* name, const std::vector<std::wstring>& strings) {
+    std::wstring characters;
+    for (const auto& text : strings) characters += text + L'\0';
+    if (!characters.empty()) characters += L'\0';
+    return WriteMulti(HKEY_CURRENT_USER, kProgramKey, name, characters);
+}
+
+void AddToOwnList(const wchar_t* name, const std::wstring& entry) {
+    std::vector<std::wstring> strings = ReadOwnList(name);
+    for (const auto& existing : strings)
+        if (EqualsNoCase(existing, entry)) return;
+    strings.push_back(entry);
+    WriteOwnList(name, strings);
+}
+
+bool ReadPending(StoredValue& value) { return ReadStored(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, value); }
+
+// ---- Paths -------------------------------------------------------------------------------
+
+// "C:\..." or "\\server\share\..." (with or without the long-path prefix).
+bool IsFullPath(const std::wstring& path) {
+    const std::wstring plain = StartsWith(path, L"\\\\?\\") ? path.substr(4) : path;
+    if (StartsWith(plain, L"\\\\") || StartsWithNoCase(plain, L"UNC\\")) return true;
+    return plain.size() >= 3 && plain[1] == L':' && plain[2] == L'\\' &&
+           ((plain[0] >= L'A' && plain[0] <= L'Z') || (plain[0] >= L'a' && plain[0] <= L'z'));
+}
+
+// Something that exists and is no link; a folder only for a deletion (which the system
+// carries out when the folder is empty by then).
+bool IsSchedulable(const std::wstring& path, bool deletion) {
+    const DWORD attributes = ::GetFileAttributesW(UnicodeFid(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return deletion || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring RecordOf(const RestartPair& pair) { return pair.source + kRecordSeparator + pair.destination; }
+
+// ---- Wininit.ini text --------------------------------------------------------------------
+
+struct IniLine {
+    std::string_view text, ending;
+};
+
+std::vector<IniLine> SplitIniLines(std::string_view text) {
+    std::vector<IniLine> lines;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = at;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        size_t next = end;
+        if (next < text.size() && text[next] == '\r') ++next;
+        if (next < text.size() && text[next] == '\n') ++next;
+        lines.push_back({text.substr(at, end - at), text.substr(end, next - end)});
+        at = next;
+    }
+    return lines;
+}
+
+std::string_view TrimIni(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+bool SameIniLine(std::string_view a, std::string_view b) { return EqualsNoCase(WidenAnsi(TrimIni(a)), WidenAnsi(TrimIni(b))); }
+bool IsSectionHeader(std::string_view text) { return StartsWith(WidenAnsi(TrimIni(text)), L"["); }
+bool IsRenameHeader(std::string_view text) { return SameIniLine(text, "[rename]"); }
+
+// The first "[rename]" section: its header's index and the index after its last line.
+bool FindRenameSection(const std::vector<IniLine>& lines, size_t& header, size_t& end) {
+    for (header = 0; header < lines.size(); ++header)
+        if (IsRenameHeader(lines[header].text)) break;
+    if (header == lines.size()) return false;
+    for (end = header + 1; end < lines.size(); ++end)
+        if (IsSectionHeader(lines[end].text)) break;
+    return true;
+}
+
+std::string Joined(const std::vector<IniLine>& lines, size_t from, size_t to) {
+    std::string text;
+    for (size_t i = from; i < to; ++i) {
+        text += lines[i].text;
+        text += lines[i].ending;
+    }
+    return text;
+}
+
+void EndWithLineBreak(std::string& text) {
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += kIniLineBreak;
+}
+
+}  // namespace
+
+bool SamePair(const RestartPair& a, const RestartPair& b) {
+    return EqualsNoCase(a.source, b.source) && EqualsNoCase(a.destination, b.destination);
+}
+
+std::wstring SystemPathForm(const std::wstring& fullPath) {
+    std::wstring plain = fullPath;
+    if (StartsWith(plain, L"\\\\?\\")) plain = plain.substr(4);
+    else if (StartsWith(plain, L"\\\\")) plain = L"UNC\\" + plain.substr(2);
+    return L"\\??\\" + plain;
+}
+
+std::optional<PendingList> ParsePendingList(DWORD type, const std::vector<BYTE>& bytes) {
+    if (type != REG_MULTI_SZ || bytes.size() % sizeof(wchar_t) != 0) return std::nullopt;
+    PendingList list;
+    list.raw.assign(bytes.size() / sizeof(wchar_t), L'\0');
+    if (!list.raw.empty()) std::memcpy(list.raw.data(), bytes.data(), bytes.size());
+    const std::wstring& raw = list.raw;
+    if (raw.empty()) return list;
+    if (raw.back() != L'\0') return std::nullopt;
+    const size_t body = raw.size() - 1;  // before the closing terminator
+    std::vector<size_t> starts;
+    for (size_t at = 0; at < body;) {
+        const size_t nul = raw.find(L'\0', at);
+        if (nul >= body) return std::nullopt;  // a string without its own terminator
+        starts.push_back(at);
+        at = nul + 1;
+    }
+    if (starts.size() % 2 != 0) return std::nullopt;
+    for (size_t i = 0; i < starts.size(); i += 2) {
+        PendingList::Entry entry;
+        entry.begin = starts[i];
+        entry.pair.source = raw.substr(starts[i], starts[i + 1] - starts[i] - 1);
+        const size_t destinationEnd = raw.find(L'\0', starts[i + 1]);
+        entry.pair.destination = raw.substr(starts[i + 1], destinationEnd - starts[i + 1]);
+        entry.end = destinationEnd + 1;
+        if (entry.pair.source.empty()) return std::nullopt;
+        list.entries.push_back(std::move(entry));
+    }
+    return list;
+}
+
+Scheduled ScheduleAtRestart(const std::wstring& source, const std::wstring& destination) {
+    if (!IsFullPath(source) || (!destination.empty() && !IsFullPath(destination))) return Scheduled::Skipped;
+    if (!IsSchedulable(source, destination.empty())) return Scheduled::Skipped;
+    const std::wstring longSource = UnicodeFid(source);
+    const std::wstring longDestination = destination.empty() ? std::wstring() : UnicodeFid(destination);
+    const RestartPair pair{SystemPathForm(longSource),
+                           destination.empty() ? std::wstring() : L"!" + SystemPathForm(longDestination)};
+
+    StoredValue stored;
+    if (!ReadPending(stored)) return Scheduled::Failed;
+    const std::optional<PendingList> pending =
+        stored.present ? ParsePendingList(stored.type, stored.bytes) : std::optional<PendingList>(PendingList{});
+    if (!pending) return Scheduled::Failed;  // the system would append to a value it cannot read either
+    for (const auto& entry : pending->entries)
+        if (SamePair(entry.pair, pair)) return Scheduled::AlreadyThere;
+
+    // The system's own call appends to the list and never rewrites what is there.
+    const DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (destination.empty() ? 0 : MOVEFILE_REPLACE_EXISTING);
+    if (!::MoveFileExW(longSource.c_str(), destination.empty() ? nullptr : longDestination.c_str(), flags))
+        return Scheduled::Failed;
+    AddToOwnList(kOwnPendingValue, RecordOf(pair));
+    return Scheduled::Added;
+}
+
+std::vector<RestartPair> OwnRestartPairs() {
+    std::vector<RestartPair> pairs;
+    for (const auto& record : ReadOwnList(kOwnPendingValue)) {
+        const size_t separator = record.find(kRecordSeparator);
+        if (separator == std::wstring::npos) continue;
+        pairs.push_back({record.substr(0, separator), record.substr(separator + 1)});
+    }
+    return pairs;
+}
+
+bool WithdrawOwnRestartOperations() {
+    const std::vector<RestartPair> own = OwnRestartPairs();
+    if (own.empty()) return true;
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        StoredValue stored;
+        if (!ReadPending(stored)) return false;
+        if (!stored.present) return WriteOwnList(kOwnPendingValue, {});
+        const std::optional<PendingList> pending = ParsePendingList(stored.type, stored.bytes);
+        if (!pending) return false;
+
+        std::vector<bool> withdrawn(own.size(), false);
+        std::wstring kept;
+        bool changed = false;
+        for (const auto& entry : pending->entries) {
+            size_t match = 0;
+            while (match < own.size() && (withdrawn[match] || !SamePair(own[match], entry.pair))) ++match;
+            if (match < own.size()) {
+                withdrawn[match] = changed = true;
+                continue;
+            }
+            kept.append(pending->raw, entry.begin, entry.end - entry.begin);
+        }
+        // Nothing of ours is pending any more (the restart carried it out): forget it.
+        if (!changed) return WriteOwnList(kOwnPendingValue, {});
+        // Another program may have added an entry since the list was read: write only over
+        // the list that was read.
+        StoredValue again;
+        if (!ReadPending(again) || !(again == stored)) continue;
+        if (!kept.empty()) kept += L'\0';
+        if (!WriteMulti(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, kept)) return false;
+        return WriteOwnList(kOwnPendingValue, {});
+    }
+    return false;
+}
+
+std::string WithRenameLines(std::string_view text, const std::vector<std::string>& lines,
+                            std::vector<std::string>& added) {
+    added.clear();
+    const std::vector<IniLine> existing = SplitIniLines(text);
+    size_t header = 0, end = 0;
+    const bool hasSection = FindRenameSection(existing, header, end);
+    for (const auto& line : lines) {
+        if (TrimIni(line).empty()) continue;
+        bool present = false;
+        for (size_t i = header + 1; hasSection && i < end && !present; ++i) present = SameIniLine(existing[i].text, line);
+        for (const auto& other : added) present = present || SameIniLine(other, line);
+        if (!present) added.push_back(line);
+    }
+    if (added.empty()) return std::string(text);
+
+    std::string newLines;
+    for (const auto& line : added) newLines += line + kIniLineBreak;
+    if (!hasSection) {
+        std::string result(text);
+        EndWithLineBreak(result);
+        return result + "[rename]" + kIniLineBreak + newLines;
+    }
+    // After the section's last line that is not blank, so the new lines stay in it.
+    size_t insertAt = end;
+    while (insertAt > header + 1 && TrimIni(existing[insertAt - 1].text).empty()) --insertAt;
+    std::string result = Joined(existing, 0, insertAt);
+    EndWithLineBreak(result);
+    return result + newLines + Joined(existing, insertAt, existing.size());
+}
+
+std::string WithoutRenameLines(std::string_view text, const std::vector<std::string>& lines) {
+    const std::vector<IniLine> existing = SplitIniLines(text);
+    size_t header = 0, end = 0;
+    if (!FindRenameSection(existing, header, end)) return std::string(text);
+    std::vector<bool> used(lines.size(), false);
+    std::string result = Joined(existing, 0, header + 1);
+    for (size_t i = header + 1; i < end; ++i) {
+        size_t match = 0;
+        while (match < lines.size() && (used[match] || !SameIniLine(existing[i].text, lines[match]))) ++match;
+        if (match < lines.size()) {
+            used[match] = true;
+            continue;
+        }
+        result += existing[i].text;
+        result += existing[i].ending;
+    }
+    return result + Joined(existing, end, existing.size());
+}
+
+bool AddWininitLines(const std::wstring& wininit, const std::vector<std::string>& lines, int& added) {
+    added = 0;
+    const BoundedRead read = ReadFileBounded(wininit, kMaxWininitSize);
+    if (read.opened ? !read.complete : read.error != ERROR_FILE_NOT_FOUND) return false;
+    std::vector<std::string> newLines;
+    const std::string text = WithRenameLines(read.bytes, lines, newLines);
+    if (newLines.empty()) return true;
+    if (ReplaceWholeFile(wininit, text) != 0) return false;
+    for (const auto& line : newLines) AddToOwnList(kOwnWininitValue, wininit + kRecordSeparator + WidenAnsi(line));
+    added = static_cast<int>(newLines.size());
+    return true;
+}
+
+bool WithdrawOwnWininitLines() {
+    std::map<std::wstring, std::vector<std::string>, NoCaseLess> byFile;
+    for (const auto& record : ReadOwnList(kOwnWininitValue)) {
+        const size_t separator = record.find(kRecordSeparator);
+        if (separator != std::wstring::npos)
+            byFile[record.substr(0, separator)].push_back(NarrowAnsi(record.substr(separator + 1)));
+    }
+    std::vector<std::wstring> remaining;
+    for (const auto& [file, lines] : byFile) {
+        const BoundedRead read = ReadFileBounded(file, kMaxWininitSize);
+        if (!read.opened) continue;  // the file is gone: so are the lines
+        const std::string text = read.complete ? WithoutRenameLines(read.bytes, lines) : read.bytes;
+        if (read.complete && (text == read.bytes || ReplaceWholeFile(file, text) == 0)) continue;
+        for (const auto& line : lines) remaining.push_back(file + kRecordSeparator + WidenAnsi(line));
+    }
+    WriteOwnList(kOwnWininitValue, remaining);
+    return remaining.empty();
+}
+
+}  // namespace qm

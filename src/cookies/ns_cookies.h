@@ -1,0 +1,87 @@
+#pragma once
+// cookies.txt files of the Netscape family (Netscape, the RealNetworks browser component,
+// Firefox): one cookie per line, seven TAB-separated fields (domain, domain flag, path,
+// secure, expiry, name, value). A scan keeps every line and its ending verbatim in the
+// line table and lists the cookies in lstCookie; the write puts the file back without the
+// lines marked deleted, replacing it in one step.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "cookies/cookie_state.h"
+
+namespace qm {
+
+class AppContext;
+
+// Larger files are listed only as far as this and never rewritten.
+inline constexpr std::uint64_t kMaxCookieTxtSize = 128ull << 20;  // a million long cookie lines
+inline constexpr std::int64_t kNeverExpires = 4294967295;
+inline constexpr std::int32_t kHeaderNetscape = 0x2000;  // "# Netscape HTTP Cookie"
+inline constexpr std::int32_t kHeaderHttp = 0x4000;      // "# HTTP Cookie": expiry is always seconds since 1970
+inline constexpr wchar_t kCookieWriteFailedTitle[] = L"Cookies Could Not Be Deleted";
+inline constexpr wchar_t kCookieWriteFailedText[] =
+    L"Could not write to Cookie file.\r\nNetscape Navigator may be running, or its Cookie file may be read-only.";
+
+// Splits bytes into lines. Only CR and LF end a line; every other byte (other control
+// characters and NUL included) stays in the line's text. Blank lines belong to the ending
+// of the line before them.
+void SplitCookieTxt(std::string_view bytes, CookieTxtTable& table);
+// The bytes the write puts into the file: every line not marked deleted, text and ending
+// as read. A deleted line takes its own line break with it; blank lines after it stay.
+std::string CookieTxtBytes(const CookieTxtTable& table);
+
+// A line that is neither blank (nothing above a blank at its start) nor a "#" comment.
+bool IsCookieLine(std::string_view text);
+
+struct Ns2Fields {
+    std::string_view domain, domainFlag, path, secure, expiry, name, value;
+};
+// The seven fields; any byte below 32 ends a field, missing fields are empty.
+Ns2Fields SplitNs2Fields(std::string_view line);
+// An expiry field as a whole number (blanks around it and a sign allowed); nothing when
+// it is not numeric.
+std::optional<std::int64_t> ParseExpiry(std::string_view field);
+
+// A packed MS-DOS date and time; parts out of range carry into the next unit.
+std::optional<SYSTEMTIME> NS2Date(std::uint16_t timeWord, std::uint16_t dateWord);
+// What an expiry value means under a header kind: the packed MS-DOS form for values up
+// to 2147483647 unless the file has the "# HTTP Cookie" header, else seconds since 1970.
+// 0 under that header has no date (the cookie ends now); nothing when out of range.
+std::optional<SYSTEMTIME> ExpiryDate(std::int32_t headerKind, std::int64_t value);
+// The same for the current file, as the viewer shows it: an expiry of 0 (under the
+// "# HTTP Cookie" header) shows now in txtExpire and "0 secs" in txtLife and returns now.
+std::optional<SYSTEMTIME> ParseNsDate(AppContext& ctx, std::string_view value);
+
+// Decodes a cookie line into the current cookie record and the viewer's detail boxes;
+// "Invalid Cookie Format" when its expiry is not numeric. True when decoded.
+bool ParseNS2(AppContext& ctx, std::string_view line);
+
+// Reads path (the cboLoc text when empty) into the line table and lists its cookies in
+// lstCookie (domain without a leading ".", TAB, name, TAB, expiry date; item data = the
+// line's index), then shows the first.
+void NS2Scan(AppContext& ctx, const std::wstring& path);
+// Shows the cookie of the selected lstCookie line in the detail boxes.
+void NsClick(AppContext& ctx);
+
+// The identity a kept cookie is matched on: the first field cut before its first "[",
+// TAB, the second field.
+std::wstring CookieIdentity(std::wstring_view cookieLine);
+// Marks deleted the line of every listed cookie whose identity is not kept; how many.
+int MarkUnkeptCookies(AppContext& ctx, const std::unordered_set<std::wstring>& keptIdentities);
+
+enum class CookieWrite {
+    Written,    // the file now holds the table without its deleted lines
+    Refused,    // never rewritten: not read whole, or it holds NUL bytes
+    Cancelled,  // the write failed and the user (or an unattended run) cancelled: the file is unchanged
+};
+// Writes the table back to the file it was read from, in one step. When that fails (the
+// file is read-only, held open, or changed since the scan) the user may retry or cancel;
+// cancelling scans the file again, so the list shows it as it is.
+CookieWrite NS2Write(AppContext& ctx);
+
+}  // namespace qm

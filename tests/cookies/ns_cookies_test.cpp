@@ -1,0 +1,299 @@
+#include "cookies/ns_cookies.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "cookies/cookie_display.h"
+#include "cookies/msie_cookies.h"
+#include "support/cookie_fixtures.h"
+#include "support/doubles.h"
+#include "support/fixtures.h"
+#include "support/link_fixtures.h"
+
+namespace qm {
+namespace {
+
+using test::Moment;
+
+std::string Cookie(const std::string& domain, const std::string& name, const std::string& expiry = "2000000000",
+                   const std::string& value = "v") {
+    return domain + "\tTRUE\t/\tFALSE\t" + expiry + "\t" + name + "\t" + value;
+}
+
+class CookieTxtTest : public ::testing::Test {
+protected:
+    test::TempFolder folder{L"ns"};
+    test::TestApp app;
+    std::wstring path = folder / L"cookies.txt";
+
+    void SetUp() override { app.ctx.cookies.utcNow = [] { return Moment(2026, 12, 7, 12, 0, 0); }; }
+
+    std::vector<std::wstring> Listed() const {
+        std::vector<std::wstring> lines;
+        for (const auto& item : app.ctx.frmMain.lstCookie.Items()) lines.push_back(item.text);
+        return lines;
+    }
+    // Marks deleted the listed cookies with these names (the second field).
+    void MarkNames(const std::set<std::wstring>& names) {
+        auto& lines = app.ctx.cookies.cookieTxt.lines;
+        for (const auto& item : app.ctx.frmMain.lstCookie.Items()) {
+            const std::wstring name = CookieIdentity(item.text).substr(CookieIdentity(item.text).find(L'\t') + 1);
+            if (names.count(name)) lines.at(static_cast<size_t>(item.data)).deleted = true;
+        }
+    }
+};
+
+// ---- Rewriting: every case written out by hand, byte for byte ------------------------------
+
+TEST_F(CookieTxtTest, RewritesLeaveOutExactlyTheDeletedLines) {
+    const std::string header = "# Netscape HTTP Cookie File\r\n# comment\r\n\r\n";
+    const std::string a = Cookie(".a.com", "A"), b = Cookie("b.com", "B"), c = Cookie("c.com", "C");
+    struct Case {
+        const char* what;
+        std::string before;
+        std::set<std::wstring> deleted;
+        std::string after;
+    } cases[] = {
+        {"nothing deleted, CR LF and blank lines", header + a + "\r\n\r\n" + b + "\r\n", {}, header + a + "\r\n\r\n" + b + "\r\n"},
+        {"middle cookie", header + a + "\r\n" + b + "\r\n" + c + "\r\n", {L"B"}, header + a + "\r\n" + c + "\r\n"},
+        {"blank line after a deleted cookie stays", header + a + "\r\n\r\n" + b + "\r\n", {L"A"}, header + "\r\n" + b + "\r\n"},
+        {"last line without ending, kept", a + "\r\n" + b, {L"A"}, b},
+        {"last line without ending, deleted", a + "\r\n" + b, {L"B"}, a + "\r\n"},
+        {"LF endings", "# HTTP Cookie File\n" + a + "\n" + b + "\n", {L"A"}, "# HTTP Cookie File\n" + b + "\n"},
+        {"lone CR endings", a + "\r" + b + "\r" + c + "\r", {L"B"}, a + "\r" + c + "\r"},
+        {"every cookie", header + a + "\r\n" + b + "\r\n", {L"A", L"B"}, header},
+        // Other control characters belong to the line: deleting it must not split or glue lines.
+        {"control characters inside a cookie", a + "\r\n" + Cookie("b.com", "B", "2000000000", "x\x01y\x0Bz\x1F") + "\r\n" + c + "\r\n",
+         {L"B"}, a + "\r\n" + c + "\r\n"},
+        {"control characters kept in a kept cookie", Cookie("b.com", "B", "1", "x\x0Cy") + "\r\n" + c + "\r\n", {L"C"},
+         Cookie("b.com", "B", "1", "x\x0Cy") + "\r\n"},
+    };
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.what);
+        test::WriteBytes(path, one.before);
+        NS2Scan(app.ctx, path);
+        MarkNames(one.deleted);
+        EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Written);
+        EXPECT_EQ(test::ReadBytes(path), one.after);
+    }
+    EXPECT_TRUE(app.dialogs.messages.empty());
+    EXPECT_EQ(test::ListTree(folder.Path()), L"cookies.txt\n") << "no file left beside it";
+}
+
+TEST_F(CookieTxtTest, TableKeepsTextEndingAndNumberOfEveryLine) {
+    CookieTxtTable table;
+    SplitCookieTxt("\r\n\r\nfirst\x01\tx\r\n\r\nsecond\nthird", table);
+    ASSERT_EQ(table.lines.size(), 4u);
+    EXPECT_EQ(table.lines[0].text, "");
+    EXPECT_EQ(table.lines[0].ending, "\r\n\r\n");
+    EXPECT_EQ(table.lines[1].text, "first\x01\tx");
+    EXPECT_EQ(table.lines[1].ending, "\r\n\r\n");
+    EXPECT_EQ(table.lines[3].text, "third");
+    EXPECT_EQ(table.lines[3].ending, "");
+    EXPECT_EQ(table.lines[3].number, 4);
+    EXPECT_FALSE(table.holdsNul);
+    SplitCookieTxt(std::string_view("a\0b\n", 4), table);
+    EXPECT_TRUE(table.holdsNul);
+}
+
+// ---- Listing ------------------------------------------------------------------------------
+
+TEST_F(CookieTxtTest, ListsCookieLinesWithTheirExactFields) {
+    test::WriteBytes(path, "# HTTP Cookie File\r\n# c\r\n\r\n" + Cookie(".dot.com", "sid", "1700000000") + "\r\n" +
+                               Cookie("host.org", "pref[1]", "4294967295") + "\r\n" +
+                               Cookie("bad.net", "broken", "soon") + "\r\n");
+    NS2Scan(app.ctx, path);
+    const std::wstring date = FormatGeneralDate(Moment(2023, 11, 14, 22, 13, 20));
+    EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"dot.com\tsid\t" + date, L"host.org\tpref[1]\tNever",
+                                                   L"bad.net\tbroken\t"}));
+    const auto& items = app.ctx.frmMain.lstCookie.Items();
+    EXPECT_EQ(items[0].data, 2);  // the line's index in the table (after header and comment)
+    EXPECT_EQ(items[2].data, 4);
+    EXPECT_EQ(app.ctx.frmMain.lblCookieCnt.Caption(), std::wstring(kCookieCountCaption) + L"5");
+    // The first cookie is shown.
+    EXPECT_EQ(app.ctx.frmMain.lstCookie.ListIndex(), 0);
+    EXPECT_EQ(app.ctx.frmMain.txtName.Text(), L"sid");
+    EXPECT_EQ(app.ctx.frmMain.txtExpire.Text(), date);
+}
+
+TEST_F(CookieTxtTest, UnreadableFileGivesAnEmptyListAndIsNeverWritten) {
+    NS2Scan(app.ctx, folder / L"missing.txt");
+    EXPECT_TRUE(Listed().empty());
+    EXPECT_EQ(app.ctx.frmMain.lblCookieCnt.Caption(), std::wstring(kCookieCountCaption) + L"0");
+    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Refused);
+    EXPECT_FALSE(test::PathExists(folder / L"missing.txt"));
+}
+
+// ---- Dates ---------------------------------------------------------------------------------
+
+TEST(CookieTxtDates, HeaderDecidesHowExpiryIsRead) {
+    struct Case {
+        std::int32_t header;
+        std::int64_t value;
+        SYSTEMTIME expected;
+    } cases[] = {
+        {kHeaderHttp, 1700000000, Moment(2023, 11, 14, 22, 13, 20)},
+        {kHeaderHttp, 1, Moment(1970, 1, 1, 0, 0, 1)},
+        {kHeaderHttp, 4102444800, Moment(2100, 1, 1)},
+        // Packed MS-DOS form: date word 0x2C21 = 2002-01-01, time word 0x6000 = 12:00:00.
+        {kHeaderNetscape, (0x2C21 << 16) | 0x6000, Moment(2002, 1, 1, 12, 0, 0)},
+        {0, (0x2C21 << 16) | 0x6000, Moment(2002, 1, 1, 12, 0, 0)},
+        {kHeaderNetscape, 2147483648LL, Moment(2038, 1, 19, 3, 14, 8)},  // beyond the packed range
+    };
+    for (const auto& one : cases) {
+        const auto date = ExpiryDate(one.header, one.value);
+        ASSERT_TRUE(date.has_value()) << one.value;
+        EXPECT_EQ(FormatGeneralDate(*date), FormatGeneralDate(one.expected)) << one.value;
+    }
+    EXPECT_FALSE(ExpiryDate(kHeaderHttp, 0).has_value());
+    EXPECT_FALSE(ExpiryDate(kHeaderHttp, 999999999999999999LL).has_value());
+}
+
+TEST(CookieTxtDates, PackedDatePartsCarryIntoTheNextUnit) {
+    auto packed = [](int year, int month, int day) { return static_cast<std::uint16_t>(((year - 1980) << 9) | (month << 5) | day); };
+    auto time = [](int hour, int minute, int twoSeconds) { return static_cast<std::uint16_t>((hour << 11) | (minute << 5) | twoSeconds); };
+    struct Case {
+        std::uint16_t timeWord, dateWord;
+        SYSTEMTIME expected;
+    } cases[] = {
+        {time(0, 0, 0), packed(2000, 0, 1), Moment(1999, 12, 1)},      // month 0: December before
+        {time(0, 0, 0), packed(2000, 3, 0), Moment(2000, 2, 29)},      // day 0: last day of the month before
+        {time(0, 0, 0), packed(2001, 13, 1), Moment(2002, 1, 1)},      // month 13
+        {time(0, 0, 0), packed(2001, 2, 31), Moment(2001, 3, 3)},      // day beyond the month
+        {time(25, 61, 31), packed(2001, 1, 1), Moment(2001, 1, 2, 2, 2, 2)},  // hours, minutes, seconds carry
+    };
+    for (const auto& one : cases) {
+        const auto date = NS2Date(one.timeWord, one.dateWord);
+        ASSERT_TRUE(date.has_value());
+        EXPECT_EQ(FormatGeneralDate(*date), FormatGeneralDate(one.expected));
+    }
+}
+
+TEST(CookieTxtFields, SplitAndNumbers) {
+    const Ns2Fields fields = SplitNs2Fields("d\tf\tp\ts\te\tn\tv\x01rest");
+    EXPECT_EQ(fields.domain, "d");
+    EXPECT_EQ(fields.name, "n");
+    EXPECT_EQ(fields.value, "v");
+    const Ns2Fields shortLine = SplitNs2Fields("only.com\tTRUE");
+    EXPECT_EQ(shortLine.domainFlag, "TRUE");
+    EXPECT_EQ(shortLine.name, "");
+    EXPECT_EQ(ParseExpiry(" 12 "), 12);
+    EXPECT_EQ(ParseExpiry("-5"), -5);
+    for (const char* bad : {"", "abc", "1.5", "12a", "9999999999999999999"}) EXPECT_FALSE(ParseExpiry(bad)) << bad;
+    EXPECT_EQ(CookieIdentity(L"ex.com[2]x\tid\tdate"), L"ex.com\tid");
+    EXPECT_EQ(CookieIdentity(L"plain"), L"plain\t");
+}
+
+TEST_F(CookieTxtTest, ViewerShowsNeverZeroAndInvalidExpiries) {
+    auto& form = app.ctx.frmMain;
+    app.ctx.cookies.headerKind = kHeaderHttp;
+    EXPECT_TRUE(ParseNS2(app.ctx, "a.com\tFALSE\t/\tTRUE\t4294967295\tn\tval"));
+    EXPECT_EQ(form.txtExpire.Text(), L"Never");
+    EXPECT_EQ(form.txtLife.Text(), L"Infinite");
+    EXPECT_EQ(form.txtSecure.Text(), L"Yes");
+    EXPECT_EQ(form.txtCreated.Text(), L"Host");
+    EXPECT_TRUE(ParseNS2(app.ctx, "a.com\ttrue\t/\tfalse\t0\tn\tval"));
+    EXPECT_EQ(form.txtExpire.Text(), FormatGeneralDate(Moment(2026, 12, 7, 12, 0, 0)));
+    EXPECT_EQ(form.txtLife.Text(), L"0 secs");
+    EXPECT_EQ(form.txtSecure.Text(), L"No");
+    EXPECT_EQ(form.txtCreated.Text(), L"Domain");
+    EXPECT_FALSE(ParseNS2(app.ctx, "a.com\tTRUE\t/\tFALSE\tlater\tn\tval"));
+    EXPECT_EQ(form.txtName.Text(), kInvalidCookieFormat);
+    EXPECT_EQ(form.txtValue.Text(), kInvalidCookieFormat);
+}
+
+// ---- Marking by identity --------------------------------------------------------------------
+
+TEST_F(CookieTxtTest, MarksEveryCookieWhoseIdentityIsNotKept) {
+    test::WriteBytes(path, Cookie("a.com", "x") + "\n" + Cookie("a.com", "y") + "\n" + Cookie("b.com", "x") + "\n");
+    NS2Scan(app.ctx, path);
+    EXPECT_EQ(MarkUnkeptCookies(app.ctx, {L"a.com\tx"}), 2);
+    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Written);
+    EXPECT_EQ(test::ReadBytes(path), Cookie("a.com", "x") + "\n");
+}
+
+// ---- Writes that must not happen ------------------------------------------------------------
+
+TEST_F(CookieTxtTest, FailedWritesLeaveTheFileWholeAndAskRetryOrCancel) {
+    const std::string original = Cookie("a.com", "A") + "\r\n" + Cookie("b.com", "B") + "\r\n";
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+    } cases[] = {
+        {"read-only", [&] { ::SetFileAttributesW(test::LongPath(path).c_str(), FILE_ATTRIBUTE_READONLY); }},
+        {"changed since the scan", [&] { test::WriteBytes(path, original + Cookie("c.com", "C") + "\r\n"); }},
+    };
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.what);
+        ::SetFileAttributesW(test::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        test::WriteBytes(path, original);
+        NS2Scan(app.ctx, path);
+        MarkNames({L"A"});
+        one.arrange();
+        const std::string before = test::ReadBytes(path);
+        app.dialogs.messages.clear();
+        app.dialogs.answers = {IDCANCEL};
+        EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Cancelled);
+        EXPECT_EQ(test::ReadBytes(path), before);
+        ASSERT_EQ(app.dialogs.messages.size(), 1u);
+        EXPECT_EQ(app.dialogs.Last().title, kCookieWriteFailedTitle);
+        EXPECT_EQ(app.dialogs.Last().text, kCookieWriteFailedText);
+        EXPECT_EQ(app.dialogs.Last().style, static_cast<UINT>(MB_RETRYCANCEL | MB_ICONWARNING));
+        EXPECT_FALSE(app.ctx.cookies.cookieTxt.lines.front().deleted) << "cancel scans the file again";
+    }
+    ::SetFileAttributesW(test::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(test::ListTree(folder.Path()), L"cookies.txt\n");
+}
+
+TEST_F(CookieTxtTest, HeldOpenFileStaysUnchanged) {
+    const std::string original = Cookie("a.com", "A") + "\n";
+    test::WriteBytes(path, original);
+    NS2Scan(app.ctx, path);
+    MarkNames({L"A"});
+    {
+        test::LockedFile browser(path);
+        ASSERT_TRUE(browser.Held());
+        app.dialogs.answers = {IDCANCEL};
+        EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Cancelled);
+    }
+    EXPECT_EQ(test::ReadBytes(path), original);
+    EXPECT_EQ(test::ListTree(folder.Path()), L"cookies.txt\n");
+}
+
+TEST_F(CookieTxtTest, RetryAfterTheBrowserWroteRemovesTheSameCookiesOnly) {
+    test::WriteBytes(path, Cookie("a.com", "A") + "\n" + Cookie("b.com", "B") + "\n");
+    NS2Scan(app.ctx, path);
+    MarkNames({L"A"});
+    test::WriteBytes(path, Cookie("new.com", "N") + "\n" + Cookie("a.com", "A") + "\n" + Cookie("b.com", "B") + "\n");
+    app.dialogs.answers = {IDRETRY};
+    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Written);
+    EXPECT_EQ(test::ReadBytes(path), Cookie("new.com", "N") + "\n" + Cookie("b.com", "B") + "\n");
+}
+
+TEST_F(CookieTxtTest, NeverRewritesAFileWithNulBytesNorWhereTheListNowPoints) {
+    const std::string withNul = Cookie("a.com", "A") + std::string("\n\0\n", 3);
+    test::WriteBytes(path, withNul);
+    NS2Scan(app.ctx, path);
+    MarkNames({L"A"});
+    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Refused);
+    EXPECT_EQ(test::ReadBytes(path), withNul);
+
+    // The write goes to the file that was scanned, whatever cboLoc shows by then; its
+    // attributes stay.
+    const std::wstring other = folder / L"other.txt";
+    test::WriteBytes(other, "untouched");
+    test::WriteBytes(path, Cookie("a.com", "A") + "\n" + Cookie("b.com", "B") + "\n");
+    ::SetFileAttributesW(test::LongPath(path).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    NS2Scan(app.ctx, path);
+    app.ctx.frmMain.cboLoc.AddItem(other);
+    app.ctx.frmMain.cboLoc.SetListIndex(0);
+    MarkNames({L"B"});
+    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Written);
+    EXPECT_EQ(test::ReadBytes(path), Cookie("a.com", "A") + "\n");
+    EXPECT_EQ(test::ReadBytes(other), "untouched");
+    EXPECT_TRUE(test::Attributes(path) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,186 @@
+// End-to-end: the installer and the portable zip that the build makes, run under Wine.
+// Install per user (silently), run the installed program, update it in place, uninstall.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "base/handles.h"
+#include "base/program_version.h"
+#include "base/text.h"
+#include "startup/reg_op.h"
+#include "support/fixtures.h"
+#include "ui/desktop_host.h"
+
+namespace qm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ScratchRegistry;
+
+constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmere";
+
+std::wstring BuildFolder() {
+    wchar_t path[MAX_PATH];
+    std::wstring self(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+    self.resize(self.find_last_of(L'\\'));   // bin
+    return self.substr(0, self.find_last_of(L'\\'));
+}
+
+std::wstring DistFile(const std::wstring& name) { return BuildFolder() + L"\\dist\\" + name; }
+std::wstring InstallerPath() { return DistFile(L"Quillmere-" + ProgramVersionText() + L"-setup.exe"); }
+
+std::wstring StartMenuEntry() {
+    wchar_t programs[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+    return std::wstring(programs) + L"\\Quillmere.lnk";
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 30s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return condition();
+}
+
+// Runs a program and waits for it; its exit code, or -1 when it did not start or end in time.
+long RunAndWait(const std::wstring& program, const std::wstring& arguments, std::chrono::seconds limit = 60s) {
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    UniqueKernelObject process(info.hProcess), thread(info.hThread);
+    if (::WaitForSingleObject(process.get(), static_cast<DWORD>(limit.count() * 1000)) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.get(), 99);
+        return -1;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    return static_cast<long>(code);
+}
+
+std::wstring Value(HKEY root, const std::wstring& key, const std::wstring& name) {
+    std::wstring value;
+    return ScratchRegistry::GetString(root, key, name, value) ? value : L"<missing>";
+}
+
+// The installed program's automatic clean empties the Temp folder it is given.
+void ExpectAutoCleanRuns(const std::wstring& program) {
+    test::TempFolder temp(L"qm-installed-temp");
+    test::WriteBytes(temp / L"junk.tmp", "junk");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    EXPECT_EQ(RunAndWait(program, L"auto"), 0);
+    EXPECT_FALSE(test::PathExists(temp / L"junk.tmp")) << NarrowUtf8(program) << " cleaned nothing";
+}
+
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(test::PathExists(InstallerPath())) << "the build makes the installer (NSIS)";
+        Forget();
+    }
+    void TearDown() override { Forget(); }
+    static void Forget() {
+        ScratchRegistry::DeleteTree(HKEY_CURRENT_USER, kUninstallKey);
+        ScratchRegistry::DeleteTree(HKEY_CURRENT_USER, L"Software\\Dorvik Software");
+        UniqueRegKey run;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, run.put()) == ERROR_SUCCESS)
+            ::RegDeleteValueW(run.get(), L"Quillmere");
+        ::DeleteFileW(StartMenuEntry().c_str());
+    }
+};
+
+TEST_F(InstallerTest, InstallsPerUserSilentlyUpdatesInPlaceAndUninstallsCleanly) {
+    test::TempFolder parent(L"qm-install");
+    const std::wstring folder = parent / L"Quillmere Programs";
+    const std::wstring program = folder + L"\\Quillmere.exe";
+
+    ASSERT_EQ(RunAndWait(InstallerPath(), L"/S /CurrentUser /D=" + folder), 0);
+    ASSERT_TRUE(test::PathExists(program));
+    EXPECT_TRUE(test::PathExists(folder + L"\\Uninstall.exe"));
+    EXPECT_TRUE(test::PathExists(StartMenuEntry()));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kUninstallKey, L"InstallMode"), L"CurrentUser");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kUninstallKey, L"DisplayVersion"), ProgramVersionText());
+    EXPECT_FALSE(ScratchRegistry::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "nothing per machine";
+
+    ExpectAutoCleanRuns(program);
+
+    // A resident start registers the installed program to start with Windows.
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    {
+        STARTUPINFOW startup{sizeof(startup)};
+        PROCESS_INFORMATION info{};
+        std::wstring command = L"\"" + program + L"\"";
+        ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &info));
+        UniqueKernelObject process(info.hProcess), thread(info.hThread);
+        EXPECT_TRUE(WaitUntil([&] { return Value(HKEY_CURRENT_USER, kRunKey, L"Quillmere") == program; }));
+        // Updating while it runs: the installer waits for the program named by /WaitPid.
+        const auto mainWindow = [&] { return ::FindWindowW(kMainWindowClass, nullptr); };
+        ASSERT_TRUE(WaitUntil([&] { return mainWindow() != nullptr; }));
+        std::thread endProgram([&] {
+            std::this_thread::sleep_for(1500ms);
+            DWORD_PTR result = 0;
+            ::SendMessageTimeoutW(mainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const long updated = RunAndWait(InstallerPath(), L"/S /WaitPid=" + std::to_wstring(info.dwProcessId));
+        endProgram.join();
+        EXPECT_EQ(updated, 0);
+        EXPECT_GE(std::chrono::steady_clock::now() - started, 1400ms) << "did not wait for the running program";
+        EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+    }
+    // The update went where the first installation is, without a /D.
+    EXPECT_TRUE(test::PathExists(program));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder);
+    ExpectAutoCleanRuns(program);
+
+    // The uninstaller restarts itself from Temp and returns at once: wait for its work.
+    ASSERT_EQ(RunAndWait(folder + L"\\Uninstall.exe", L"/S"), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(folder); })) << "program folder left behind";
+    EXPECT_TRUE(WaitUntil([&] { return !ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kUninstallKey); }));
+    EXPECT_FALSE(test::PathExists(StartMenuEntry()));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kRunKey, L"Quillmere"), L"<missing>");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kProgramKey, L"FirstRun"), L"No") << "settings stay unless asked";
+}
+
+TEST_F(InstallerTest, UninstallRemovesTheSettingsWhenAskedTo) {
+    test::TempFolder parent(L"qm-install");
+    const std::wstring folder = parent / L"Quillmere";
+    ASSERT_EQ(RunAndWait(InstallerPath(), L"/S /D=" + folder), 0);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ASSERT_EQ(RunAndWait(folder + L"\\Uninstall.exe", L"/S /RemoveSettings"), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey); }));
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(folder); }));
+}
+
+TEST_F(InstallerTest, PortableZipRunsAsIs) {
+    test::TempFolder unpacked(L"qm-portable");
+    const std::string zip = test::WineUnixPath(DistFile(L"Quillmere-" + ProgramVersionText() + L"-portable.zip"));
+    ASSERT_FALSE(zip.empty());
+    ASSERT_TRUE(test::RunUnixCommand(L"/usr/bin/unzip -q -o \"" + WidenUtf8(zip) + L"\" -d \"" +
+                                     WidenUtf8(test::WineUnixPath(unpacked.Path())) + L"\""));
+    ASSERT_TRUE(WaitUntil([&] { return test::PathExists(unpacked / L"Quillmere.exe"); }, 10s));
+    std::this_thread::sleep_for(500ms);  // the Unix child may still be writing
+    ExpectAutoCleanRuns(unpacked / L"Quillmere.exe");
+}
+
+TEST(VersionFile, NamesTheInstallerAndItsHash) {
+    const std::string text = test::ReadBytes(DistFile(L"ver.txt"));
+    const std::string head = "\"Quillmere\",\"" + NarrowUtf8(ProgramVersionText()) + "\",\"";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    EXPECT_EQ(text.size(), head.size() + 64 + 3);  // the hash, closing quote, CR LF
+}
+
+}  // namespace
+}  // namespace qm

@@ -1,0 +1,29 @@
+#pragma once
+// A web seam whose answers the test sets, recording what the program asked of it.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "online/web.h"
+
+namespace qm::test {
+
+class FakeWeb final : public Web {
+public:
+    bool connected = true;
+    DWORD flags = 2;                       // LAN
+    std::vector<std::wstring> answering;   // urls whose servers answer
+    std::map<std::wstring, WebReply> replies;  // Get and Download; missing: no connection
+    std::vector<std::wstring> asked;       // every url asked, in order
+    std::vector<std::wstring> opened;      // pages shown in the browser
+    std::vector<std::wstring> downloadedTo;
+
+    bool ConnectedState(DWORD& stateFlags) override;
+    bool Answers(const std::wstring& url, DWORD timeoutMs) override;
+    WebReply Get(const std::wstring& url, const WebLimits& limits) override;
+    WebReply Download(const std::wstring& url, const std::wstring& file, const WebLimits& limits,
+                      const std::function<bool()>& keepGoing) override;
+    bool OpenPage(HWND owner, const std::wstring& url) override;
+};
+
+}  // namespace qm::test
