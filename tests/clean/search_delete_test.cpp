@@ -539,7 +539,9 @@ TEST(ProgressTickTest, RepaintsAtMostOncePerInterval) {
     app.ctx.CleanCount = 1000;  // the value cannot move, so every Changed is a repaint
     int repaints = 0;
     bar.Changed.Connect([&] { ++repaints; });
-    std::this_thread::sleep_for(kProgressRepaintInterval + std::chrono::milliseconds(20));
+    // Waited out on the clock itself: a sleep may come back early once other tests' threads ran.
+    const auto due = RepaintThrottle::Clock::now() + kProgressRepaintInterval + std::chrono::milliseconds(20);
+    while (RepaintThrottle::Clock::now() < due) ::Sleep(5);
     ProgressTick(app.ctx);
     ProgressTick(app.ctx);
     ProgressTick(app.ctx);
@@ -623,7 +625,11 @@ TEST_F(LinkTest, AFolderSwappedForALinkAfterListingIsNeverEntered) {
              for (const auto& file : files) DeleteWithForce(file);
          }},
         {"DeleteWithForce", [&] { for (const auto& folder : SubFolders(dir.Path())) DeleteWithForce(folder); }},
-        {"SearchForFiles2", [&] { SearchForFiles2(ctx, dir.Path() + L"\\"); }},
+        {"SearchForFiles2",
+         [&] {
+             ctx.SearchSpec = {true, 0, 0, L"*.*", dir.Path() + L"\\"};
+             SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+         }},
     };
     for (const auto& [name, walk] : walks) {
         Make(L"sub\\a.txt");
