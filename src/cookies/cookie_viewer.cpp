@@ -110,7 +110,7 @@ void CopyCookieIndex() {
     const std::wstring folder = settings.Text(L"MSCookie");
     const std::wstring program = ProgramFolder();
     if (folder.empty() || program.empty()) return;
-    ::CopyFileW(LongPathForm(QualifyPath(folder) + L"index.dat").c_str(), (program + L"MSCookie.txt").c_str(), FALSE);
+    ::CopyFileW((QualifyPath(folder) + L"index.dat").c_str(), (program + L"MSCookie.txt").c_str(), FALSE);
 }
 
 void SetKeepingState(MainFormModel& form, bool keeping) {

@@ -48,6 +48,7 @@ TEST_F(CookieViewerTest, AnInternetExplorerStoreShowsItsCookiesRecordsAndKeptLis
     test::ScratchRegistry::SetString(HKEY_CURRENT_USER, kMsieSavedKey, L"0", L"me@old[1].txt\tid\tx");
     Show(folder, kKindIeShellCookies);
     auto& form = app.ctx.frmMain;
+    EXPECT_TRUE(app.dialogs.messages.empty());
     ASSERT_EQ(form.lstCookie.ListCount(), 1);
     EXPECT_EQ(form.lstCookie.List(0).substr(0, 20), L"me@three[1].txt\tone\t");
     EXPECT_EQ(form.Label12.Caption(), L"Cookie Folder Contains 1 Cookies");
