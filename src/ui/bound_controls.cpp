@@ -222,9 +222,10 @@ bool ControlBinder::OnCommand(HWND control, UINT code) {
                     return true;
                 }
                 if (code != (combo ? CBN_SELCHANGE : LBN_SELCHANGE)) return true;
+                // The line the user chose, read before the sync puts the model's current line back.
+                const int index = static_cast<int>(::SendMessageW(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
                 SyncList(*bound);  // the indexes the user sees are the model's
                 auto& model = static_cast<ListModel&>(*bound->model);
-                const int index = static_cast<int>(::SendMessageW(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
                 model.SetListIndex(index < model.ListCount() ? index : -1);
                 return true;
             }
