@@ -11,6 +11,7 @@
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
 #include "cookies/cookie_state.h"
+#include "online/update_state.h"
 #include "startup/ui_host.h"
 #include "ui/main_form_model.h"
 #include "ui/window.h"
@@ -53,6 +54,7 @@ public:
     int MenuPosY = 0;
 
     ProcessFlags flags;
+    UpdateState update;
     TimedBoxState timedBox;
     CookieState cookies;
 
@@ -63,6 +65,7 @@ public:
     // Windows opened on demand, one of each at a time; empty (or closed) until opened.
     std::unique_ptr<Window> frmHelp;
     std::unique_ptr<Window> frmAbout;
+    std::unique_ptr<Window> frmUpdate;
 };
 
 }  // namespace qm

@@ -1,5 +1,6 @@
 #pragma once
 // A web seam whose answers the test sets, recording what the program asked of it.
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ public:
     std::vector<std::wstring> asked;       // every url asked, in order
     std::vector<std::wstring> opened;      // pages shown in the browser
     std::vector<std::wstring> downloadedTo;
+    std::function<void()> beforeKeepGoing;  // runs as a download asks whether to go on
 
     bool ConnectedState(DWORD& stateFlags) override;
     bool Answers(const std::wstring& url, DWORD timeoutMs) override;
