@@ -40,11 +40,14 @@ public:
     void UnloadMainForm() override {}
     HWND MainWindow() override { return nullptr; }
     bool ShellTrayAdd() override { return false; }
+    void ShellTrayRemove() override {}
     void SubClass(HWND) override {}
     HWND MaxMinWindow() override { return nullptr; }
     bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
     void Hook(HWND) override {}
+    void UnloadMaxMin() override {}
     void ShowHelpModal() override {}
+    void ShowHelp() override {}
     void ShowfrmCount(const std::wstring&, bool) override {}
     void ShowCount(const std::wstring&, bool) override {}
     void SetCacheList() override {}

@@ -88,6 +88,11 @@ struct IconTraits {
     static Type invalid() noexcept { return nullptr; }
     static void close(Type h) noexcept { ::DestroyIcon(h); }
 };
+struct MenuTraits {
+    using Type = HMENU;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { ::DestroyMenu(h); }
+};
 struct ItemIdListTraits {
     using Type = LPITEMIDLIST;
     static Type invalid() noexcept { return nullptr; }
@@ -103,6 +108,7 @@ using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueHook = UniqueHandle<HookTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueItemIdList = UniqueHandle<ItemIdListTraits>;
 
 }  // namespace qm

@@ -146,21 +146,26 @@ void Command5_Click(AppContext& ctx) {
         ShowMain(ctx);
         return;
     }
-    ctx.CleanCount = 0;
+    RunTotal total(ctx.CleanCount);
     HideMain(ctx);
     form.List6.Clear();
     form.List7.Clear();
     TrapStep(ctx.dialogs, kSite5, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
     // Each box is read again now: the user may have changed it while the question was open.
     if (Checked(form.Check1)) {
-        TrapStep(ctx.dialogs, kSite5, [&] {
-            bool showResult = true;
-            AutoCleanInternetFiles2(ctx, showResult);
+        total.Add([&] {
+            TrapStep(ctx.dialogs, kSite5, [&] {
+                bool showResult = true;
+                AutoCleanInternetFiles2(ctx, showResult);
+            });
         });
     }
-    if (Checked(form.Check2)) TrapStep(ctx.dialogs, kSite5, [&] { MainCleanTemp(ctx, kRoleStep, true); });
-    if (Checked(form.Check4)) TrapStep(ctx.dialogs, kSite5, [&] { MainCleanCookies(ctx, kRoleStep); });
-    if (Checked(form.Check5)) TrapStep(ctx.dialogs, kSite5, [&] { MainCleanUser(ctx, kRoleStep, true); });
+    if (Checked(form.Check2))
+        total.Add([&] { TrapStep(ctx.dialogs, kSite5, [&] { MainCleanTemp(ctx, kRoleStep, true); }); });
+    if (Checked(form.Check4))
+        total.Add([&] { TrapStep(ctx.dialogs, kSite5, [&] { MainCleanCookies(ctx, kRoleStep); }); });
+    if (Checked(form.Check5))
+        total.Add([&] { TrapStep(ctx.dialogs, kSite5, [&] { MainCleanUser(ctx, kRoleStep, true); }); });
     TrapStep(ctx.dialogs, kSite5, [&] { ctx.ui.ShowCount(kRoleMain, true); });
     TrapStep(ctx.dialogs, kSite5, [&] {
         RegOp settings;
@@ -170,12 +175,16 @@ void Command5_Click(AppContext& ctx) {
 }
 
 void BindCleanCommands(AppContext& ctx) {
+    // A click while another run is active is ignored: one clean at a time.
+    const auto bind = [&ctx](ButtonModel& button, const TrapSite& site, void (*command)(AppContext&)) {
+        button.Click.Connect([&ctx, &site, command] { RunExclusive(ctx, site, [&] { command(ctx); }); });
+    };
     auto& form = ctx.frmMain;
-    form.Command1.Click.Connect([&ctx] { Command1_Click(ctx); });
-    form.Command3.Click.Connect([&ctx] { Command3_Click(ctx); });
-    form.Command5.Click.Connect([&ctx] { Command5_Click(ctx); });
-    form.Command8.Click.Connect([&ctx] { Command8_Click(ctx); });
-    form.Command15.Click.Connect([&ctx] { Command15_Click(ctx); });
+    bind(form.Command1, kSite1, &Command1_Click);
+    bind(form.Command3, kSite3, &Command3_Click);
+    bind(form.Command5, kSite5, &Command5_Click);
+    bind(form.Command8, kSite8, &Command8_Click);
+    bind(form.Command15, kSite15, &Command15_Click);
 }
 
 namespace {

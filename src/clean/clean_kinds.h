@@ -27,6 +27,8 @@ void AddCleanDat(AppContext& ctx);
 // Withdraws exactly the restart-time operations the program scheduled; every other
 // program's pending operations stay as they are.
 void WithdrawCleanDat(AppContext& ctx);
+// The process's Temp folder when the guard lets it be listed or emptied; "" when refused.
+std::wstring GuardedTempFolder();
 // Everything selected, started by the global hot key (HotKeyCleaning is set).
 void HotKeyClean(AppContext& ctx);
 

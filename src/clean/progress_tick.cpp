@@ -22,9 +22,14 @@ void ProgressTick(AppContext& ctx) {
     if (next >= bar.Min() && next <= bar.Max()) bar.SetValue(static_cast<int>(next));
     if (ctx.CleanCount < std::numeric_limits<std::int32_t>::max()) ++ctx.CleanCount;
 
-    // The process has one progress window, so one throttle serves every run.
+    // The process has one progress window, so one throttle serves every run. Waiting
+    // messages run too, so the windows stay responsive through a long clean; what they
+    // ask for meanwhile is held off by the run state.
     static RepaintThrottle throttle(kProgressRepaintInterval);
-    if (throttle.Due(RepaintThrottle::Clock::now())) bar.Refresh();
+    if (throttle.Due(RepaintThrottle::Clock::now())) {
+        bar.Refresh();
+        ctx.pump.DoEvents();
+    }
 }
 
 }  // namespace qm

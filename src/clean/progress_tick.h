@@ -25,7 +25,8 @@ private:
 inline constexpr std::chrono::milliseconds kProgressRepaintInterval{50};
 
 // Moves frmCount's bar (it shows activity, not the share done) and counts one removed
-// item in CleanCount. The bar is repainted at most every kProgressRepaintInterval.
+// item in CleanCount. The bar is repainted, and waiting window messages run, at most
+// every kProgressRepaintInterval.
 void ProgressTick(AppContext& ctx);
 
 }  // namespace qm

@@ -61,6 +61,11 @@ void ShowTempSurvivors(AppContext& ctx, const std::wstring& temp) {
 
 }  // namespace
 
+std::wstring GuardedTempFolder() {
+    const std::wstring temp = ProcessTempVariable();
+    return GuardDeletionRoot(temp, RootKind::Temp).root ? temp : std::wstring{};
+}
+
 void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
     const std::wstring temp = ProcessTempVariable();
     // Without an answer from the guard nothing is deleted.

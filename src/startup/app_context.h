@@ -8,6 +8,7 @@
 #include "base/os_version.h"
 #include "base/pump.h"
 #include "clean/restart_state.h"
+#include "clean/run_state.h"
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
 #include "cookies/cookie_state.h"
@@ -49,9 +50,13 @@ public:
     SearchSpecRecord SearchSpec;
     RestartRunState restart;
 
-    // Last tray-icon click, for placing the result window.
+    // One piece of work at a time (cleans, timed boxes, the result window's return).
+    RunState run;
+
+    // Last tray-icon click: scaled as the menu position, and in screen pixels.
     int MenuPosX = 0;
     int MenuPosY = 0;
+    POINT trayClick{};
 
     ProcessFlags flags;
     UpdateState update;

@@ -19,15 +19,20 @@ public:
 
     // Notification icon: true when the icon was added (ShellTrayAdd's 1).
     virtual bool ShellTrayAdd() = 0;
+    virtual void ShellTrayRemove() = 0;
     virtual void SubClass(HWND mainWindow) = 0;
 
     // The hidden window that receives the clean hot key (frmMaxMin).
     virtual HWND MaxMinWindow() = 0;
     virtual bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) = 0;
     virtual void Hook(HWND maxMinWindow) = 0;
+    // Unloads frmMaxMin: the hot key is released and its hook removed.
+    virtual void UnloadMaxMin() = 0;
 
     // The help text, shown modally: returns when the user closes it.
     virtual void ShowHelpModal() = 0;
+    // The help text in a window of its own, without blocking.
+    virtual void ShowHelp() = 0;
 
     // The progress and result window frmCount.
     virtual void ShowfrmCount(const std::wstring& role, bool timerCheck) = 0;

@@ -9,10 +9,12 @@
 #include "base/os_version.h"
 #include "base/pump.h"
 #include "clean/clean_commands.h"
+#include "clean/count_form.h"
 #include "online/web.h"
 #include "startup/app_context.h"
 #include "startup/bas_main.h"
 #include "ui/desktop_host.h"
+#include "ui/main_form.h"
 
 namespace {
 
@@ -42,7 +44,7 @@ int RunMessageLoop(qm::DesktopHost& host) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 
     qm::SystemDialogs dialogs;
@@ -54,6 +56,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     ctx.web = &web;
     host.Attach(ctx);
     qm::BindCleanCommands(ctx);
+    qm::BindMainForm(ctx);
+    qm::BindCountForm(ctx);
 
     const qm::RunMode mode = qm::Main(ctx, {commandLine ? commandLine : L"", ProgramFolder()});
     if (mode == qm::RunMode::Automatic || host.Unloaded()) return 0;

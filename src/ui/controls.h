@@ -44,7 +44,8 @@ private:
 
 class LabelModel : public ControlModel {
 public:
-    explicit LabelModel(std::wstring caption = {}) : caption_(std::move(caption)) {}
+    explicit LabelModel(std::wstring caption = {}, bool visible = true)
+        : ControlModel(visible), caption_(std::move(caption)) {}
     const std::wstring& Caption() const { return caption_; }
     void SetCaption(std::wstring caption) { Update(caption_, std::move(caption)); }
 
@@ -95,6 +96,7 @@ struct ListItem {
 // A list box or combo box. ListIndex -1 means no current item.
 class ListModel : public ControlModel {
 public:
+    using ControlModel::ControlModel;
     Signal<> Click;              // ListIndex changed (also when code sets it)
     Signal<int> ItemCheck;       // a line's check box changed (index)
 

@@ -1,34 +1,51 @@
 #include "ui/desktop_host.h"
 
-#include <array>
-#include <vector>
-
+#include "base/app_error.h"
 #include "clean/clean_kinds.h"
+#include "clean/count_form.h"
+#include "clean/run_state.h"
 #include "help/help_window.h"
 #include "startup/app_context.h"
+#include "ui/count_window.h"
+#include "ui/main_form.h"
+#include "ui/tray_menu.h"
 #include "ui/window.h"
 
 namespace qm {
 
 namespace {
 
-constexpr UINT kTrayCallback = WM_APP + 1;
-constexpr UINT_PTR kResultTimerId = 2;
-constexpr UINT kResultTimerMs = 1200;
-constexpr int kHotKeyId = 1;
-enum MenuCommand : UINT { kMenuOpen = 100, kMenuExit = 101 };
-
-int TwipsToPixels(int twips, int dotsPerInch) { return MulDiv(twips, dotsPerInch, 1440); }
+constexpr TrapSite kWindowProcSite{L"WinProc", L"WindowProc"};
+constexpr TrapSite kMenuClickSite{L"frmMain", L"cP_Click"};
+constexpr TrapSite kHotKeySite{L"WinProc", L"HotKeyClean"};
 
 HICON ProgramIcon() {
     HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     return icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+UniqueMenu BuildTrayMenu(bool runActive) {
+    UniqueMenu menu(::CreatePopupMenu());
+    for (size_t i = 0; i < kTrayMenuItems.size(); ++i) {
+        const std::wstring_view caption = kTrayMenuItems[i].caption;
+        const auto id = static_cast<UINT_PTR>(kTrayMenuFirstId + i);
+        if (IsPlainSeparator(caption)) {
+            ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+        } else if (IsTitledSeparator(caption)) {
+            // A title: shown like an item, never chosen.
+            ::AppendMenuW(menu.get(), MF_STRING | MF_DISABLED, id, std::wstring(caption.substr(1)).c_str());
+        } else {
+            const UINT state = TrayItemAvailable(caption, runActive) ? MF_ENABLED : MF_GRAYED;
+            ::AppendMenuW(menu.get(), MF_STRING | state, id, kTrayMenuItems[i].caption);
+        }
+    }
+    return menu;
+}
+
 }  // namespace
 
 // frmMaxMin: a hidden tool window that owns the others (keeping the program off the task
-// bar), receives the clean hot key once hooked, and carries the result window's timer.
+// bar) and receives the clean hot key once hooked.
 class DesktopHost::MaxMinView final : public Window {
 public:
     explicit MaxMinView(DesktopHost& host) : host_(host) {
@@ -37,143 +54,18 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_HOTKEY && wParam == kHotKeyId && host_.hooked_ && host_.ctx_) {
-            host_.ctx_->HotKeyCleaning = true;
-            HotKeyClean(*host_.ctx_);
-            return 0;
-        }
-        if (message == WM_TIMER && wParam == kResultTimerId) {
-            host_.OnResultTimer();
-            return 0;
-        }
+        if (host_.hooked_ && host_.ctx_)
+            if (const auto result = host_.WindowProc(true, message, wParam, lParam)) return *result;
         return Default(message, wParam, lParam);
     }
 
 private:
     DesktopHost& host_;
-};
-
-// frmMain, bound to the main form model: the clean commands and the option boxes.
-class DesktopHost::MainWindowView final : public Window {
-public:
-    MainWindowView(DesktopHost& host, HWND owner) : host_(host) {
-        Create({kMainWindowClass, L"Quillmere", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 470,
-                300, owner});
-        BuildControls();
-        Bind();
-    }
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        auto& form = Form();
-        switch (message) {
-            case WM_CLOSE:  // the close box hides the window and parks it top-left
-                form.form.SetVisible(false);
-                form.form.Move(0, 0);
-                return 0;
-            case WM_COMMAND:
-                if (HIWORD(wParam) == BN_CLICKED) OnClicked(LOWORD(wParam));
-                return 0;
-            case kTrayCallback:
-                OnTray(static_cast<UINT>(lParam));
-                return 0;
-            case WM_QUERYENDSESSION:  // Windows ends the logon: end the program
-                if (host_.subclassed_) {
-                    host_.UnloadMainForm();
-                    return TRUE;
-                }
-                break;
-            default:
-                if (message == host_.taskbarCreatedMessage_ && host_.trayAdded_) {
-                    host_.trayAdded_ = false;  // the shell restarted: add the icon again
-                    host_.ShellTrayAdd();
-                    return 0;
-                }
-        }
-        return Default(message, wParam, lParam);
-    }
-
-private:
-    struct BoundCheck {
-        CheckBoxModel MainFormModel::*box;
-        int id;
-    };
-    struct BoundCommand {
-        ButtonModel MainFormModel::*button;
-        int id;
-    };
-    static constexpr std::array<BoundCheck, 5> kChecks{{{&MainFormModel::Check1, 201},
-                                                        {&MainFormModel::Check2, 202},
-                                                        {&MainFormModel::Check4, 204},
-                                                        {&MainFormModel::Check5, 205},
-                                                        {&MainFormModel::Check7, 207}}};
-    static constexpr std::array<BoundCommand, 5> kCommands{{{&MainFormModel::Command1, 101},
-                                                            {&MainFormModel::Command3, 103},
-                                                            {&MainFormModel::Command8, 108},
-                                                            {&MainFormModel::Command15, 115},
-                                                            {&MainFormModel::Command5, 105}}};
-
-    MainFormModel& Form() { return host_.ctx_->frmMain; }
-
-    void BuildControls() {
-        int y = 12;
-        for (const auto& check : kChecks) {
-            CreateControl(Handle(), L"BUTTON", (Form().*check.box).Caption().c_str(), BS_AUTOCHECKBOX | WS_TABSTOP,
-                          check.id, 16, y, 200, 22);
-            y += 28;
-        }
-        y = 12;
-        for (const auto& command : kCommands) {
-            CreateControl(Handle(), L"BUTTON", (Form().*command.button).Caption().c_str(),
-                          BS_PUSHBUTTON | WS_TABSTOP, command.id, 250, y, 190, 28);
-            y += 36;
-        }
-    }
-
-    void Bind() {
-        auto& form = Form();
-        subscriptions_.push_back(form.form.Changed.Subscribe([this] { MirrorFormState(); }));
-        for (const auto& check : kChecks) {
-            CheckBoxModel& box = form.*check.box;
-            const int id = check.id;
-            subscriptions_.push_back(box.Changed.Subscribe([this, &box, id] {
-                ::CheckDlgButton(Handle(), id, box.Value() == 1 ? BST_CHECKED : BST_UNCHECKED);
-            }));
-        }
-    }
-
-    void MirrorFormState() {
-        auto& form = Form().form;
-        const HDC screen = ::GetDC(nullptr);
-        const int dpiX = ::GetDeviceCaps(screen, LOGPIXELSX), dpiY = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
-        ::SetWindowPos(Handle(), nullptr, TwipsToPixels(form.Left(), dpiX), TwipsToPixels(form.Top(), dpiY), 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        const bool shown = ::IsWindowVisible(Handle()) != FALSE;
-        if (form.Visible() != shown) ::ShowWindow(Handle(), form.Visible() ? SW_SHOW : SW_HIDE);
-        if (form.Visible() && !shown) ::SetForegroundWindow(Handle());
-    }
-
-    void OnClicked(int id) {
-        auto& form = Form();
-        for (const auto& check : kChecks)
-            if (check.id == id) (form.*check.box).SetValue(::IsDlgButtonChecked(Handle(), id) == BST_CHECKED ? 1 : 0);
-        for (const auto& command : kCommands)
-            if (command.id == id) (form.*command.button).Click();
-    }
-
-    void OnTray(UINT mouseMessage) {
-        if (mouseMessage == WM_LBUTTONDBLCLK) Form().form.SetVisible(true);
-        if (mouseMessage == WM_RBUTTONUP) host_.ShowTrayMenu();
-    }
-
-    DesktopHost& host_;
-    std::vector<Subscription> subscriptions_;  // end with the window, not with the model
 };
 
 DesktopHost::DesktopHost() : taskbarCreatedMessage_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
 
-DesktopHost::~DesktopHost() { RemoveTrayIcon(); }
+DesktopHost::~DesktopHost() { ShellTrayRemove(); }
 
 HWND DesktopHost::MaxMinWindow() {
     if (!maxMin_) maxMin_ = std::make_unique<MaxMinView>(*this);
@@ -181,105 +73,157 @@ HWND DesktopHost::MaxMinWindow() {
 }
 
 void DesktopHost::LoadMainForm() {
-    if (main_) return;
-    main_ = std::make_unique<MainWindowView>(*this, MaxMinWindow());
+    if (main_ || unloaded_) return;
+    main_ = std::make_unique<qm::MainWindow>(*ctx_, MaxMinWindow());
+    main_->SetInterceptor([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        return MainWindowMessage(message, wParam, lParam);
+    });
     ctx_->frmMain.form.SetLoaded(true);
     ctx_->frmMain.form.SetVisible(false);
+    TrapStep(ctx_->dialogs, {L"frmMain", L"Form_Load"}, [&] { Form_Load(*ctx_); });
 }
 
 HWND DesktopHost::MainWindow() {
     LoadMainForm();
-    return main_->Handle();
+    return main_ ? main_->Handle() : nullptr;
 }
 
+// Unloading the main window unloads every window and ends the message loop. The window
+// objects stay until the host goes, so a handler that asked for the unload can return.
 void DesktopHost::UnloadMainForm() {
     if (unloaded_) return;
     unloaded_ = true;
-    RemoveTrayIcon();
-    if (maxMin_) ::UnregisterHotKey(maxMin_->Handle(), kHotKeyId);
-    main_.reset();
-    maxMin_.reset();
+    ShellTrayRemove();
+    UnloadMaxMin();
+    UnSubClass();
+    if (ctx_->frmHelp) ctx_->frmHelp->Destroy();
+    if (count_) count_->Destroy();
+    if (main_) main_->Destroy();
+    if (maxMin_) maxMin_->Destroy();
     ctx_->frmMain.form.SetLoaded(false);
     ::PostQuitMessage(0);
 }
 
 bool DesktopHost::ShellTrayAdd() {
+    trayWanted_ = true;
     trayIcon_ = {};
     trayIcon_.cbSize = sizeof(trayIcon_);
     trayIcon_.hWnd = MainWindow();
-    trayIcon_.uID = 1;
+    trayIcon_.uID = kTrayIconId;
     trayIcon_.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
-    trayIcon_.uCallbackMessage = kTrayCallback;
+    trayIcon_.uCallbackMessage = kTrayCallbackMessage;
     trayIcon_.hIcon = ProgramIcon();
-    wcscpy_s(trayIcon_.szTip, L"Quillmere");
+    wcscpy_s(trayIcon_.szTip, kTrayTip);
     trayAdded_ = ::Shell_NotifyIconW(NIM_ADD, &trayIcon_) != FALSE;
     return trayAdded_;
 }
 
-void DesktopHost::RemoveTrayIcon() {
+void DesktopHost::ShellTrayRemove() {
+    trayWanted_ = false;
     if (!trayAdded_) return;
     ::Shell_NotifyIconW(NIM_DELETE, &trayIcon_);
     trayAdded_ = false;
 }
 
 void DesktopHost::SubClass(HWND) { subclassed_ = true; }
+void DesktopHost::UnSubClass() { subclassed_ = false; }
 
 bool DesktopHost::RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
-    return ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
+    hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
+    return hotKeyRegistered_;
 }
 
 void DesktopHost::Hook(HWND) { hooked_ = true; }
+void DesktopHost::Unhook() { hooked_ = false; }
 
-void DesktopHost::ShowHelpModal() { Help(*ctx_, true); }
-
-void DesktopHost::ShowTrayMenu() {
-    const HMENU menu = ::CreatePopupMenu();
-    ::AppendMenuW(menu, MF_STRING, kMenuOpen, L"Open Quillmere");
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, kMenuExit, L"Exit Program");
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    ::SetForegroundWindow(MainWindow());  // so the menu closes when the user clicks away
-    const UINT chosen = ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, cursor.x, cursor.y,
-                                           MainWindow(), nullptr);
-    ::DestroyMenu(menu);
-    if (chosen == kMenuOpen) ctx_->frmMain.form.SetVisible(true);
-    if (chosen == kMenuExit) UnloadMainForm();
+void DesktopHost::UnloadMaxMin() {
+    if (maxMin_ && hotKeyRegistered_) ::UnregisterHotKey(maxMin_->Handle(), 1);
+    hotKeyRegistered_ = false;
+    Unhook();
 }
 
-void DesktopHost::ShowfrmCount(const std::wstring&, bool) {
-    auto& count = ctx_->frmCount;
-    count.timerTag.clear();
-    count.Label1.SetCaption(L"Cleaning");
-    count.Label1.SetVisible(true);
-    count.Label2.SetVisible(false);
-    count.ProgressBar1.SetVisible(true);
-    count.form.SetVisible(true);
+std::optional<LRESULT> DesktopHost::MainWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == taskbarCreatedMessage_) {
+        // The shell restarted (or started late): the icon comes back, even after a failed first add.
+        if (trayWanted_ && ShellTrayAdd() && !subclassed_) SubClass(MainWindow());
+        return 0;
+    }
+    const UINT id = LOWORD(wParam);
+    if (message == WM_COMMAND && lParam == 0 && id >= kTrayMenuFirstId && id < kTrayMenuFirstId + kTrayMenuItems.size()) {
+        const std::wstring caption = kTrayMenuItems[id - kTrayMenuFirstId].caption;
+        TrapStep(ctx_->dialogs, kMenuClickSite, [&] { cP_Click(*ctx_, caption); });
+        return 0;
+    }
+    if (subclassed_) return WindowProc(false, message, wParam, lParam);
+    return std::nullopt;
+}
+
+std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WPARAM, LPARAM lParam) {
+    POINT cursor{};
+    if (!TrapStep(ctx_->dialogs, kWindowProcSite, [&] { ::GetCursorPos(&cursor); })) return std::nullopt;
+    std::optional<LRESULT> result;
+    IgnoreErrors([&] {
+        if (fromMaxMin && message == WM_HOTKEY) {
+            // A hot key pressed while a run is active is ignored.
+            RunExclusive(*ctx_, kHotKeySite, [&] {
+                ctx_->HotKeyCleaning = true;
+                HotKeyClean(*ctx_);
+            });
+        }
+        if (message == WM_QUERYENDSESSION) {
+            RequestExit(*ctx_);  // at once, or when the running work has unwound
+            result = TRUE;
+        } else if (message == kTrayCallbackMessage) {
+            if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) {
+                const POINT position = MenuPosFromCursor(cursor);
+                ctx_->MenuPosX = position.x;
+                ctx_->MenuPosY = position.y;
+                ctx_->trayClick = cursor;
+                LeftMouseClick();
+            }
+            result = 0;
+        }
+    });
+    return result;
+}
+
+// Shows the tray menu at the cursor. The program comes to the foreground first and a
+// null message follows, so the menu closes when the user clicks elsewhere. The chosen
+// item arrives as WM_COMMAND, after the menu has closed.
+void DesktopHost::LeftMouseClick() {
+    const HWND owner = MainWindow();
+    if (!owner) return;
+    const UniqueMenu menu = BuildTrayMenu(RunActive(*ctx_));
+    ::SetForegroundWindow(owner);
+    ::TrackPopupMenuEx(menu.get(), TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_BOTTOMALIGN, ctx_->trayClick.x,
+                       ctx_->trayClick.y, owner, nullptr);
+    ::PostMessageW(owner, WM_NULL, 0, 0);
+}
+
+void DesktopHost::ShowHelpModal() { Help(*ctx_, true); }
+void DesktopHost::ShowHelp() { Help(*ctx_, false); }
+
+void DesktopHost::EnsureCountWindow() {
+    if (!count_ && !unloaded_) count_ = std::make_unique<CountWindow>(*ctx_, MaxMinWindow());
+}
+
+void DesktopHost::ShowfrmCount(const std::wstring& role, bool timerCheck) {
+    EnsureCountWindow();
+    qm::ShowfrmCount(*ctx_, role, timerCheck);
 }
 
 void DesktopHost::ShowCount(const std::wstring& role, bool timerCheck) {
-    auto& count = ctx_->frmCount;
-    count.timerTag.clear();
-    if (role != kRoleTray && role != kRoleMain && role != kRoleCentred) return;
-    if (timerCheck) count.timerTag = role;
-    count.Label1.SetCaption(std::to_wstring(ctx_->CleanCount));
-    count.ProgressBar1.SetVisible(false);
-    count.Label2.SetVisible(true);
-    count.form.SetVisible(true);
-    ::SetTimer(MaxMinWindow(), kResultTimerId, kResultTimerMs, nullptr);
+    EnsureCountWindow();
+    qm::ShowCount(*ctx_, role, timerCheck);
 }
 
-void DesktopHost::OnResultTimer() {
-    ::KillTimer(MaxMinWindow(), kResultTimerId);
-    auto& count = ctx_->frmCount;
-    count.form.SetVisible(false);
-    if (count.timerTag == kRoleMain) ctx_->frmMain.form.SetVisible(true);
-    count.timerTag.clear();
-    ctx_->HotKeyCleaning = false;
-}
+void DesktopHost::SetCacheList() { qm::SetCacheList(*ctx_); }
+void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
-    return main_ && main_->Handle() && ::IsDialogMessageW(main_->Handle(), &message);
+    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get()})
+        if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
+    return false;
 }
 
 }  // namespace qm

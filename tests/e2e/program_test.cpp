@@ -18,7 +18,9 @@
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
+#include "ui/count_window.h"
 #include "ui/desktop_host.h"
+#include "ui/tray_menu.h"
 
 namespace qm {
 namespace {
@@ -105,6 +107,43 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return condition();
 }
 
+std::wstring Text(HWND window) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// A control of a window by its id, at any depth (the main window's controls sit on pages).
+HWND FindControl(HWND parent, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    ::EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(parameter);
+            if (::GetDlgCtrlID(window) != s.id) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The program's visible window of a class (and title), or nullptr.
+HWND Visible(const RunningProgram& program, const wchar_t* className, const std::wstring& title = {}) {
+    for (HWND window : program.Windows(className, true))
+        if (title.empty() || Text(window) == title) return window;
+    return nullptr;
+}
+
+void ChooseTrayItem(HWND main, const std::wstring& caption) {
+    for (size_t i = 0; i < kTrayMenuItems.size(); ++i)
+        if (caption == kTrayMenuItems[i].caption)
+            ::PostMessageW(main, WM_COMMAND, kTrayMenuFirstId + static_cast<UINT>(i), 0);
+}
+
 std::wstring Setting(const std::wstring& key, const std::wstring& name) {
     std::wstring value;
     return ScratchRegistry::GetString(HKEY_CURRENT_USER, key, name, value) ? value : L"<missing>";
@@ -122,6 +161,18 @@ protected:
             ::RegDeleteValueW(run.get(), L"Quillmere");
     }
     // Ends a resident program the way Windows does when the logon ends.
+    // Starts the program resident without the first-run help; returns its main window.
+    HWND StartResident(RunningProgram& program) {
+        EXPECT_TRUE(program.Started());
+        HWND main = nullptr;
+        WaitUntil([&] {
+            const auto windows = program.Windows(kMainWindowClass);
+            main = windows.empty() ? nullptr : windows[0];
+            return main != nullptr && !program.Windows(kMaxMinWindowClass).empty();
+        });
+        std::this_thread::sleep_for(300ms);  // start-up ends with the tray icon and the hot key
+        return main;
+    }
     static void EndSession(RunningProgram& program) {
         const auto windows = program.Windows(kMainWindowClass);
         ASSERT_EQ(windows.size(), 1u);
@@ -253,6 +304,178 @@ TEST_F(ProgramTest, LaterStartShowsNoWindowAndStaysUntilTold) {
 
     EndSession(program);
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+TEST_F(ProgramTest, TrayClickOpensTheMenuAndConfigureProgramShowsTheOptionsTabTopLeft) {
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+
+    ::PostMessageW(main, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") != nullptr; }, 10s));
+    ::PostMessageW(Visible(program, L"#32768"), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") == nullptr; }, 10s));
+
+    ChooseTrayItem(main, L"Configure Program");
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
+    EXPECT_EQ(Text(main), L"Dorvik Quillmere Program");
+    RECT frame{};
+    ::GetWindowRect(main, &frame);
+    EXPECT_EQ(frame.left, 0);
+    EXPECT_EQ(frame.top, 0);
+    EXPECT_EQ(::SendMessageW(FindControl(main, 600), TCM_GETCURSEL, 0, 0), 0);
+    EXPECT_TRUE(::IsWindowVisible(FindControl(main, 201)));
+    EXPECT_EQ(Text(FindControl(main, 201)), L"Clean Internet Files");
+    EXPECT_EQ(Text(FindControl(main, 404)), L"Select An Option Below For AutoClean Function");
+
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+TEST_F(ProgramTest, CleanTempFromItsTabShowsTheTrueCountThenTheMainWindowAgain) {
+    test::TempFolder temp(L"qm-e2e-tab");
+    for (int i = 0; i < 12; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+    ChooseTrayItem(main, L"Configure Program");
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
+
+    const HWND tabs = FindControl(main, 600);
+    ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+    ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Text(FindControl(main, 405)) == L"Temp Folder Contains 12 Files"; }));
+    EXPECT_TRUE(WaitUntil([&] { return ::SendMessageW(FindControl(main, 305), LB_GETCOUNT, 0, 0) == 12; }));
+
+    ::PostMessageW(FindControl(main, 103), BM_CLICK, 0, 0);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = Visible(program, L"#32770", L"Dorvik Info.....")) != nullptr; }));
+    ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+    HWND count = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        count = Visible(program, kCountWindowClass);
+        return count && Text(::GetDlgItem(count, 2)) == L"Files Cleaned" && ::IsWindowVisible(::GetDlgItem(count, 2));
+    }));
+    EXPECT_EQ(Text(::GetDlgItem(count, 1)), L"12");
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(count) && ::IsWindowVisible(main); }, 5s));
+    EXPECT_FALSE(test::PathExists(temp / L"f0.tmp"));
+
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+TEST_F(ProgramTest, AutoCleanFilesCleansInTheTrayPlaceOrSaysWhyNot) {
+    test::TempFolder temp(L"qm-e2e-auto");
+    for (int i = 0; i < 5; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+
+    ChooseTrayItem(main, L"AutoClean Files");  // without "AutoFunction"
+    HWND notice = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (notice = Visible(program, L"#32770", L"Dorvik Info.....")) != nullptr; }));
+    EXPECT_EQ(Text(FindControl(notice, 0xFFFF)), L"The AutoClean Box Must Be Checked For This Function To Work!");
+    ::PostMessageW(notice, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32770") == nullptr; }));
+    EXPECT_TRUE(test::PathExists(temp / L"f0.tmp"));
+
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"AutoFunction", L"Yes");
+    ::SetCursorPos(700, 1000);
+    ::PostMessageW(main, kTrayCallbackMessage, kTrayIconId, WM_LBUTTONUP);  // where the user clicked
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") != nullptr; }, 10s));
+    ::PostMessageW(Visible(program, L"#32768"), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") == nullptr; }, 10s));
+    ChooseTrayItem(main, L"AutoClean Files");
+    HWND count = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        count = Visible(program, kCountWindowClass);
+        return count && ::IsWindowVisible(::GetDlgItem(count, 2));
+    }));
+    EXPECT_EQ(Text(::GetDlgItem(count, 1)), L"5");
+    RECT frame{};
+    ::GetWindowRect(count, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromPoint({700, 1000}, MONITOR_DEFAULTTONEAREST), &monitor);
+    EXPECT_EQ(frame.bottom, monitor.rcWork.bottom);
+    EXPECT_EQ((frame.left + frame.right) / 2, 700);
+    const HDC dc = ::GetDC(count);
+    EXPECT_EQ(::GetPixel(dc, 2, 2), static_cast<COLORREF>(12640511));
+    ::ReleaseDC(count, dc);
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(count); }, 5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_FALSE(test::PathExists(temp / L"f0.tmp"));
+
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+TEST_F(ProgramTest, RemoveAllPathsLeftAloneKeepsEverythingAndAnsweredOkEnds) {
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+
+    ChooseTrayItem(main, L"Remove All Paths");
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32770", L"Dorvik Quillmere Program") != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32770") == nullptr; }, 10s));  // the 4 seconds pass
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(program.Running());
+    EXPECT_EQ(Setting(kCleanPathKey, L"TempFiles"), L"Yes");
+    EXPECT_EQ(Setting(kRunKey, L"Quillmere"), ProgramFolder() + L"\\Quillmere.exe");
+
+    ChooseTrayItem(main, L"Remove All Paths");
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = Visible(program, L"#32770", L"Dorvik Quillmere Program")) != nullptr; }));
+    ::PostMessageW(question, WM_COMMAND, IDOK, 0);
+    HWND done = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (done = Visible(program, L"#32770", L"Dorvik Quillmere Information")) != nullptr; }));
+    EXPECT_EQ(Text(FindControl(done, 0xFFFF)), L"All Program Paths Have Been Deleted From Registry");
+    ::PostMessageW(done, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+    EXPECT_FALSE(ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey));
+    EXPECT_EQ(Setting(kRunKey, L"Quillmere"), L"<missing>");
+}
+
+// During a long clean, a tray click, a clean button and "Exit Program" arrive: no second
+// clean starts, and the program ends only once the clean is done.
+TEST_F(ProgramTest, RequestsDuringALongCleanWaitForItAndExitComesAfter) {
+    test::TempFolder temp(L"qm-e2e-long");
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"AutoFunction", L"Yes");
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+
+    ChooseTrayItem(main, L"AutoClean Files");
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, kCountWindowClass) != nullptr; }));
+    ASSERT_TRUE(test::PathExists(temp / L"f2999.tmp"));  // the clean is under way, not done
+    ChooseTrayItem(main, L"AutoClean Files");
+    ::PostMessageW(FindControl(main, 103), BM_CLICK, 0, 0);
+    ::PostMessageW(main, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") != nullptr; }, 20s));
+    ::PostMessageW(Visible(program, L"#32768"), WM_KEYDOWN, VK_ESCAPE, 0);
+    ChooseTrayItem(main, L"Exit Program");
+
+    // Had the button's clean started after the first, its question would hold the program open.
+    EXPECT_EQ(program.WaitForExit(60s), 0);
+    int left = 0;
+    for (int i = 0; i < kFiles; ++i) left += test::PathExists(temp / (L"f" + std::to_wstring(i) + L".tmp")) ? 1 : 0;
+    EXPECT_EQ(left, 0);
 }
 
 // Puts a value of the user's registry back as it was when the scenario ends.

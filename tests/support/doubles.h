@@ -57,11 +57,14 @@ public:
     void UnloadMainForm() override { calls.push_back(L"UnloadMainForm"); }
     HWND MainWindow() override { return nullptr; }
     bool ShellTrayAdd() override;
+    void ShellTrayRemove() override { calls.push_back(L"ShellTrayRemove"); }
     void SubClass(HWND) override { calls.push_back(L"SubClass"); }
     HWND maxMinWindow = nullptr;  // a test that opens real windows may give a real owner
     HWND MaxMinWindow() override { return maxMinWindow; }
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
     void Hook(HWND) override { calls.push_back(L"Hook"); }
+    void UnloadMaxMin() override { calls.push_back(L"UnloadMaxMin"); }
+    void ShowHelp() override { calls.push_back(L"ShowHelp"); }
     void ShowHelpModal() override;
     void ShowfrmCount(const std::wstring& role, bool timerCheck) override;
     void ShowCount(const std::wstring& role, bool timerCheck) override;

@@ -1,114 +1,234 @@
-// The main window's binding to its form model, on real windows under Xvfb.
+// The real windows under Xvfb: the main window's tabs and controls bound to the form
+// model, the result window, the tray callback and the end of the logon.
 #include "ui/desktop_host.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "clean/count_form.h"
+#include "clean/run_state.h"
+#include "startup/reg_op.h"
 #include "support/doubles.h"
+#include "support/fixtures.h"
+#include "ui/count_window.h"
+#include "ui/main_form.h"
+#include "ui/tray_menu.h"
 
 namespace qm {
 namespace {
 
-class DesktopHostTest : public ::testing::Test {
-protected:
-    DesktopHostTest() { host.Attach(ctx); }
-    ~DesktopHostTest() override { host.UnloadMainForm(); DrainQuit(); }
+using test::ScratchRegistry;
 
-    static void DrainQuit() {
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+std::wstring Text(HWND window) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(window, text, 256);
+    return text;
+}
+
+void PumpFor(DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
+    const DWORD until = ::GetTickCount() + milliseconds;
+    MSG message;
+    while (!done() && ::GetTickCount() < until) {
+        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) continue;
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        } else {
+            ::Sleep(5);
         }
     }
-    HWND Control(int id) { return ::GetDlgItem(host.MainWindow(), id); }
+}
 
+bool Shown(HWND window) { return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+class DesktopHostTest : public ::testing::Test {
+protected:
+    DesktopHostTest() : tempVariable(L"Temp", temp.Path()) {
+        host.Attach(ctx);
+        BindMainForm(ctx);
+        BindCountForm(ctx);
+    }
+    ~DesktopHostTest() override {
+        host.UnloadMainForm();
+        PumpFor(50);
+    }
+    HWND Control(int id) { return host.MainView()->Control(id); }
+    HWND Main() { return host.MainWindow(); }
+
+    ScratchRegistry registry;
+    test::TempFolder temp{L"qm-windows"};
+    test::ScopedEnv tempVariable;
     test::RecordingDialogs dialogs;
     FixedOsVersion os{FixedOsVersion::Windows10()};
-    test::RecordingPump pump;
+    SystemPump pump;
     DesktopHost host;
     AppContext ctx{dialogs, os, pump, host};
 };
 
-TEST_F(DesktopHostTest, MainWindowLoadsHiddenAndFollowsTheModel) {
+TEST_F(DesktopHostTest, MainWindowLoadsHiddenAtTheTopLeftWithItsTitleAndFiveTabs) {
     int shows = 0;
-    ctx.frmMain.form.Changed.Connect([&] { shows += ::IsWindowVisible(host.MainWindow()) ? 1 : 0; });
+    ctx.frmMain.form.Changed.Connect([&] { shows += ::IsWindowVisible(Main()) ? 1 : 0; });
     host.LoadMainForm();
     EXPECT_EQ(shows, 0);  // not even for a moment
-    ASSERT_NE(host.MainWindow(), nullptr);
-    EXPECT_FALSE(::IsWindowVisible(host.MainWindow()));
-    EXPECT_TRUE(ctx.frmMain.form.Loaded());
+    EXPECT_FALSE(::IsWindowVisible(Main()));
+    EXPECT_EQ(Text(Main()), L"Dorvik Quillmere Program");
+    RECT frame{};
+    ::GetWindowRect(Main(), &frame);
+    EXPECT_EQ(frame.left, 0);
+    EXPECT_EQ(frame.top, 0);
+    EXPECT_TRUE(::GetWindowLongPtrW(::GetWindow(Main(), GW_OWNER), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 
-    ctx.frmMain.form.SetVisible(true);
-    EXPECT_TRUE(::IsWindowVisible(host.MainWindow()));
-    ctx.frmMain.form.SetVisible(false);
-    EXPECT_FALSE(::IsWindowVisible(host.MainWindow()));
+    const HWND tabs = host.MainView()->Tabs();
+    ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 5);
+    const wchar_t* captions[] = {L"Options", L"Internet", L"Temp", L"Cookies", L"Your Folder"};
+    for (int i = 0; i < 5; ++i) {
+        wchar_t caption[32] = {};
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption;
+        item.cchTextMax = 32;
+        ::SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        EXPECT_STREQ(caption, captions[i]);
+    }
 }
 
-TEST_F(DesktopHostTest, MainWindowStaysOffTheTaskBar) {
-    const HWND owner = ::GetWindow(host.MainWindow(), GW_OWNER);
-    EXPECT_EQ(owner, host.MaxMinWindow());
-    EXPECT_TRUE(::GetWindowLongPtrW(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+TEST_F(DesktopHostTest, EachTabShowsItsOwnPageWithTheControlsOfThatTab) {
+    host.LoadMainForm();
+    const struct {
+        int tab;
+        int control;
+        const wchar_t* caption;
+    } cases[] = {{kTabOptions, 205, L"Clean Your Folder"}, {kTabOptions, 105, L"AutoClean Now"},
+                 {kTabInternet, 101, L"Clean Internet"},   {kTabTemp, 103, L"Clean Temp"},
+                 {kTabCookies, 108, L"Clean Cookies"},     {kTabYourFolder, 115, L"Clean Folders"}};
+    for (const auto& c : cases) {
+        ctx.frmMain.SSTab1.Select(c.tab);
+        for (int page = 0; page < 5; ++page) EXPECT_EQ(Shown(host.MainView()->Page(page)), page == c.tab);
+        EXPECT_EQ(::GetParent(Control(c.control)), host.MainView()->Page(c.tab));
+        EXPECT_EQ(Text(Control(c.control)), c.caption);
+        EXPECT_EQ(::SendMessageW(host.MainView()->Tabs(), TCM_GETCURSEL, 0, 0), c.tab);
+    }
+    EXPECT_FALSE(Shown(Control(413)));  // Label13 starts hidden
+}
+
+TEST_F(DesktopHostTest, NoControlReachesBeyondItsPage) {
+    host.LoadMainForm();
+    for (int page = 0; page < 5; ++page) {
+        RECT pageRect{};
+        ::GetWindowRect(host.MainView()->Page(page), &pageRect);
+        for (HWND child = ::GetWindow(host.MainView()->Page(page), GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t name[32] = {};
+            ::GetClassNameW(child, name, 32);
+            RECT r{};
+            ::GetWindowRect(child, &r);
+            if (std::wstring(name) == L"ComboBox") r.bottom = r.top + 24;  // the closed box
+            EXPECT_TRUE(r.left >= pageRect.left && r.right <= pageRect.right && r.top >= pageRect.top &&
+                        r.bottom <= pageRect.bottom)
+                << "page " << page << " control " << ::GetDlgCtrlID(child);
+        }
+    }
+}
+
+TEST_F(DesktopHostTest, ClickingAnOptionBoxStoresItAndTheBoxFollowsTheModel) {
+    host.LoadMainForm();
+    ::SendMessageW(Control(202), BM_CLICK, 0, 0);
+    EXPECT_EQ(ctx.frmMain.Check2.Value(), 1);
+    EXPECT_TRUE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles"));
+    ::SendMessageW(Control(202), BM_CLICK, 0, 0);
+    EXPECT_FALSE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles"));
+
+    ctx.frmMain.Check8.SetValue(1);
+    EXPECT_EQ(::SendMessageW(Control(208), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(DesktopHostTest, ListsFollowTheirModelOnceMessagesRun) {
+    host.LoadMainForm();
+    for (int i = 0; i < 12; ++i) ctx.frmMain.List2.AddItem(L"C:\\temp\\file" + std::to_wstring(i));
+    PumpFor(200);
+    EXPECT_EQ(::SendMessageW(Control(305), LB_GETCOUNT, 0, 0), 12);
+    ctx.frmMain.List2.RemoveItem(0);
+    ctx.frmMain.List2.AddItem(L"C:\\temp\\last");
+    PumpFor(200);
+    ASSERT_EQ(::SendMessageW(Control(305), LB_GETCOUNT, 0, 0), 12);
+    wchar_t line[64] = {};
+    ::SendMessageW(Control(305), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+    EXPECT_STREQ(line, L"C:\\temp\\file1");
+    ::SendMessageW(Control(305), LB_GETTEXT, 11, reinterpret_cast<LPARAM>(line));
+    EXPECT_STREQ(line, L"C:\\temp\\last");
 }
 
 TEST_F(DesktopHostTest, CloseBoxHidesAndParksTheWindowTopLeft) {
+    host.LoadMainForm();
     ctx.frmMain.form.Move(1500, 1500);
     ctx.frmMain.form.SetVisible(true);
-    ::SendMessageW(host.MainWindow(), WM_CLOSE, 0, 0);
+    ::SendMessageW(Main(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(ctx.frmMain.form.Visible());
-    EXPECT_FALSE(::IsWindowVisible(host.MainWindow()));
+    EXPECT_FALSE(::IsWindowVisible(Main()));
     RECT frame{};
-    ::GetWindowRect(host.MainWindow(), &frame);
+    ::GetWindowRect(Main(), &frame);
     EXPECT_EQ(frame.left, 0);
     EXPECT_EQ(frame.top, 0);
-    EXPECT_TRUE(::IsWindow(host.MainWindow()));  // hidden, not destroyed
+    EXPECT_TRUE(::IsWindow(Main()));  // hidden, not destroyed
 }
 
-TEST_F(DesktopHostTest, CheckBoxesAndButtonsReachTheModel) {
+TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
     host.LoadMainForm();
-    int checkClicks = 0, commandClicks = 0;
-    ctx.frmMain.Check2.Click.Connect([&] { ++checkClicks; });
-    ctx.frmMain.Command3.Click.Connect([&] { ++commandClicks; });
+    host.SubClass(Main());
+    static int items = -1;
+    static bool exitAvailable = false;
+    // Runs inside the menu's own loop: looks at the open menu, then closes it.
+    ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+        const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
+        items = menu ? ::GetMenuItemCount(menu) : 0;
+        exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
+        ::EndMenu();
+    });
+    ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    EXPECT_EQ(items, 15);
+    EXPECT_TRUE(exitAvailable);
 
-    ::SendMessageW(Control(202), BM_CLICK, 0, 0);
-    EXPECT_EQ(ctx.frmMain.Check2.Value(), 1);
-    EXPECT_EQ(checkClicks, 1);
-
-    ctx.frmMain.Check2.SetValue(0);  // code changes the model: the box follows
-    EXPECT_EQ(::IsDlgButtonChecked(host.MainWindow(), 202), static_cast<UINT>(BST_UNCHECKED));
-
-    ::SendMessageW(Control(103), BM_CLICK, 0, 0);
-    EXPECT_EQ(commandClicks, 1);
-    wchar_t caption[64] = {};
-    ::GetWindowTextW(Control(103), caption, 64);
-    EXPECT_STREQ(caption, L"Clean Temp");
+    items = -1;  // a button pressed but not released does nothing
+    ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN);
+    EXPECT_EQ(items, -1);
+    PumpFor(400);
 }
 
-TEST_F(DesktopHostTest, EndOfSessionUnloadsOnceSubclassed) {
-    const HWND main = host.MainWindow();
+TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndReturns) {
+    host.LoadMainForm();
+    ctx.frmMain.form.SetVisible(true);
+    ASSERT_EQ(::GetForegroundWindow(), Main());
+    ctx.CleanCount = 12;
+    host.ShowfrmCount(L"Form1", false);
+    host.ShowCount(L"Form1", false);
+    const HWND count = ::FindWindowW(kCountWindowClass, nullptr);
+    ASSERT_NE(count, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(count));
+    EXPECT_EQ(Text(::GetDlgItem(count, 1)), L"12");
+    EXPECT_EQ(Text(::GetDlgItem(count, 2)), L"Files Cleaned");
+    EXPECT_EQ(::GetForegroundWindow(), Main());
+
+    host.ShowCount(L"frmMain", true);
+    EXPECT_FALSE(ctx.frmMain.form.Visible());
+    PumpFor(5000, [&] { return ctx.frmMain.form.Visible(); });
+    EXPECT_TRUE(ctx.frmMain.form.Visible());
+    EXPECT_FALSE(::IsWindowVisible(count));
+}
+
+TEST_F(DesktopHostTest, EndOfSessionEndsTheProgramOnceTheRunningWorkHasUnwound) {
+    const HWND main = Main();
     ::SendMessageW(main, WM_QUERYENDSESSION, 0, 0);
     EXPECT_FALSE(host.Unloaded());  // not yet subclassed: nothing happens
     host.SubClass(main);
-    EXPECT_EQ(::SendMessageW(main, WM_QUERYENDSESSION, 0, 0), TRUE);
+    RunExclusive(ctx, {L"test", L"run"}, [&] {
+        EXPECT_EQ(::SendMessageW(main, WM_QUERYENDSESSION, 0, 0), TRUE);
+        EXPECT_FALSE(host.Unloaded());
+    });
     EXPECT_TRUE(host.Unloaded());
     EXPECT_FALSE(::IsWindow(main));
     EXPECT_FALSE(ctx.frmMain.form.Loaded());
-}
-
-TEST_F(DesktopHostTest, ResultViewBringsTheMainWindowBack) {
-    host.LoadMainForm();
-    ctx.CleanCount = 12;
-    host.ShowfrmCount(L"Form3", false);
-    EXPECT_EQ(ctx.frmCount.Label1.Caption(), L"Cleaning");
-    host.ShowCount(L"frmMain", true);
-    EXPECT_EQ(ctx.frmCount.Label1.Caption(), L"12");
-    EXPECT_TRUE(ctx.frmCount.Label2.Visible());
-
-    const DWORD until = ::GetTickCount() + 5000;
-    MSG message;
-    while (!ctx.frmMain.form.Visible() && ::GetTickCount() < until) {
-        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-        else ::Sleep(10);
-    }
-    EXPECT_TRUE(ctx.frmMain.form.Visible());
-    EXPECT_FALSE(ctx.frmCount.form.Visible());
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+#include "clean/count_form.h"
+
+#include <algorithm>
+
+#include "base/app_error.h"
+#include "clean/clean_kinds.h"
+#include "clean/run_state.h"
+#include "clean/timed_message_box.h"
+#include "startup/app_context.h"
+#include "startup/reg_op.h"
+#include "startup/system_info.h"
+
+namespace qm {
+
+namespace {
+
+constexpr TrapSite kTimerSite{L"frmCount", L"Timer1_Timer"};
+constexpr COLORREF kTrayColour = 12640511;  // red 255, green 224, blue 192
+constexpr COLORREF kGrey = 8421504;
+
+bool IsShownRole(const std::wstring& role) { return role == kRoleTray || role == kRoleMain || role == kRoleCentred; }
+
+// Loading the window: a fresh bar and labels, as a newly created window has.
+void LoadCountForm(CountFormModel& count) {
+    if (count.form.Loaded()) return;
+    count.ProgressBar1.SetValue(0);
+    count.bMsgShow = false;
+    count.form.SetLoaded(true);
+}
+
+void PlaceByRole(CountFormModel& count, const std::wstring& role) {
+    if (role == kRoleTray) {
+        count.placement = CountPlacement::NearTrayClick;
+        count.BackColor = kTrayColour;
+    } else if (role == kRoleMain || role == kRoleCentred) {
+        count.placement = CountPlacement::Centred;
+        count.BackColor = kGrey;
+    } else {
+        count.placement = CountPlacement::Unchanged;
+    }
+}
+
+void BeginView(AppContext& ctx, const std::wstring& role, bool timerCheck) {
+    auto& count = ctx.frmCount;
+    LoadCountForm(count);
+    count.Timer1.Tag.clear();
+    count.Label1.SetCaption(L"Cleaning");
+    count.Label1.SetVisible(true);
+    count.Label2.SetVisible(false);
+    PlaceByRole(count, role);
+    if (role == kRoleMain && timerCheck) ctx.frmMain.form.SetVisible(false);
+}
+
+void ShowWindowAndBar(AppContext& ctx) {
+    auto& count = ctx.frmCount;
+    count.form.SetVisible(true);
+    count.form.Refresh();  // the view places and colours the window as it shows it
+    count.ProgressBar1.SetVisible(true);
+    count.ProgressBar1.Refresh();
+}
+
+bool ReminderWanted() {
+    RegOp settings;
+    settings.SetKey(kProgramKey);
+    return settings.Text(L"CleanDat") == L"Yes" && settings.Text(L"DatMessage") != L"No";
+}
+
+void UnloadCountForm(CountFormModel& count) {
+    count.Timer1.SetEnabled(false);
+    count.form.SetVisible(false);
+    count.form.SetLoaded(false);
+    count.bMsgShow = false;
+    count.Timer1.Tag.clear();
+}
+
+}  // namespace
+
+void ShowfrmCount(AppContext& ctx, const std::wstring& role, bool timerCheck) {
+    IgnoreErrors([&] { BeginView(ctx, role, timerCheck); });
+    IgnoreErrors([&] { ShowWindowAndBar(ctx); });
+    ctx.pump.Sleep(45);
+    IgnoreErrors([&] { ProgBar(ctx); });
+}
+
+void ShowCount(AppContext& ctx, const std::wstring& role, bool timerCheck) {
+    auto& count = ctx.frmCount;
+    BeginView(ctx, role, timerCheck);
+    if (role == kRoleTray) count.bMsgShow = true;
+    if (!IsShownRole(role)) return;
+    ShowWindowAndBar(ctx);
+    ProgBar(ctx);
+    if (timerCheck) count.Timer1.Tag = role;
+    count.Label1.SetCaption(std::to_wstring(ctx.CleanCount));
+    count.ProgressBar1.SetVisible(false);
+    count.Label1.SetVisible(true);
+    count.Label2.SetVisible(true);
+    count.form.Refresh();
+    // Arming again restarts the 1.2 seconds, as a second result view of a combined run needs.
+    count.Timer1.SetEnabled(false);
+    count.Timer1.SetEnabled(true);
+}
+
+void ProgBar(AppContext& ctx) {
+    auto& bar = ctx.frmCount.ProgressBar1;
+    const bool fineSteps = IsWinXP(ctx.os);
+    const int steps = fineSteps ? 100 : 50;
+    for (int i = 1; i <= steps; ++i) {
+        if (bar.Value() > 95) return;
+        bar.SetValue(fineSteps ? i : 2 * i);
+        bar.Refresh();
+        ctx.pump.Sleep(5);
+    }
+}
+
+void Timer1_Timer(AppContext& ctx) {
+    if (RunActive(ctx)) return;  // armed still: the next tick comes when the run is over
+    RunExclusive(ctx, kTimerSite, [&] {
+        auto& count = ctx.frmCount;
+        const std::wstring tag = count.Timer1.Tag;
+        count.Timer1.SetEnabled(false);
+        count.form.SetVisible(false);
+        if ((tag == kRoleMain || count.bMsgShow) && ReminderWanted())
+            ShowTimedNotice(ctx, kRebootReminder, nullptr, 4);
+        count.bMsgShow = false;
+        if (tag == kRoleMain) ctx.frmMain.form.SetVisible(true);
+        if (ctx.HotKeyCleaning) {
+            if (ReminderWanted()) ShowTimedNotice(ctx, kRebootReminder, nullptr, 5);
+            ctx.HotKeyCleaning = false;
+        }
+        UnloadCountForm(count);
+    });
+}
+
+void BindCountForm(AppContext& ctx) {
+    ctx.frmCount.Timer1.Timer.Connect([&ctx] { Timer1_Timer(ctx); });
+}
+
+POINT PlaceNearTrayClick(POINT click, SIZE size, const RECT& workArea) {
+    const LONG width = std::min<LONG>(size.cx, workArea.right - workArea.left);
+    const LONG height = std::min<LONG>(size.cy, workArea.bottom - workArea.top);
+    const LONG left = std::clamp<LONG>(click.x - width / 2, workArea.left, workArea.right - width);
+    return {left, workArea.bottom - height};
+}
+
+}  // namespace qm

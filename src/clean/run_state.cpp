@@ -1,0 +1,34 @@
+#include "clean/run_state.h"
+
+#include "startup/app_context.h"
+
+namespace qm {
+
+bool RunActive(const AppContext& ctx) { return ctx.run.active; }
+
+void RequestExit(AppContext& ctx) {
+    if (ctx.run.active) {
+        ctx.run.exitRequested = true;
+        return;
+    }
+    ctx.ui.UnloadMainForm();
+}
+
+bool RunExclusive(AppContext& ctx, const TrapSite& site, const std::function<void()>& work,
+                  std::source_location where) {
+    if (ctx.run.active) return false;
+    ctx.run.active = true;
+    try {
+        work();
+    } catch (...) {
+        IgnoreErrors([&] { ReportAppError(ctx.dialogs, DescribeCurrentException(), site, where.line()); });
+    }
+    ctx.run.active = false;
+    if (ctx.run.exitRequested) {
+        ctx.run.exitRequested = false;
+        IgnoreErrors([&] { ctx.ui.UnloadMainForm(); });
+    }
+    return true;
+}
+
+}  // namespace qm

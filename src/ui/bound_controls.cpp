@@ -1,0 +1,217 @@
+#include "ui/bound_controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace qm {
+
+struct ControlBinder::ListState {
+    bool comboBox = false;
+    std::vector<std::wstring> shown;  // the lines the control holds
+};
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+ControlBinder::ControlBinder(HWND notifyWindow, HWND topLevel) : notifyWindow_(notifyWindow) {
+    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, topLevel, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+}
+
+ControlBinder::~ControlBinder() {
+    subscriptions_.clear();
+    if (tooltip_ && ::IsWindow(tooltip_)) ::DestroyWindow(tooltip_);
+}
+
+ControlBinder::Bound& ControlBinder::Add(HWND control, ControlModel& model, Bound::Kind kind) {
+    bound_.push_back(std::make_unique<Bound>(Bound{control, &model, kind, nullptr}));
+    Bound& bound = *bound_.back();
+    if (tooltip_) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = ::GetParent(control);
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = const_cast<wchar_t*>(model.ToolTipText().c_str());
+        ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    subscriptions_.push_back(model.FocusRequested.Subscribe([control] {
+        if (::IsWindowVisible(control)) ::SetFocus(control);
+    }));
+    return bound;
+}
+
+void ControlBinder::SyncTip(const Bound& bound) {
+    if (!tooltip_) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = ::GetParent(bound.control);
+    tool.uId = reinterpret_cast<UINT_PTR>(bound.control);
+    tool.lpszText = const_cast<wchar_t*>(bound.model->ToolTipText().c_str());
+    ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void ControlBinder::SyncCommon(const Bound& bound) {
+    const HWND control = bound.control;
+    const ControlModel& model = *bound.model;
+    // The control's own flag, not IsWindowVisible: a control on a hidden page is not visible either.
+    const bool shown = (::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown != model.Visible()) ::ShowWindow(control, model.Visible() ? SW_SHOWNA : SW_HIDE);
+    if ((::IsWindowEnabled(control) != FALSE) != model.Enabled()) ::EnableWindow(control, model.Enabled());
+    SyncTip(bound);
+}
+
+void ControlBinder::Plain(HWND control, ControlModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::Plain);
+    SyncCommon(bound);
+    subscriptions_.push_back(model.Changed.Subscribe([this, &bound] { SyncCommon(bound); }));
+}
+
+void ControlBinder::Label(HWND control, LabelModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::Label);
+    const auto sync = [this, &bound, &model] {
+        if (WindowText(bound.control) != model.Caption()) ::SetWindowTextW(bound.control, model.Caption().c_str());
+        SyncCommon(bound);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+void ControlBinder::Button(HWND control, ButtonModel& model) {
+    Label(control, model);
+    bound_.back()->kind = Bound::Kind::Button;
+}
+
+void ControlBinder::CheckBox(HWND control, CheckBoxModel& model) {
+    Label(control, model);
+    Bound& bound = *bound_.back();
+    bound.kind = Bound::Kind::CheckBox;
+    const auto sync = [&bound, &model] {
+        const WPARAM state = model.Value() == 1 ? BST_CHECKED : model.Value() == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+        ::SendMessageW(bound.control, BM_SETCHECK, state, 0);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+void ControlBinder::Progress(HWND control, ProgressBarModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::Progress);
+    ::SendMessageW(control, PBM_SETRANGE32, static_cast<WPARAM>(model.Min()), model.Max());
+    const auto sync = [this, &bound, &model] {
+        SyncCommon(bound);
+        SetProgressAtOnce(bound.control, model.Value());
+        // Refresh means "paint now": the work that follows keeps the loop busy.
+        ::RedrawWindow(bound.control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+void ControlBinder::List(HWND control, ListModel& model, bool comboBox) {
+    Bound& bound = Add(control, model, Bound::Kind::List);
+    bound.list = std::make_unique<ListState>();
+    bound.list->comboBox = comboBox;
+    SyncList(bound);
+    subscriptions_.push_back(model.Changed.Subscribe([this, &bound] {
+        SyncCommon(bound);
+        ScheduleListSync();
+    }));
+}
+
+void ControlBinder::ScheduleListSync() {
+    if (listSyncPending_) return;
+    listSyncPending_ = ::PostMessageW(notifyWindow_, kSyncListsMessage, 0, 0) != FALSE;
+}
+
+void ControlBinder::SyncLists() {
+    listSyncPending_ = false;
+    for (auto& bound : bound_)
+        if (bound->list) SyncList(*bound);
+}
+
+void ControlBinder::SyncList(Bound& bound) {
+    auto& model = static_cast<ListModel&>(*bound.model);
+    auto& state = *bound.list;
+    const HWND control = bound.control;
+    const bool combo = state.comboBox;
+    const auto& items = model.Items();
+
+    size_t same = 0;
+    while (same < state.shown.size() && same < items.size() && state.shown[same] == items[same].text) ++same;
+    const size_t changes = (state.shown.size() - same) + (items.size() - same);
+    const bool quiet = changes > 32;
+    if (quiet) ::SendMessageW(control, WM_SETREDRAW, FALSE, 0);
+    for (size_t i = state.shown.size(); i > same; --i)
+        ::SendMessageW(control, combo ? CB_DELETESTRING : LB_DELETESTRING, i - 1, 0);
+    state.shown.resize(same);
+    for (size_t i = same; i < items.size(); ++i) {
+        ::SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items[i].text.c_str()));
+        state.shown.push_back(items[i].text);
+    }
+    const WPARAM index = static_cast<WPARAM>(model.ListIndex());
+    ::SendMessageW(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+    if (quiet) {
+        ::SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(control, nullptr, TRUE);
+    }
+    SyncCommon(bound);
+}
+
+bool ControlBinder::OnCommand(HWND control, UINT code) {
+    for (auto& bound : bound_) {
+        if (bound->control != control) continue;
+        switch (bound->kind) {
+            case Bound::Kind::Button:
+                if (code == BN_CLICKED) static_cast<ButtonModel*>(bound->model)->Click();
+                return true;
+            case Bound::Kind::CheckBox:
+                if (code == BN_CLICKED) {
+                    const bool checked = ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+                    static_cast<CheckBoxModel*>(bound->model)->SetValue(checked ? 1 : 0);
+                }
+                return true;
+            case Bound::Kind::List: {
+                const bool combo = bound->list->comboBox;
+                if (code != (combo ? CBN_SELCHANGE : LBN_SELCHANGE)) return true;
+                SyncList(*bound);  // the indexes the user sees are the model's
+                auto& model = static_cast<ListModel&>(*bound->model);
+                const int index = static_cast<int>(::SendMessageW(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+                model.SetListIndex(index < model.ListCount() ? index : -1);
+                return true;
+            }
+            default: return true;
+        }
+    }
+    return false;
+}
+
+ControlModel* ControlBinder::ModelOf(HWND control) const {
+    for (const auto& bound : bound_)
+        if (bound->control == control) return bound->model;
+    return nullptr;
+}
+
+void SetProgressAtOnce(HWND bar, int value) {
+    // Moving backwards is drawn at once; so step one past the value and back.
+    const int high = static_cast<int>(::SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    if (value < high) {
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(value + 1), 0);
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+        return;
+    }
+    ::SendMessageW(bar, PBM_SETRANGE32, 0, high + 1);
+    ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(high + 1), 0);
+    ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    ::SendMessageW(bar, PBM_SETRANGE32, 0, high);
+}
+
+}  // namespace qm

@@ -1,0 +1,298 @@
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "startup/app_context.h"
+#include "startup/system_info.h"
+#include "ui/dpi.h"
+#include "ui/main_form.h"
+
+namespace qm {
+
+namespace {
+
+constexpr wchar_t kPageClass[] = L"QuillmerePage";
+constexpr int kTabControlId = 600;
+constexpr int kPageWidth = 560, kPageHeight = 344;  // at 96 DPI
+constexpr int kMargin = 8;
+constexpr int kOpacity = 220;
+
+// Control ids: option boxes 201-208, buttons 101-118, lists 301-308, labels 401-416.
+constexpr int CheckId(int number) { return 200 + number; }
+constexpr int CommandId(int number) { return 100 + number; }
+constexpr int LabelId(int number) { return 400 + number; }
+enum ListId : int { kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id };
+constexpr int kFrame2Id = 500;
+
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+constexpr DWORD kCheck = BS_AUTOCHECKBOX | WS_TABSTOP;
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kListBox = LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_BORDER |
+                           WS_TABSTOP;
+constexpr DWORD kDropDown = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+
+// The bottom row of buttons every page has.
+constexpr int kButtonTop = 308, kButtonHeight = 28;
+constexpr RECT ButtonAt(int left, int width) { return {left, kButtonTop, left + width, kButtonTop + kButtonHeight}; }
+constexpr RECT Box(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
+
+}  // namespace
+
+// One page of the tab control: a plain child window that hands its controls' notifications
+// and the pointer's whereabouts to the main window.
+class MainWindow::PageView final : public Window {
+public:
+    PageView(MainWindow& main, int index) : main_(main), index_(index) {
+        Create({kPageClass, L"", WS_CHILD | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, 0, 0, main.Handle()});
+    }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+            case WM_COMMAND:
+                main_.OnPageCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+                return 0;
+            case WM_SETCURSOR:  // wParam: the window under the pointer, a control or the page
+                main_.OnPagePointer(index_, reinterpret_cast<HWND>(wParam));
+                break;
+            default: break;
+        }
+        return Default(message, wParam, lParam);
+    }
+
+private:
+    MainWindow& main_;
+    int index_;
+};
+
+MainWindow::MainWindow(AppContext& ctx, HWND owner) : ctx_(ctx) {
+    Create({kMainWindowClass, kMainWindowTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+            WS_EX_CONTROLPARENT, 600, 440, owner});
+    dpi_ = WindowDpi(Handle());
+    binder_ = std::make_unique<ControlBinder>(Handle(), Handle());
+    tabs_ = CreateControl(Handle(), WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, kTabControlId, 0, 0, 10, 10);
+    auto& tabs = ctx_.frmMain.SSTab1;
+    for (int i = 0; i < tabs.TabCount(); ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(tabs.Caption(i).c_str());
+        ::SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+    BuildPages();
+    Bind();
+    Layout();
+    MakeTransparent(ctx_.os, Handle(), kOpacity);
+    ShowPage(tabs.SelectedIndex() < 0 ? kTabOptions : tabs.SelectedIndex());
+}
+
+MainWindow::~MainWindow() { subscriptions_.clear(); }
+
+HWND MainWindow::Page(int tab) const { return pages_.at(static_cast<size_t>(tab))->Handle(); }
+
+HWND MainWindow::Control(int id) const {
+    for (const auto& placed : placed_)
+        if (::GetDlgCtrlID(placed.control) == id) return placed.control;
+    return id == kTabControlId ? tabs_ : nullptr;
+}
+
+HWND MainWindow::Add(int page, const wchar_t* className, DWORD style, int id, RECT design, const wchar_t* text) {
+    const HWND control = CreateControl(Page(page), className, text, style, id, 0, 0, 0, 0);
+    placed_.push_back({control, page, design});
+    return control;
+}
+
+void MainWindow::BuildPages() {
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<size_t>(i)] = std::make_unique<PageView>(*this, i);
+    BuildOptionsPage();
+    BuildInternetPage();
+    BuildTempPage();
+    BuildCookiesPage();
+    BuildYourFolderPage();
+}
+
+void MainWindow::BuildOptionsPage() {
+    auto& form = ctx_.frmMain;
+    frame2_ = Add(kTabOptions, L"BUTTON", BS_GROUPBOX, kFrame2Id, Box(kMargin, 6, 262, 292));
+    binder_->Label(frame2_, form.Frame2);
+    CheckBoxModel* boxes[] = {&form.Check1, &form.Check2, &form.Check3, &form.Check4,
+                              &form.Check5, &form.Check6, &form.Check7, &form.Check8};
+    for (int i = 0; i < 8; ++i)
+        binder_->CheckBox(Add(kTabOptions, L"BUTTON", kCheck, CheckId(i + 1), Box(22, 28 + 26 * i, 236, 22)), *boxes[i]);
+    binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(4), Box(22, 244, 240, 44)), form.Label4);
+
+    const int left = 288, width = 264;
+    binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(2), Box(left, 10, width, 20)), form.Label2);
+    struct Location {
+        LabelModel* label;
+        int labelId;
+        ListModel* combo;
+        int comboId;
+    } locations[] = {{&form.Label3, LabelId(3), &form.Combo1, kCombo1Id},
+                     {&form.Label7, LabelId(7), &form.Combo2, kCombo2Id},
+                     {&form.Label8, LabelId(8), &form.Combo3, kCombo3Id}};
+    int top = 40;
+    for (const auto& location : locations) {
+        binder_->Label(Add(kTabOptions, L"STATIC", kLabel, location.labelId, Box(left, top, width, 18)), *location.label);
+        binder_->List(Add(kTabOptions, WC_COMBOBOXW, kDropDown, location.comboId, Box(left, top + 20, width, 200)),
+                      *location.combo, true);
+        top += 56;
+    }
+    binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(13), Box(left, top, width, 18)), form.Label13);
+
+    binder_->Button(Add(kTabOptions, L"BUTTON", kButton, CommandId(5), ButtonAt(kMargin, 130)), form.Command5);
+    binder_->Button(Add(kTabOptions, L"BUTTON", kButton, CommandId(6), ButtonAt(146, 100)), form.Command6);
+    binder_->Button(Add(kTabOptions, L"BUTTON", kButton, CommandId(7), ButtonAt(254, 110)), form.Command7);
+}
+
+void MainWindow::BuildInternetPage() {
+    auto& form = ctx_.frmMain;
+    binder_->List(Add(kTabInternet, WC_COMBOBOXW, kDropDown, kCacheId, Box(kMargin, 8, 544, 240)), form.cache, true);
+    // MSIE, NS and FireFox share one place; one of them is shown at a time.
+    const RECT stacked = Box(kMargin, 40, 544, 234);
+    binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kMsieId, stacked), form.MSIE, false);
+    binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kNsId, stacked), form.NS, false);
+    binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kFireFoxId, stacked), form.FireFox, false);
+    binder_->Label(Add(kTabInternet, L"STATIC", kLabel, LabelId(1), Box(kMargin, 280, 544, 20)), form.Label1);
+    binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(1), ButtonAt(kMargin, 130)), form.Command1);
+    binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(11), ButtonAt(146, 100)), form.Command11);
+    binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(2), ButtonAt(254, 110)), form.Command2);
+}
+
+void MainWindow::BuildTempPage() {
+    auto& form = ctx_.frmMain;
+    binder_->List(Add(kTabTemp, WC_LISTBOXW, kListBox, kList2Id, Box(kMargin, 8, 544, 246)), form.List2, false);
+    binder_->Label(Add(kTabTemp, L"STATIC", kLabel, LabelId(5), Box(kMargin, 260, 544, 20)), form.Label5);
+    binder_->Label(Add(kTabTemp, L"STATIC", kLabel, LabelId(6), Box(kMargin, 282, 544, 20)), form.Label6);
+    binder_->Button(Add(kTabTemp, L"BUTTON", kButton, CommandId(3), ButtonAt(kMargin, 130)), form.Command3);
+    binder_->Button(Add(kTabTemp, L"BUTTON", kButton, CommandId(12), ButtonAt(146, 100)), form.Command12);
+    binder_->Button(Add(kTabTemp, L"BUTTON", kButton, CommandId(4), ButtonAt(254, 110)), form.Command4);
+}
+
+// The cookie viewer and the kept-cookie lists take the space between the hint line and
+// the buttons.
+void MainWindow::BuildCookiesPage() {
+    auto& form = ctx_.frmMain;
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 280, 544, 20)), form.Label14);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(8), ButtonAt(kMargin, 130)), form.Command8);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(9), ButtonAt(146, 100)), form.Command9);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(10), ButtonAt(254, 110)), form.Command10);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(13), ButtonAt(422, 130)), form.Command13);
+}
+
+// The folder editor (drive, folder and file lists, the folder list) takes the space
+// between the two label lines.
+void MainWindow::BuildYourFolderPage() {
+    auto& form = ctx_.frmMain;
+    binder_->Label(Add(kTabYourFolder, L"STATIC", kLabel, LabelId(15), Box(kMargin, 8, 544, 20)), form.Label15);
+    binder_->Label(Add(kTabYourFolder, L"STATIC", kLabel, LabelId(16), Box(kMargin, 280, 544, 20)), form.Label16);
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(15), ButtonAt(kMargin, 130)), form.Command15);
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(16), ButtonAt(146, 100)), form.Command16);
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(17), ButtonAt(254, 90)), form.Command17);
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(18), ButtonAt(352, 110)), form.Command18);
+}
+
+void MainWindow::Bind() {
+    auto& form = ctx_.frmMain;
+    subscriptions_.push_back(form.form.Changed.Subscribe([this] { MirrorForm(); }));
+    subscriptions_.push_back(form.SSTab1.Changed.Subscribe([this] { ShowPage(ctx_.frmMain.SSTab1.SelectedIndex()); }));
+}
+
+void MainWindow::Layout() {
+    font_ = MessageFont(dpi_);
+    const auto font = reinterpret_cast<WPARAM>(font_.get());
+    ::SendMessageW(tabs_, WM_SETFONT, font, TRUE);
+
+    // The page area decides the tab control's size, and that the window's.
+    RECT tabRect{0, 0, Scale(kPageWidth, dpi_), Scale(kPageHeight, dpi_)};
+    ::SendMessageW(tabs_, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&tabRect));
+    ::OffsetRect(&tabRect, Scale(kMargin, dpi_) - tabRect.left, Scale(kMargin, dpi_) - tabRect.top);
+    RECT frame{0, 0, tabRect.right + Scale(kMargin, dpi_), tabRect.bottom + Scale(kMargin, dpi_)};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(Handle(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrW(Handle(), GWL_EXSTYLE)));
+    ::SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::MoveWindow(tabs_, tabRect.left, tabRect.top, tabRect.right - tabRect.left, tabRect.bottom - tabRect.top, TRUE);
+
+    RECT pageRect = tabRect;
+    ::SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&pageRect));
+    for (const auto& page : pages_)
+        ::SetWindowPos(page->Handle(), HWND_TOP, pageRect.left, pageRect.top, pageRect.right - pageRect.left,
+                       pageRect.bottom - pageRect.top, SWP_NOACTIVATE);
+    for (const auto& placed : placed_) {
+        const RECT& r = placed.design;
+        ::MoveWindow(placed.control, Scale(r.left, dpi_), Scale(r.top, dpi_), Scale(r.right - r.left, dpi_),
+                     Scale(r.bottom - r.top, dpi_), TRUE);
+        ::SendMessageW(placed.control, WM_SETFONT, font, TRUE);
+    }
+}
+
+void MainWindow::MirrorForm() {
+    auto& form = ctx_.frmMain.form;
+    const int twipsX = TwipsPerPixelX(), twipsY = TwipsPerPixelY();
+    ::SetWindowPos(Handle(), nullptr, form.Left() / (twipsX > 0 ? twipsX : 15), form.Top() / (twipsY > 0 ? twipsY : 15), 0,
+                   0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const bool shown = ::IsWindowVisible(Handle()) != FALSE;
+    if (form.Visible() == shown) return;
+    ::ShowWindow(Handle(), form.Visible() ? SW_SHOW : SW_HIDE);
+    if (form.Visible()) ::SetForegroundWindow(Handle());
+}
+
+void MainWindow::ShowPage(int tab) {
+    if (tab < 0) return;
+    if (static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)) != tab)
+        ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
+        ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
+}
+
+void MainWindow::OnPageCommand(HWND control, UINT code) { binder_->OnCommand(control, code); }
+
+void MainWindow::OnPagePointer(int page, HWND control) {
+    auto& form = ctx_.frmMain;
+    if (ControlModel* model = binder_->ModelOf(control)) {
+        ShowHintFor(form, *model);
+        return;
+    }
+    // Over the page itself: within the options frame the group's own text comes back.
+    if (page != kTabOptions || control != Page(page)) return;
+    POINT pointer{};
+    ::GetCursorPos(&pointer);
+    RECT frame{};
+    ::GetWindowRect(frame2_, &frame);
+    if (::PtInRect(&frame, pointer)) ShowHintFor(form, form.Frame2);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (interceptor_)
+        if (const auto result = interceptor_(message, wParam, lParam)) return *result;
+    switch (message) {
+        case WM_CLOSE: {  // the close box hides the window and parks it top-left
+            auto& form = ctx_.frmMain.form;
+            form.SetVisible(false);
+            form.Move(0, 0);
+            return 0;
+        }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE)
+                ctx_.frmMain.SSTab1.Select(static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
+            return 0;
+        }
+        case ControlBinder::kSyncListsMessage:
+            binder_->SyncLists();
+            return 0;
+        case WM_DPICHANGED: {
+            dpi_ = HIWORD(wParam);
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            Layout();
+            return 0;
+        }
+        default: break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+}  // namespace qm

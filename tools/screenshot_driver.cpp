@@ -1,0 +1,195 @@
+// Drives Quillmere.exe through what the README shows: the five tabs of the main window,
+// the tray menu and the result window. For each picture it prints "SHOT <name>" and
+// waits for a line on its input, so that the calling script can photograph the screen.
+//
+// It changes the Wine prefix it runs in (settings, a Temp folder with twelve files), so
+// scripts/screenshots.sh gives it a prefix of its own.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "startup/reg_op.h"
+#include "ui/count_window.h"
+#include "ui/desktop_host.h"
+#include "ui/tray_menu.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+std::wstring OwnFolder() {
+    wchar_t path[MAX_PATH];
+    return Folder(std::wstring(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH)));
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+HWND FindOwnWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
+    struct Search {
+        DWORD process;
+        const wchar_t* className;
+        const wchar_t* title;
+        HWND found;
+    } search{process, className, title, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {}, text[128] = {};
+            ::GetClassNameW(window, name, 64);
+            ::GetWindowTextW(window, text, 128);
+            if (owner != s.process || !::IsWindowVisible(window) || std::wstring(name) != s.className) return TRUE;
+            if (s.title && std::wstring(text) != s.title) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindChild(HWND parent, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    ::EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(parameter);
+            if (::GetDlgCtrlID(window) != s.id) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void Shot(const char* name) {
+    std::this_thread::sleep_for(700ms);  // let the windows paint
+    std::printf("SHOT %s\n", name);
+    std::fflush(stdout);
+    std::string reply;
+    std::getline(std::cin, reply);
+}
+
+void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+    qm::RegOp settings;
+    settings.SetKey(key);
+    settings.SetValue(name, value);
+}
+
+void MakeFiles(const std::wstring& folder, const wchar_t* prefix, const wchar_t* extension, int count) {
+    ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    for (int i = 1; i <= count; ++i) {
+        const std::wstring path = folder + L"\\" + prefix + std::to_wstring(i) + extension;
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    }
+}
+
+std::wstring MakeTempFolderWithFiles(int count) {
+    wchar_t base[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, base);
+    const std::wstring folder = std::wstring(base) + L"qm-screens";
+    MakeFiles(folder, L"report-", L".tmp", count);
+    return folder;
+}
+
+// A few pages in a browser cache, so that the Internet tab has something to preview. The
+// cache is the user's Internet cache shell folder, placed where older systems kept it.
+void FillInternetCache() {
+    wchar_t profile[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH)) return;
+    const std::wstring cache = std::wstring(profile) + L"\\Local Settings\\Temporary Internet Files";
+    for (const wchar_t* folders : {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"})
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, folders, L"Cache", REG_SZ, cache.c_str(),
+                          static_cast<DWORD>((cache.size() + 1) * sizeof(wchar_t)));
+    MakeFiles(cache + L"\\Content.IE5\\QM7XK2P1", L"page", L"[1].htm", 6);
+    MakeFiles(cache + L"\\Content.IE5\\QM7XK2P1", L"logo", L"[1].gif", 3);
+}
+
+}  // namespace
+
+int wmain() {
+    SetString(qm::kProgramKey, L"FirstRun", L"No");
+    for (const wchar_t* option : {L"TempFiles", L"AutoFunction", L"InternetFiles"})
+        SetString(qm::kCleanPathKey, option, L"Yes");
+    ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
+    FillInternetCache();
+
+    std::wstring command = L"\"" + OwnFolder() + L"\\Quillmere.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION program{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program)) {
+        std::fprintf(stderr, "cannot start Quillmere.exe\n");
+        return 1;
+    }
+    const DWORD id = program.dwProcessId;
+    HWND main = nullptr;
+    WaitFor([&] {
+        main = ::FindWindowW(qm::kMainWindowClass, nullptr);
+        return main != nullptr;
+    });
+    if (!main) return 2;
+
+    // The tray menu, as a right click on the icon opens it.
+    ::SetCursorPos(900, 1000);
+    ::PostMessageW(main, qm::kTrayCallbackMessage, qm::kTrayIconId, WM_RBUTTONUP);
+    WaitFor([&] { return FindOwnWindow(id, L"#32768") != nullptr; }, 10s);
+    Shot("tray-menu");
+    ::PostMessageW(main, WM_CANCELMODE, 0, 0);
+    ::PostMessageW(FindOwnWindow(id, L"#32768"), WM_KEYDOWN, VK_ESCAPE, 0);
+    WaitFor([&] { return FindOwnWindow(id, L"#32768") == nullptr; }, 5s);
+
+    // "Configure Program", then each tab in turn.
+    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 11, 0);
+    WaitFor([&] { return ::IsWindowVisible(main) != FALSE; });
+    Shot("tab-options");
+    const HWND tabs = FindChild(main, 600);
+    for (const char* name : {"tab-internet", "tab-temp", "tab-cookies", "tab-your-folder"}) {
+        ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+        ::PostMessageW(tabs, WM_KEYUP, VK_RIGHT, 0);
+        Shot(name);
+    }
+
+    // "Clean Temp", answered Yes: the result window with the count.
+    ::PostMessageW(tabs, WM_KEYDOWN, VK_LEFT, 0);
+    ::PostMessageW(tabs, WM_KEYDOWN, VK_LEFT, 0);
+    std::this_thread::sleep_for(500ms);
+    ::PostMessageW(FindChild(main, 103), BM_CLICK, 0, 0);
+    HWND question = nullptr;
+    WaitFor([&] { return (question = FindOwnWindow(id, L"#32770", L"Dorvik Info.....")) != nullptr; });
+    if (question) ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+    WaitFor([&] { return FindOwnWindow(id, qm::kCountWindowClass) != nullptr; });
+    WaitFor([&] {
+        wchar_t text[32] = {};
+        ::GetWindowTextW(FindChild(FindOwnWindow(id, qm::kCountWindowClass), 1), text, 32);
+        return std::wstring(text) != L"Cleaning";
+    });
+    Shot("result");
+
+    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 9, 0);  // "Exit Program"
+    const DWORD ended = ::WaitForSingleObject(program.hProcess, 20000);
+    ::CloseHandle(program.hThread);
+    ::CloseHandle(program.hProcess);
+    return ended == WAIT_OBJECT_0 ? 0 : 3;
+}
