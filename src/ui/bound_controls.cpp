@@ -70,12 +70,6 @@ void ControlBinder::SyncCommon(const Bound& bound) {
     SyncTip(bound);
 }
 
-void ControlBinder::Plain(HWND control, ControlModel& model) {
-    Bound& bound = Add(control, model, Bound::Kind::Plain);
-    SyncCommon(bound);
-    subscriptions_.push_back(model.Changed.Subscribe([this, &bound] { SyncCommon(bound); }));
-}
-
 void ControlBinder::Label(HWND control, LabelModel& model) {
     Bound& bound = Add(control, model, Bound::Kind::Label);
     const auto sync = [this, &bound, &model] {

@@ -33,8 +33,6 @@ public:
     void CheckBox(HWND control, CheckBoxModel& model);
     void List(HWND control, ListModel& model, bool comboBox);
     void Progress(HWND control, ProgressBarModel& model);
-    // A control with only the common state (visibility, enabled state, tooltip).
-    void Plain(HWND control, ControlModel& model);
 
     // WM_COMMAND from a bound control; true when it was one of ours.
     bool OnCommand(HWND control, UINT code);
@@ -48,7 +46,7 @@ private:
     struct Bound {
         HWND control;
         ControlModel* model;
-        enum class Kind { Plain, Label, Button, CheckBox, List, Progress } kind;
+        enum class Kind { Label, Button, CheckBox, List, Progress } kind;
         std::unique_ptr<ListState> list;
     };
 

@@ -117,6 +117,11 @@ LRESULT CountWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(background_.get());
         }
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        case WM_DPICHANGED:  // placed on a monitor of another scaling
+            dpi_ = HIWORD(wParam);
+            Layout();
+            Place();
+            return 0;
         case ControlBinder::kSyncListsMessage: binder_->SyncLists(); return 0;
         default: return Default(message, wParam, lParam);
     }

@@ -130,6 +130,7 @@ void DesktopHost::UnSubClass() { subclassed_ = false; }
 
 bool DesktopHost::RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
     hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
+    if (hotKeyRegistered_) hotKeyId_ = id;
     return hotKeyRegistered_;
 }
 
@@ -137,7 +138,7 @@ void DesktopHost::Hook(HWND) { hooked_ = true; }
 void DesktopHost::Unhook() { hooked_ = false; }
 
 void DesktopHost::UnloadMaxMin() {
-    if (maxMin_ && hotKeyRegistered_) ::UnregisterHotKey(maxMin_->Handle(), 1);
+    if (maxMin_ && hotKeyRegistered_) ::UnregisterHotKey(maxMin_->Handle(), hotKeyId_);
     hotKeyRegistered_ = false;
     Unhook();
 }
@@ -221,6 +222,7 @@ void DesktopHost::SetCacheList() { qm::SetCacheList(*ctx_); }
 void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
+    if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
     for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;

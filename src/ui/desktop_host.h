@@ -73,6 +73,7 @@ private:
     bool subclassed_ = false;
     bool hooked_ = false;
     bool hotKeyRegistered_ = false;
+    int hotKeyId_ = 0;
     bool unloaded_ = false;
     UINT taskbarCreatedMessage_ = 0;
 };

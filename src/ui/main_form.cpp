@@ -17,7 +17,6 @@ namespace qm {
 namespace {
 
 constexpr TrapSite kActivateSite{L"frmMain", L"Form_Activate"};
-constexpr TrapSite kOptionSite{L"frmMain", L"CheckClick"};
 constexpr TrapSite kCacheSite{L"frmMain", L"cache_Click"};
 constexpr TrapSite kTabSite{L"frmMain", L"SSTab1_Click"};
 
@@ -33,23 +32,26 @@ struct OptionBox {
     const wchar_t* readName;     // the name read back (the registry ignores the difference)
     const wchar_t* tickedValue;
     const wchar_t* hint;
+    TrapSite site;  // the click handler named in a fault report
 };
 
 constexpr std::array<OptionBox, 8> kOptionBoxes{{
     {&MainFormModel::Check1, kCleanPathKey, L"InternetFiles", L"InternetFiles", kYes,
-     L"Check To Enable Cleaning Internet Files"},
-    {&MainFormModel::Check2, kCleanPathKey, L"TempFiles", L"TempFiles", kYes, L"Check To Enable Cleaning Temp Files"},
+     L"Check To Enable Cleaning Internet Files", {L"frmMain", L"Check1_Click"}},
+    {&MainFormModel::Check2, kCleanPathKey, L"TempFiles", L"TempFiles", kYes,
+     L"Check To Enable Cleaning Temp Files", {L"frmMain", L"Check2_Click"}},
     {&MainFormModel::Check3, kCleanPathKey, L"AutoFunction", L"AutoFunction", kYes,
-     L"Check To Enable AutoClean Function"},
+     L"Check To Enable AutoClean Function", {L"frmMain", L"Check3_Click"}},
     {&MainFormModel::Check4, kCleanPathKey, L"CookieFiles", L"CookieFiles", kYes,
-     L"Check To Enable Cleaning Cookie Files"},
+     L"Check To Enable Cleaning Cookie Files", {L"frmMain", L"Check4_Click"}},
     {&MainFormModel::Check5, kCleanPathKey, L"UserFolder", L"UserFolder", kYes,
-     L"Check To Enable Cleaning Your Designated Folders"},
+     L"Check To Enable Cleaning Your Designated Folders", {L"frmMain", L"Check5_Click"}},
     {&MainFormModel::Check6, kCleanPathKey, L"Shutdown", L"ShutDown", kYes,
-     L"Check To Enable Clean And ShutDown \"OS\""},
-    {&MainFormModel::Check7, kProgramKey, L"CleanDat", L"CleanDat", kYes, L"Check To Enable Cleaning Your Dat Files"},
+     L"Check To Enable Clean And ShutDown \"OS\"", {L"frmMain", L"Check6_Click"}},
+    {&MainFormModel::Check7, kProgramKey, L"CleanDat", L"CleanDat", kYes,
+     L"Check To Enable Cleaning Your Dat Files", {L"frmMain", L"Check7_Click"}},
     {&MainFormModel::Check8, kProgramKey, L"DatMessage", L"DatMessage", L"No",
-     L"Check To Stop The Reboot Message When Cleaning"},
+     L"Check To Stop The Reboot Message When Cleaning", {L"frmMain", L"Check8_Click"}},
 }};
 
 // The order in which CheckBoxValue sets the boxes (each set may write its value back).
@@ -102,14 +104,18 @@ void ShowOnly(MainFormModel& form, ListModel& shown) {
 struct Preview {
     ListModel MainFormModel::*list;
     const wchar_t* tag;
-    const wchar_t* countPrefix;
+    const wchar_t* countPrefix;    // the count line after choosing a folder
+    const wchar_t* refreshPrefix;  // the count line while the tab refreshes every folder
 };
 
 // The preview of a family, or nullptr for a kind of no known family.
 const Preview* PreviewFor(std::int32_t kind) {
-    static constexpr Preview kMsie{&MainFormModel::MSIE, L"MSIE", L"Microsoft Internet Folder Contains "};
-    static constexpr Preview kNetscape{&MainFormModel::NS, L"NS2", L"Netscape Internet Folder Contains "};
-    static constexpr Preview kFireFox{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains "};
+    static constexpr Preview kMsie{&MainFormModel::MSIE, L"MSIE", L"Microsoft Internet Folder Contains ",
+                                   L"Internet Folder Contains "};
+    static constexpr Preview kNetscape{&MainFormModel::NS, L"NS2", L"Netscape Internet Folder Contains ",
+                                       L"Netscape Internet Folder Contains "};
+    static constexpr Preview kFireFox{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains ",
+                                      L"FireFox Internet Folder Contains "};
     switch (kind & kFamilyMask) {
         case kFamilyMsie: return &kMsie;
         case kFamilyNetscape: return &kNetscape;
@@ -235,16 +241,13 @@ void SetCacheList(AppContext& ctx) {
 
     // Each family's preview shows the last folder of that family; the count line tells
     // about the folder previewed last.
-    static constexpr std::array<const wchar_t*, 3> kCountPrefixes{
-        L"Internet Folder Contains ", L"Netscape Internet Folder Contains ", L"FireFox Internet Folder Contains "};
     const int count = form.cache.ListCount();
     for (int i = 0; i < count; ++i) {
         const Preview* preview = PreviewFor(form.cache.ItemData(i));
         if (!preview) continue;
         ListModel& list = form.*preview->list;
         FillPreview(ctx, list, form.cache.List(i), preview->tag);
-        const size_t family = preview->list == &MainFormModel::MSIE ? 0 : preview->list == &MainFormModel::NS ? 1 : 2;
-        form.Label1.SetCaption(FilesText(kCountPrefixes[family], list));
+        form.Label1.SetCaption(FilesText(preview->refreshPrefix, list));
         ShowOnly(form, list);
     }
     if (count == 0) return;
@@ -302,7 +305,7 @@ void BindMainForm(AppContext& ctx) {
     auto& form = ctx.frmMain;
     for (const auto& option : kOptionBoxes) {
         (form.*option.box).Click.Connect([&ctx, &option] {
-            TrapStep(ctx.dialogs, kOptionSite, [&] { StoreOption(ctx, option); });
+            TrapStep(ctx.dialogs, option.site, [&] { StoreOption(ctx, option); });
         });
     }
     for (const auto& button : kButtonHints) (form.*button.button).SetToolTipText(button.toolTip);

@@ -1,7 +1,8 @@
 #include "ui/main_window.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
+
+#include <algorithm>
 
 #include "startup/app_context.h"
 #include "startup/system_info.h"
@@ -246,6 +247,15 @@ void MainWindow::ShowPage(int tab) {
         ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
 }
 
+bool MainWindow::TranslateTabKeys(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || !(::GetKeyState(VK_CONTROL) & 0x8000)) return false;
+    if (!message.hwnd || ::GetAncestor(message.hwnd, GA_ROOT) != Handle()) return false;
+    auto& tabs = ctx_.frmMain.SSTab1;
+    const int step = (::GetKeyState(VK_SHIFT) & 0x8000) ? tabs.TabCount() - 1 : 1;
+    tabs.Select((std::max(tabs.SelectedIndex(), 0) + step) % tabs.TabCount());
+    return true;
+}
+
 void MainWindow::OnPageCommand(HWND control, UINT code) { binder_->OnCommand(control, code); }
 
 void MainWindow::OnPagePointer(int page, HWND control) {
@@ -273,6 +283,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             form.Move(0, 0);
             return 0;
         }
+        case WM_COMMAND:  // Escape (from the dialog keys) closes the window as "Close Form" does
+            if (LOWORD(wParam) == IDCANCEL) ctx_.frmMain.form.SetVisible(false);
+            return 0;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE)

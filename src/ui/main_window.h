@@ -34,6 +34,8 @@ public:
     HWND Page(int tab) const;
     HWND Control(int id) const;
     HWND Tabs() const { return tabs_; }
+    // Ctrl+Tab and Ctrl+Shift+Tab move between the tabs; true when the key was taken.
+    bool TranslateTabKeys(const MSG& message);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

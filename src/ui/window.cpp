@@ -40,7 +40,12 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
         self->owner_.release();
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->HandleMessage(message, wParam, lParam);
+    // Handlers report their own faults; none may unwind into the system's code that called us.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
 }
 
 void RunModal(HWND window, HWND owner) {

@@ -503,11 +503,13 @@ long RunAuto() {
 }
 
 // An Internet Explorer cache registered as the user's cache shell folder, with an index
-// file held open by another process at its top and in "Content.IE5".
+// file held open by another process at its top and in "Content.IE5"; and a Firefox profile
+// in the user's application data, which keeps everything but its session files.
 TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnce) {
     const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
     test::ScopedPendingOperations pending;
     test::TempFolder profile(L"qm-e2e-profile");
     const std::wstring tif = profile / L"Temporary Internet Files";
@@ -517,11 +519,18 @@ TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnc
         test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
         test::WriteBytes(path, "x");
     }
+    const std::wstring firefox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\abc.default";
+    for (const wchar_t* file : {L"prefs.js", L"places.sqlite", L"sessionstore.js", L"sessionstore-backups\\recovery.jsonlz4"}) {
+        const std::wstring path = firefox + L"\\" + file;
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, "x");
+    }
     test::LockedFile topIndex(tif + L"\\index.dat"), innerIndex(tif + L"\\Content.IE5\\index.dat");
     ASSERT_TRUE(topIndex.Held() && innerIndex.Held());
     // A lookup of the cache shell folder writes "Shell Folders" from "User Shell Folders".
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", tif, REG_EXPAND_SZ);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", tif);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile / L"AppData", REG_EXPAND_SZ);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
     const std::wstring others = test::OtherProgramsPending();
@@ -530,6 +539,7 @@ TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnc
     ASSERT_EQ(RunAuto(), 0);
     EXPECT_EQ(test::ListTree(tif), L"Content.IE5\\index.dat\nindex.dat\n");
     EXPECT_EQ(Setting(kProgramKey, L"MSTIF"), tif + L"\\");
+    EXPECT_EQ(test::ListTree(firefox), L"places.sqlite\nprefs.js\n");
     const auto stored = test::ScopedPendingOperations::Read();
     ASSERT_TRUE(stored.has_value());
     const auto list = ParsePendingList(stored->type, stored->bytes);

@@ -142,6 +142,22 @@ TEST_F(DesktopHostTest, ClickingAnOptionBoxStoresItAndTheBoxFollowsTheModel) {
     EXPECT_EQ(::SendMessageW(Control(208), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
+TEST_F(DesktopHostTest, ThePointerOverAnOptionWritesItsHintAndTheFrameBringsBackTheGroupText) {
+    host.LoadMainForm();
+    const HWND page = host.MainView()->Page(kTabOptions);
+    const LPARAM mouseMove = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+    ::SendMessageW(page, WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(203)), mouseMove);
+    EXPECT_EQ(Text(Control(404)), L"Check To Enable AutoClean Function");
+    ::SendMessageW(page, WM_SETCURSOR, reinterpret_cast<WPARAM>(Control(105)), mouseMove);
+    EXPECT_EQ(Text(Control(404)), L"Click To Clean All Selected Files");
+
+    RECT frame{};
+    ::GetWindowRect(Control(500), &frame);
+    ::SetCursorPos(frame.left + 4, frame.bottom - 4);  // inside the frame, on no control
+    ::SendMessageW(page, WM_SETCURSOR, reinterpret_cast<WPARAM>(page), mouseMove);
+    EXPECT_EQ(Text(Control(404)), L"Select An Option Below For AutoClean Function");
+}
+
 TEST_F(DesktopHostTest, ListsFollowTheirModelOnceMessagesRun) {
     host.LoadMainForm();
     for (int i = 0; i < 12; ++i) ctx.frmMain.List2.AddItem(L"C:\\temp\\file" + std::to_wstring(i));
@@ -170,6 +186,10 @@ TEST_F(DesktopHostTest, CloseBoxHidesAndParksTheWindowTopLeft) {
     EXPECT_EQ(frame.left, 0);
     EXPECT_EQ(frame.top, 0);
     EXPECT_TRUE(::IsWindow(Main()));  // hidden, not destroyed
+
+    ctx.frmMain.form.SetVisible(true);
+    ::SendMessageW(Main(), WM_COMMAND, IDCANCEL, 0);  // Escape
+    EXPECT_FALSE(::IsWindowVisible(Main()));
 }
 
 TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "clean/clean_kinds.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/pending_fixtures.h"
 
 namespace qm {
 namespace {
@@ -59,6 +61,22 @@ TEST_F(MainFormTest, EachBoxWritesItsValueWhenTickedDeletesItWhenClearedAndIgnor
         box.SetValue(2);
         EXPECT_EQ(Stored(option.key, option.name), L"<missing>");
     }
+}
+
+TEST_F(MainFormTest, RemoveDatFilesSchedulesNothingAndUntickedWithdrawsExactlyTheProgramsPairs) {
+    test::ScopedPendingOperations pending;
+    const std::wstring others = test::OtherProgramsPending();
+    test::ScopedPendingOperations::Write(others);
+    test::WriteBytes(temp / L"index.dat", "locked");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSTIF", temp.Path() + L"\\");
+
+    form().Check7.SetValue(1);
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->Wide(), others);
+    AddCleanDat(app.ctx);  // as the clean that follows does
+    ASSERT_NE(test::ScopedPendingOperations::Read()->Wide(), others);
+    form().Check7.SetValue(0);
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->Wide(), others);
+    EXPECT_EQ(Stored(kProgramKey, L"CleanDat"), L"<missing>");
 }
 
 TEST_F(MainFormTest, StoredValuesTickOnlyTheirExactSpellingAndStayAsTheyAre) {
@@ -123,6 +141,29 @@ TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
             EXPECT_EQ((form().*list).Visible(), list == c.shown) << NarrowUtf8(c.count);
         EXPECT_EQ((form().*c.shown).ListCount(), 2);
     }
+}
+
+TEST_F(MainFormTest, EnteringTheInternetTabPreviewsTheLastCacheFolder) {
+    const std::wstring cache = temp / L"Temporary Internet Files";
+    test::MakeFolder(cache + L"\\Content.IE5\\AB12CD34");
+    for (const wchar_t* name : {L"a[1].htm", L"b[1].gif", L"c[1].js"})
+        test::WriteBytes(cache + L"\\Content.IE5\\AB12CD34\\" + name, "x");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                               L"Cache", cache);
+    form().NS.SetVisible(true);
+
+    form().SSTab1.Select(kTabInternet);
+
+    ASSERT_GT(form().cache.ListCount(), 0);
+    const int last = form().cache.ListCount() - 1;
+    EXPECT_EQ(form().cache.ListIndex(), last);
+    EXPECT_EQ(form().cache.List(last), cache + L"\\");
+    EXPECT_TRUE(form().MSIE.Visible());
+    EXPECT_FALSE(form().NS.Visible());
+    EXPECT_FALSE(form().FireFox.Visible());
+    EXPECT_EQ(form().MSIE.ListCount(), 3);
+    EXPECT_EQ(form().MSIE.ListIndex(), 0);
+    EXPECT_EQ(form().Label1.Caption(), L"Microsoft Internet Folder Contains 3 Files");
 }
 
 TEST_F(MainFormTest, HintsFollowThePointer) {
