@@ -10,6 +10,7 @@
 
 #include "base/app_error.h"
 #include "base/text.h"
+#include "clean/search_delete.h"
 #include "cookies/msie_cookies.h"
 #include "startup/api.h"
 #include "startup/app_context.h"
@@ -117,6 +118,11 @@ std::wstring FolderOfCookiesTxt(const std::wstring& path) {
     return QualifyPath(folder);
 }
 
+// Only a full path below a drive or share root is searched: a value such as "cookies.txt",
+// "C:" or "." would start a walk from wherever the current folder is, and "C:\" one of the
+// whole drive, whose every "...cache" folder would become a cache location to empty.
+bool IsSearchableFolder(const std::wstring& folder) { return IsFullPath(folder) && !IsDriveRoot(folder); }
+
 // The first steps that AddNS2 and frmMainAddNS2 share; false when nothing is left to search.
 bool PrepareNetscapeCandidate(AppContext& ctx, std::wstring& path) {
     if (path.empty()) return false;
@@ -124,7 +130,7 @@ bool PrepareNetscapeCandidate(AppContext& ctx, std::wstring& path) {
     if (path.empty()) return false;
     ctx.pump.DoEvents();
     path = ExpandReferences(path);
-    return true;
+    return IsSearchableFolder(FolderOfCookiesTxt(path));
 }
 
 // ---- Adding entries ----------------------------------------------------------------------
@@ -283,6 +289,7 @@ void AddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (IsBlankPath(path)) return;
     ctx.pump.DoEvents();
     path = QualifyPath(ExpandReferences(path));
+    if (!IsSearchableFolder(path)) return;
 
     ScanMsieFolder(ctx, path, kind);
     WalkBelow(path, {IsNotDotName,
@@ -312,7 +319,7 @@ void frmMainAddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (IsBlankPath(path)) return;
     // Expanded here too, so "%SystemRoot%\Temporary Internet Files" is found when it exists.
     path = ExpandReferences(path);
-    if (ContainsNoCase(path, L"Temporary Internet Files")) frmMainAddOneLoc(ctx, path, kind);
+    if (ContainsNoCase(path, L"Temporary Internet Files") && IsSearchableFolder(path)) frmMainAddOneLoc(ctx, path, kind);
 }
 
 void frmMainAddNS2(AppContext& ctx, std::wstring& path, std::int32_t kind) {

@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 
 #include "base/app_error.h"
 #include "base/program_version.h"
+#include "clean/run_state.h"
 #include "online/installer_check.h"
 #include "online/net_connect.h"
 #include "online/update_notice.h"
@@ -20,6 +22,7 @@ namespace {
 constexpr std::uint64_t kMostVersionFileBytes = 4096;
 constexpr DWORD kDownloadStallMs = 30000;                     // no data for this long ends it
 constexpr std::uint64_t kMostInstallerBytes = 256ull << 20;
+constexpr TrapSite kTrapGetUpdate{L"AutoUpdate", L"GetUpdate"};
 
 std::vector<unsigned> LocalVersion() {
     const ProgramVersion version;
@@ -88,6 +91,33 @@ bool InstallerIsGenuine(const std::wstring& installer, const PublishedVersion& o
     return hash && *hash == offer.installerHash && SignedLikeProgram(installer, RunningProgramPath());
 }
 
+// Downloads the installer into a folder of its own, checks it and starts it; the program
+// then ends. Every failure removes the folder and tells the user; Exit cancels silently.
+void DownloadAndStart(AppContext& ctx, const PublishedVersion& offer, const std::wstring& title) {
+    UpdateFolder folder;
+    ctx.update.downloading = true;
+    WebReply reply;
+    if (folder.Made() && ctx.web)
+        reply = ctx.web->Download(ConfiguredWebSite().Url(kInstallerPath), folder.Installer(),
+                                  {kDownloadStallMs, kMostInstallerBytes}, [&] {
+                                      ctx.pump.DoEvents();  // the windows stay alive, Exit can ask to stop
+                                      return !ctx.run.exitRequested;
+                                  });
+    ctx.update.downloading = false;
+    if (reply.status == WebStatus::Cancelled) return;
+
+    const auto start = ctx.update.startInstaller ? ctx.update.startInstaller : StartWithShell;
+    if (!reply.Ok() || !InstallerIsGenuine(folder.Installer(), offer) ||
+        !start(folder.Installer(), L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId()))) {
+        folder.Remove();
+        Tell(ctx, kInstallerFailedText, title);
+        return;
+    }
+    folder.Keep();  // the installer runs from there
+    ctx.update.hasOffer = false;
+    RequestExit(ctx);  // the program ends once the run has unwound
+}
+
 }  // namespace
 
 std::wstring UpdateTitle(const std::wstring& displayName) { return L"Dorvik " + displayName + L" AutoUpdate Program"; }
@@ -104,7 +134,8 @@ bool CheckForUpdate(AppContext& ctx, bool manual) {
     ctx.flags.updateAtStart = !manual;
     bool offered = false;
     try {
-        if (ctx.update.downloading) return false;  // the offered update is on its way already
+        // An unattended run has nobody to offer an update to: it never goes on line.
+        if (ctx.Unattended() || ctx.update.downloading) throw std::exception();
         const bool online = ctx.web && CNetConnect(*ctx.web).Connected();
         if (!online) {
             if (manual) Tell(ctx, kNotConnectedText, kNotConnectedTitle);
@@ -125,7 +156,7 @@ bool CheckForUpdate(AppContext& ctx, bool manual) {
             }
         }
     } catch (...) {
-        offered = false;  // any other fault ends the check without a message
+        offered = false;  // a fault, or no check to make: the check ends without a message
     }
     ctx.flags.manualUpdateCheck = false;
     ctx.flags.updateAtStart = false;
@@ -143,29 +174,9 @@ void GetUpdate(AppContext& ctx) {
          title, MB_YESNO | MB_ICONQUESTION});
     if (answer != IDYES) return;
 
-    UpdateFolder folder;
-    ctx.update.downloading = true;
-    ctx.update.cancelDownload = false;
-    WebReply reply;
-    if (folder.Made() && ctx.web)
-        reply = ctx.web->Download(ConfiguredWebSite().Url(kInstallerPath), folder.Installer(),
-                                  {kDownloadStallMs, kMostInstallerBytes}, [&] {
-                                      ctx.pump.DoEvents();  // the windows stay alive, Exit can ask to stop
-                                      return !ctx.update.cancelDownload;
-                                  });
-    ctx.update.downloading = false;
-    if (reply.status == WebStatus::Cancelled) return;
-
-    const auto start = ctx.update.startInstaller ? ctx.update.startInstaller : StartWithShell;
-    if (!reply.Ok() || !InstallerIsGenuine(folder.Installer(), offer) ||
-        !start(folder.Installer(), L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId()))) {
-        folder.Remove();
-        Tell(ctx, kInstallerFailedText, title);
-        return;
-    }
-    folder.Keep();  // the installer runs from there
-    ctx.update.hasOffer = false;
-    ctx.ui.UnloadMainForm();
+    // The download is the one active run: no clean starts meanwhile, and Exit stops it.
+    const bool ran = RunExclusive(ctx, kTrapGetUpdate, [&] { DownloadAndStart(ctx, offer, title); });
+    if (!ran) Tell(ctx, kInstallerFailedText, title);
 }
 
 }  // namespace qm

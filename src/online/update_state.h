@@ -11,9 +11,8 @@ struct UpdateState {
     // The newer version offered by the last check.
     PublishedVersion offered;
     bool hasOffer = false;
-    // A download in progress, and the request to stop it (from Exit).
+    // A download in progress (part of the one active run: Exit stops it).
     bool downloading = false;
-    bool cancelDownload = false;
     // Starts the verified installer with its arguments; the program ends afterwards.
     // Empty: the system's way (ShellExecuteEx). Tests put their own.
     std::function<bool(const std::wstring& installer, const std::wstring& arguments)> startInstaller;

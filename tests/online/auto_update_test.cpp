@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "clean/run_state.h"
 #include "online/auto_update.h"
 #include "online/installer_check.h"
 #include "online/update_notice.h"
@@ -194,17 +195,40 @@ TEST_F(UpdateTest, ExitCancelsADownloadCleanly) {
     ASSERT_TRUE(CheckForUpdate(app.ctx, false));
     ServeInstaller(kInstaller);
     app.dialogs.answers = {IDYES};
-    app.ctx.update.cancelDownload = false;
-    // FakeWeb asks keepGoing once; the request to stop arrives as the program lets events in.
+    // FakeWeb asks keepGoing once; Exit arrives as the program lets events in.
     web.beforeKeepGoing = [&] {
         EXPECT_TRUE(app.ctx.update.downloading);
-        app.ctx.update.cancelDownload = true;
+        EXPECT_TRUE(RunActive(app.ctx)) << "the download is the active run";
+        RequestExit(app.ctx);
+        EXPECT_FALSE(app.ui.Called(L"UnloadMainForm")) << "Exit waits for the download to stop";
     };
     GetUpdate(app.ctx);
     EXPECT_TRUE(started.empty());
     EXPECT_EQ(app.dialogs.messages.size(), 1u) << "no failure message for a cancel";
     EXPECT_TRUE(TempIsEmpty());
     EXPECT_FALSE(app.ctx.update.downloading);
+    EXPECT_TRUE(app.ui.Called(L"UnloadMainForm")) << "then the program ends";
+}
+
+TEST_F(UpdateTest, NoDownloadStartsWhileACleanRuns) {
+    Publish(VersionFile("5.0.1", realHash));
+    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ServeInstaller(kInstaller);
+    app.dialogs.answers = {IDYES};
+    RunExclusive(app.ctx, {L"test", L"clean"}, [&] { GetUpdate(app.ctx); });
+    EXPECT_TRUE(started.empty());
+    EXPECT_TRUE(web.downloadedTo.empty());
+    EXPECT_EQ(LastMessage()->first, kInstallerFailedText);
+}
+
+TEST_F(UpdateTest, AnUnattendedRunNeverGoesOnLine) {
+    app.ctx.SetUnattended(true);
+    Publish(VersionFile("9.0.0", realHash));
+    for (const bool manual : {false, true}) EXPECT_FALSE(CheckForUpdate(app.ctx, manual));
+    EXPECT_EQ(web.stateAsked, 0);
+    EXPECT_TRUE(web.asked.empty());
+    EXPECT_TRUE(app.dialogs.messages.empty());
+    EXPECT_FALSE(NoticeShown());
 }
 
 }  // namespace

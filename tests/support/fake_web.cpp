@@ -7,6 +7,7 @@
 namespace qm::test {
 
 bool FakeWeb::ConnectedState(DWORD& stateFlags) {
+    ++stateAsked;
     stateFlags = flags;
     return connected;
 }

@@ -15,6 +15,7 @@ public:
     DWORD flags = 2;                       // LAN
     std::vector<std::wstring> answering;   // urls whose servers answer
     std::map<std::wstring, WebReply> replies;  // Get and Download; missing: no connection
+    int stateAsked = 0;                    // how often the connection state was asked
     std::vector<std::wstring> asked;       // every url asked, in order
     std::vector<std::wstring> opened;      // pages shown in the browser
     std::vector<std::wstring> downloadedTo;
