@@ -10,6 +10,7 @@
 
 #include "base/app_error.h"
 #include "base/text.h"
+#include "clean/folder_walk.h"
 #include "clean/search_delete.h"
 #include "cookies/msie_cookies.h"
 #include "startup/api.h"
@@ -50,42 +51,49 @@ struct FolderVisitor {
 };
 
 // Walks the folders below root depth first, in enumeration order, as a recursive search
-// would, but without recursion (trees may be arbitrarily deep). A link (junction, symbolic
-// link, mount point) is never entered: profiles hold junctions that point back at their
-// parents, and following them would loop without end.
+// would, but without recursion (trees may be arbitrarily deep), on the engine's one folder
+// walk. A link (junction, symbolic link, mount point) is never entered: profiles hold
+// junctions that point back at their parents, and following them would loop without end.
 void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
+    struct Entry {
+        std::wstring name;
+        bool isFolder;
+        ListedFolder listed;  // for folders: what proves it is the one listed when entered
+    };
     struct Level {
-        std::wstring folder;  // with a trailing "\"
-        FID fid;
+        WalkFolder folder;
+        std::wstring display;  // the folder as the visitor sees it, with a trailing "\"
+        std::vector<Entry> entries;
+        size_t next = 0;
     };
     std::vector<std::unique_ptr<Level>> levels;
-    const auto open = [&levels](const std::wstring& folder) {
-        auto level = std::make_unique<Level>();
-        level->folder = QualifyPath(folder);
-        ApiFindFirstFile(level->fid, level->folder, L"*.*");
+    const auto open = [&levels](std::optional<WalkFolder> folder, const std::wstring& display) {
+        if (!folder) return;
+        auto level = std::make_unique<Level>(Level{std::move(*folder), QualifyPath(display), {}, 0});
+        level->folder.ForEachEntry([&](const ListedEntry& entry) {
+            level->entries.push_back({std::wstring(entry.name), entry.IsFolder(),
+                                      entry.IsFolder() ? level->folder.Keep(entry) : ListedFolder{}});
+        });
         levels.push_back(std::move(level));
     };
 
-    open(root);
+    const std::wstring longRoot = LongPathForm(root);
+    if (longRoot.empty()) return;
+    open(WalkFolder::OpenTop(longRoot), root);
     while (!levels.empty()) {
         Level& level = *levels.back();
-        if (!level.fid.found) {
-            ApiFindClose(level.fid);
+        if (level.next == level.entries.size()) {
             levels.pop_back();
             continue;
         }
-        const std::wstring name = level.fid.name;
-        const DWORD attributes = level.fid.attributes;
-        const std::wstring folder = level.folder;
-        ApiFindNextFile(level.fid);
-
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !visitor.descendInto(name)) continue;
-            const std::wstring child = folder + name;
+        const Entry& entry = level.entries[level.next++];
+        if (entry.isFolder) {
+            if (entry.listed.IsLink() || !visitor.descendInto(entry.name)) continue;
+            const std::wstring child = level.display + entry.name;
             visitor.enterFolder(child);
-            open(child);
+            open(WalkFolder::OpenListed(entry.listed), child);
         } else if (visitor.onFile) {
-            visitor.onFile(folder, name);
+            visitor.onFile(level.display, entry.name);
         }
     }
 }

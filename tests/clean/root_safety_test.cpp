@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <map>
 
 #include "base/text.h"
@@ -150,10 +151,14 @@ TEST_F(RootSafety, CacheAndCookieCleansMayEmptyTheirOwnShellFolderButNothingAbov
     MakeFolder(cookies);
     test::ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", cache, REG_EXPAND_SZ);
     test::ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cookies", cookies, REG_EXPAND_SZ);
-    ASSERT_TRUE(EqualsNoCase(GetFolderPath(app.ui, CSIDL_INTERNET_CACHE), cache));
-    ASSERT_TRUE(EqualsNoCase(GetFolderPath(app.ui, CSIDL_COOKIES), cookies));
+    // The table is taken once and checked, so that the guard surely judges with these folders.
+    const auto table = SystemFolderTable();
+    const auto& ids = SystemFolderTableIds();
+    const auto entry = [&](int csidl) { return table[std::find(ids.begin(), ids.end(), csidl) - ids.begin()]; };
+    ASSERT_TRUE(EqualsNoCase(entry(CSIDL_INTERNET_CACHE), cache)) << entry(CSIDL_INTERNET_CACHE);
+    ASSERT_TRUE(EqualsNoCase(entry(CSIDL_COOKIES), cookies)) << entry(CSIDL_COOKIES);
 
-    const DeletionGuard guard;
+    const DeletionGuard guard{ProtectedFolders(table)};
     EXPECT_TRUE(guard.Check(cache, RootKind::InternetCache).root.has_value());
     EXPECT_TRUE(guard.Check(cache + L"\\Content.IE5", RootKind::InternetCache).root.has_value());
     EXPECT_TRUE(guard.Check(cookies, RootKind::CookieStore).root.has_value());
