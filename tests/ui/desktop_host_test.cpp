@@ -111,23 +111,63 @@ TEST_F(DesktopHostTest, EachTabShowsItsOwnPageWithTheControlsOfThatTab) {
     EXPECT_FALSE(Shown(Control(413)));  // Label13 starts hidden
 }
 
-TEST_F(DesktopHostTest, NoControlReachesBeyondItsPage) {
+// At every scaling the controls stay on their pages and the captions of buttons and
+// option boxes fit their controls.
+TEST_F(DesktopHostTest, NothingIsClippedAtAnyScaling) {
     host.LoadMainForm();
-    for (int page = 0; page < 5; ++page) {
-        RECT pageRect{};
-        ::GetWindowRect(host.MainView()->Page(page), &pageRect);
-        for (HWND child = ::GetWindow(host.MainView()->Page(page), GW_CHILD); child;
-             child = ::GetWindow(child, GW_HWNDNEXT)) {
-            wchar_t name[32] = {};
-            ::GetClassNameW(child, name, 32);
-            RECT r{};
-            ::GetWindowRect(child, &r);
-            if (std::wstring(name) == L"ComboBox") r.bottom = r.top + 24;  // the closed box
-            EXPECT_TRUE(r.left >= pageRect.left && r.right <= pageRect.right && r.top >= pageRect.top &&
-                        r.bottom <= pageRect.bottom)
-                << "page " << page << " control " << ::GetDlgCtrlID(child);
+    for (const UINT dpi : {96u, 144u, 192u}) {
+        RECT suggested{};
+        ::GetWindowRect(Main(), &suggested);
+        ::SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        for (int page = 0; page < 5; ++page) {
+            RECT pageRect{};
+            ::GetWindowRect(host.MainView()->Page(page), &pageRect);
+            for (HWND child = ::GetWindow(host.MainView()->Page(page), GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t name[32] = {};
+                ::GetClassNameW(child, name, 32);
+                RECT r{};
+                ::GetWindowRect(child, &r);
+                const int id = ::GetDlgCtrlID(child);
+                if (std::wstring(name) == L"ComboBox") r.bottom = r.top + MulDiv(24, static_cast<int>(dpi), 96);
+                EXPECT_TRUE(r.left >= pageRect.left && r.right <= pageRect.right && r.top >= pageRect.top &&
+                            r.bottom <= pageRect.bottom)
+                    << "dpi " << dpi << " page " << page << " control " << id;
+                const bool button = id >= 101 && id <= 118, box = id >= 201 && id <= 208;
+                if (!button && !box) continue;
+                const HDC dc = ::GetDC(child);
+                const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+                const std::wstring caption = Text(child);
+                SIZE extent{};
+                ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+                ::SelectObject(dc, old);
+                ::ReleaseDC(child, dc);
+                const int room = (r.right - r.left) - MulDiv(box ? 20 : 8, static_cast<int>(dpi), 96);
+                EXPECT_LE(extent.cx, room) << "dpi " << dpi << " control " << id;
+            }
         }
     }
+}
+
+TEST_F(DesktopHostTest, CtrlTabMovesBetweenTheTabs) {
+    host.LoadMainForm();
+    ctx.frmMain.SSTab1.Select(kTabOptions);
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    const auto press = [&](bool shift) {
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        ::SetKeyboardState(keys);
+        MSG message{Control(201), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        return host.PreTranslate(message);
+    };
+    EXPECT_TRUE(press(false));
+    EXPECT_EQ(ctx.frmMain.SSTab1.SelectedIndex(), kTabInternet);
+    EXPECT_TRUE(press(true));
+    EXPECT_TRUE(press(true));
+    EXPECT_EQ(ctx.frmMain.SSTab1.SelectedIndex(), kTabYourFolder);
+    keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+    ::SetKeyboardState(keys);
 }
 
 TEST_F(DesktopHostTest, ClickingAnOptionBoxStoresItAndTheBoxFollowsTheModel) {
