@@ -119,8 +119,7 @@ void Timer1_Timer(AppContext& ctx) {
         const std::wstring tag = count.Timer1.Tag;
         count.Timer1.SetEnabled(false);
         count.form.SetVisible(false);
-        if ((tag == kRoleMain || count.bMsgShow) && ReminderWanted())
-            ShowTimedNotice(ctx, kRebootReminder, nullptr, 4);
+        if ((tag == kRoleMain || count.bMsgShow) && ReminderWanted()) ShowTimedNotice(ctx, kRebootReminder, nullptr, 4);
         count.bMsgShow = false;
         if (tag == kRoleMain) ctx.frmMain.form.SetVisible(true);
         if (ctx.HotKeyCleaning) {

@@ -69,12 +69,9 @@ TEST_F(CountFormTest, ReturnStepRemindsAsSettingsAndRoleSay) {
         std::vector<int> reminders;  // seconds of each box shown
         bool mainBack;
     } cases[] = {
-        {L"frmMain", true, false, L"Yes", nullptr, {4}, true},
-        {L"frmMain", false, false, L"Yes", nullptr, {}, false},
-        {L"Form1", false, false, L"Yes", nullptr, {4}, false},
-        {L"frmMain", true, false, L"Yes", L"No", {}, true},
-        {L"frmMain", true, false, L"yes", nullptr, {}, true},
-        {L"frmMain", true, true, L"Yes", nullptr, {4, 5}, true},
+        {L"frmMain", true, false, L"Yes", nullptr, {4}, true}, {L"frmMain", false, false, L"Yes", nullptr, {}, false},
+        {L"Form1", false, false, L"Yes", nullptr, {4}, false}, {L"frmMain", true, false, L"Yes", L"No", {}, true},
+        {L"frmMain", true, false, L"yes", nullptr, {}, true},  {L"frmMain", true, true, L"Yes", nullptr, {4, 5}, true},
         {L"Form3", true, true, L"Yes", nullptr, {5}, false},
     };
     for (const auto& c : cases) {
@@ -123,8 +120,8 @@ TEST(PlaceNearTrayClick, CentresOnTheClickWithItsBottomOnTheWorkAreaAndStaysInsi
         POINT expected;
     } cases[] = {
         {{640, 1000}, primary, {540, 888}},
-        {{20, 1000}, primary, {0, 888}},        // kept off the left edge
-        {{1275, 1000}, primary, {1080, 888}},   // and the right one
+        {{20, 1000}, primary, {0, 888}},       // kept off the left edge
+        {{1275, 1000}, primary, {1080, 888}},  // and the right one
         {{-900, 1060}, leftMonitor, {-1000, 944}},
     };
     for (const auto& c : cases) {

@@ -25,7 +25,8 @@ std::wstring Text(HWND window) {
     return text;
 }
 
-void PumpFor(DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
+void PumpFor(
+    DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
     const DWORD until = ::GetTickCount() + milliseconds;
     MSG message;
     while (!done() && ::GetTickCount() < until) {
@@ -136,7 +137,8 @@ TEST_F(DesktopHostTest, NothingIsClippedAtAnyScaling) {
                 const bool button = id >= 101 && id <= 118, box = id >= 201 && id <= 208;
                 if (!button && !box) continue;
                 const HDC dc = ::GetDC(child);
-                const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+                const HGDIOBJ old = ::SelectObject(dc,
+                                                   reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)));
                 const std::wstring caption = Text(child);
                 SIZE extent{};
                 ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
@@ -212,6 +214,12 @@ TEST_F(DesktopHostTest, ListsFollowTheirModelOnceMessagesRun) {
     EXPECT_STREQ(line, L"C:\\temp\\file1");
     ::SendMessageW(Control(305), LB_GETTEXT, 11, reinterpret_cast<LPARAM>(line));
     EXPECT_STREQ(line, L"C:\\temp\\last");
+
+    ctx.frmMain.List2.AddItem(L"C:\\temp\\" + std::wstring(300, L'x'));  // wider than the list
+    PumpFor(200);
+    RECT list{};
+    ::GetClientRect(Control(305), &list);
+    EXPECT_GT(::SendMessageW(Control(305), LB_GETHORIZONTALEXTENT, 0, 0), list.right);
 }
 
 TEST_F(DesktopHostTest, CloseBoxHidesAndParksTheWindowTopLeft) {
@@ -241,7 +249,8 @@ TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
     ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
         ::KillTimer(nullptr, id);
         const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-        const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
+        const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0))
+                                      : nullptr;
         items = menu ? ::GetMenuItemCount(menu) : 0;
         exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
         ::EndMenu();
@@ -278,10 +287,7 @@ TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndRetu
 }
 
 TEST_F(DesktopHostTest, EndOfSessionEndsTheProgramOnceTheRunningWorkHasUnwound) {
-    const HWND main = Main();
-    ::SendMessageW(main, WM_QUERYENDSESSION, 0, 0);
-    EXPECT_FALSE(host.Unloaded());  // not yet subclassed: nothing happens
-    host.SubClass(main);
+    const HWND main = Main();  // not subclassed: no notification area, as when the icon could not be added
     RunExclusive(ctx, {L"test", L"run"}, [&] {
         EXPECT_EQ(::SendMessageW(main, WM_QUERYENDSESSION, 0, 0), TRUE);
         EXPECT_FALSE(host.Unloaded());
