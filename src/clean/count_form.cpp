@@ -59,7 +59,9 @@ void ShowWindowAndBar(AppContext& ctx) {
     count.ProgressBar1.Refresh();
 }
 
-bool ReminderWanted() {
+// Only when something of the run really waits for the restart, and the user wants to hear it.
+bool ReminderWanted(const AppContext& ctx) {
+    if (!ctx.restart.restartPending) return false;
     RegOp settings;
     settings.SetKey(kProgramKey);
     return settings.Text(L"CleanDat") == L"Yes" && settings.Text(L"DatMessage") != L"No";
@@ -119,11 +121,14 @@ void Timer1_Timer(AppContext& ctx) {
         const std::wstring tag = count.Timer1.Tag;
         count.Timer1.SetEnabled(false);
         count.form.SetVisible(false);
-        if ((tag == kRoleMain || count.bMsgShow) && ReminderWanted()) ShowTimedNotice(ctx, kRebootReminder, nullptr, 4);
+        const bool remind = ReminderWanted(ctx);
+        ctx.restart.restartPending = false;  // told (or not wanted): the next run starts afresh
+        if ((tag == kRoleMain || count.bMsgShow) && remind)
+            ShowTimedNotice(ctx, kRebootReminder, nullptr, 4);
         count.bMsgShow = false;
         if (tag == kRoleMain) ctx.frmMain.form.SetVisible(true);
         if (ctx.HotKeyCleaning) {
-            if (ReminderWanted()) ShowTimedNotice(ctx, kRebootReminder, nullptr, 5);
+            if (remind) ShowTimedNotice(ctx, kRebootReminder, nullptr, 5);
             ctx.HotKeyCleaning = false;
         }
         UnloadCountForm(count);

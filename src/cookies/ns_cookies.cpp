@@ -201,15 +201,9 @@ std::string CookieTxtBytes(const CookieTxtTable& table) {
 bool IsCookieLine(std::string_view text) { return text > std::string_view(" ") && text.front() != '#'; }
 
 Ns2Fields SplitNs2Fields(std::string_view line) {
-    std::string_view* parts[] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     Ns2Fields fields;
-    parts[0] = &fields.domain;
-    parts[1] = &fields.domainFlag;
-    parts[2] = &fields.path;
-    parts[3] = &fields.secure;
-    parts[4] = &fields.expiry;
-    parts[5] = &fields.name;
-    parts[6] = &fields.value;
+    std::string_view* const parts[] = {&fields.domain, &fields.domainFlag, &fields.path, &fields.secure,
+                                       &fields.expiry, &fields.name,       &fields.value};
     size_t at = 0;
     for (std::string_view* part : parts) {
         if (at > line.size()) break;

@@ -66,13 +66,20 @@ TEST_F(CountFormTest, ReturnStepRemindsAsSettingsAndRoleSay) {
         bool hotKey;
         const wchar_t* cleanDat;
         const wchar_t* datMessage;
+        bool restartPending;  // something of the run waits for the restart
         std::vector<int> reminders;  // seconds of each box shown
         bool mainBack;
     } cases[] = {
-        {L"frmMain", true, false, L"Yes", nullptr, {4}, true}, {L"frmMain", false, false, L"Yes", nullptr, {}, false},
-        {L"Form1", false, false, L"Yes", nullptr, {4}, false}, {L"frmMain", true, false, L"Yes", L"No", {}, true},
-        {L"frmMain", true, false, L"yes", nullptr, {}, true},  {L"frmMain", true, true, L"Yes", nullptr, {4, 5}, true},
-        {L"Form3", true, true, L"Yes", nullptr, {5}, false},
+        {L"frmMain", true, false, L"Yes", nullptr, true, {4}, true},
+        {L"frmMain", true, false, L"Yes", nullptr, false, {}, true},
+        {L"frmMain", false, false, L"Yes", nullptr, true, {}, false},
+        {L"Form1", false, false, L"Yes", nullptr, true, {4}, false},
+        {L"Form1", false, false, L"Yes", nullptr, false, {}, false},
+        {L"frmMain", true, false, L"Yes", L"No", true, {}, true},
+        {L"frmMain", true, false, L"yes", nullptr, true, {}, true},
+        {L"frmMain", true, true, L"Yes", nullptr, true, {4, 5}, true},
+        {L"frmMain", true, true, L"Yes", nullptr, false, {}, true},
+        {L"Form3", true, true, L"Yes", nullptr, true, {5}, false},
     };
     for (const auto& c : cases) {
         ScratchRegistry::DeleteTree(HKEY_CURRENT_USER, kProgramKey);
@@ -81,6 +88,7 @@ TEST_F(CountFormTest, ReturnStepRemindsAsSettingsAndRoleSay) {
         test::TestApp local;
         BindCountForm(local.ctx);
         local.ctx.HotKeyCleaning = c.hotKey;
+        local.ctx.restart.restartPending = c.restartPending;
         ShowCount(local.ctx, c.role, c.timerCheck);
         local.ctx.frmCount.Timer1.Timer();
 
@@ -96,6 +104,7 @@ TEST_F(CountFormTest, ReturnStepRemindsAsSettingsAndRoleSay) {
         EXPECT_FALSE(local.ctx.frmCount.Timer1.Enabled());
         EXPECT_FALSE(local.ctx.HotKeyCleaning);
         EXPECT_FALSE(local.ctx.frmCount.bMsgShow);
+        EXPECT_FALSE(local.ctx.restart.restartPending);
     }
 }
 

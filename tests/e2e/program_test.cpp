@@ -243,6 +243,48 @@ TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
     EXPECT_FALSE(test::PathExists(removed.Path()));
 }
 
+// Every clean selected, a Temp folder laid as a trap (a link "X" beside folders "X." and "X "),
+// user folders that must be refused (relative, the profile, the folder of the profiles, a
+// drive letter mapped onto a folder) and one last folder that must still be cleaned.
+TEST_F(ProgramTest, AutoWithEveryCleanAndHostileSettingsShowsNothingAndTouchesNothingOutside) {
+    test::TempFolder temp(L"qm-e2e-trap"), documents(L"qm-e2e-mine"), last(L"qm-e2e-last");
+    test::WriteBytes(documents / L"thesis.doc", "years of work");
+    test::MakeFolder(temp / L"X.");
+    test::WriteBytes(temp / L"X.\\a.tmp", "a");
+    test::MakeFolder(temp / L"X ");
+    test::WriteBytes(temp / L"X \\b.tmp", "b");
+    ASSERT_TRUE(test::MakeDirectoryLink(temp / L"X", documents.Path()));
+    test::WriteBytes(last / L"junk.tmp", "junk");
+    wchar_t profile[MAX_PATH] = {};
+    ASSERT_TRUE(::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH));
+    const std::wstring profiles = std::wstring(profile).substr(0, std::wstring(profile).find_last_of(L'\\'));
+    test::TempFolder mapped(L"qm-e2e-drive");
+    test::ScratchDrive drive(mapped.Path());
+    ASSERT_TRUE(drive.Made());
+    const std::vector<std::wstring> folders{L"relative\\folder", profile, profiles, drive.Root(), last.Path()};
+    for (size_t i = 0; i < folders.size(); ++i)
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File" + std::to_wstring(i), folders[i]);
+    for (const wchar_t* clean : {L"InternetFiles", L"CookieFiles", L"TempFiles", L"UserFolder"})
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, clean, L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+
+    RunningProgram program(L"auto");
+    ASSERT_TRUE(program.Started());
+    const auto started = std::chrono::steady_clock::now();
+    while (program.Running() && std::chrono::steady_clock::now() - started < 30s) {
+        EXPECT_TRUE(program.Windows(nullptr, true).empty()) << "a window was shown";
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(program.WaitForExit(1s), 0) << "the run ends by itself";
+
+    EXPECT_EQ(test::ReadBytes(documents / L"thesis.doc"), "years of work");
+    EXPECT_FALSE(test::PathExists(temp / L"X.\\a.tmp"));
+    EXPECT_FALSE(test::PathExists(temp / L"X \\b.tmp"));
+    EXPECT_FALSE(test::PathExists(last / L"junk.tmp"));
+    EXPECT_TRUE(test::PathExists(std::wstring(profile) + L"\\AppData"));
+}
+
 std::vector<std::wstring> FolderListing(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
@@ -503,11 +545,13 @@ long RunAuto() {
 }
 
 // An Internet Explorer cache registered as the user's cache shell folder, with an index
-// file held open by another process at its top and in "Content.IE5".
+// file held open by another process at its top and in "Content.IE5"; and a Firefox profile
+// in the user's application data, which keeps everything but its session files.
 TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnce) {
     const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
     const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
     test::ScopedPendingOperations pending;
     test::TempFolder profile(L"qm-e2e-profile");
     const std::wstring tif = profile / L"Temporary Internet Files";
@@ -517,11 +561,18 @@ TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnc
         test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
         test::WriteBytes(path, "x");
     }
+    const std::wstring firefox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\abc.default";
+    for (const wchar_t* file : {L"prefs.js", L"places.sqlite", L"sessionstore.js", L"sessionstore-backups\\recovery.jsonlz4"}) {
+        const std::wstring path = firefox + L"\\" + file;
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, "x");
+    }
     test::LockedFile topIndex(tif + L"\\index.dat"), innerIndex(tif + L"\\Content.IE5\\index.dat");
     ASSERT_TRUE(topIndex.Held() && innerIndex.Held());
     // A lookup of the cache shell folder writes "Shell Folders" from "User Shell Folders".
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", tif, REG_EXPAND_SZ);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", tif);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile / L"AppData", REG_EXPAND_SZ);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
     const std::wstring others = test::OtherProgramsPending();
@@ -530,6 +581,7 @@ TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnc
     ASSERT_EQ(RunAuto(), 0);
     EXPECT_EQ(test::ListTree(tif), L"Content.IE5\\index.dat\nindex.dat\n");
     EXPECT_EQ(Setting(kProgramKey, L"MSTIF"), tif + L"\\");
+    EXPECT_EQ(test::ListTree(firefox), L"places.sqlite\nprefs.js\n");
     const auto stored = test::ScopedPendingOperations::Read();
     ASSERT_TRUE(stored.has_value());
     const auto list = ParsePendingList(stored->type, stored->bytes);

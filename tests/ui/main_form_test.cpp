@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "clean/clean_kinds.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/pending_fixtures.h"
 
 namespace qm {
 namespace {
@@ -59,6 +61,22 @@ TEST_F(MainFormTest, EachBoxWritesItsValueWhenTickedDeletesItWhenClearedAndIgnor
         box.SetValue(2);
         EXPECT_EQ(Stored(option.key, option.name), L"<missing>");
     }
+}
+
+TEST_F(MainFormTest, RemoveDatFilesSchedulesNothingAndUntickedWithdrawsExactlyTheProgramsPairs) {
+    test::ScopedPendingOperations pending;
+    const std::wstring others = test::OtherProgramsPending();
+    test::ScopedPendingOperations::Write(others);
+    test::WriteBytes(temp / L"index.dat", "locked");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSTIF", temp.Path() + L"\\");
+
+    form().Check7.SetValue(1);
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->Wide(), others);
+    AddCleanDat(app.ctx);  // as the clean that follows does
+    ASSERT_NE(test::ScopedPendingOperations::Read()->Wide(), others);
+    form().Check7.SetValue(0);
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->Wide(), others);
+    EXPECT_EQ(Stored(kProgramKey, L"CleanDat"), L"<missing>");
 }
 
 TEST_F(MainFormTest, StoredValuesTickOnlyTheirExactSpellingAndStayAsTheyAre) {

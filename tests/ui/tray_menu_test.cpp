@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "clean/clean_kinds.h"
 #include "clean/run_state.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/pending_fixtures.h"
 
 namespace qm {
 namespace {
@@ -121,6 +123,22 @@ TEST_F(TrayMenuTest, RemoveAllPathsAnsweredOkRemovesTheSettingsAndEnds) {
     EXPECT_EQ(app.dialogs.Last().text, L"All Program Paths Have Been Deleted From Registry");
     EXPECT_EQ(app.dialogs.Last().title, L"Dorvik Quillmere Information");
     EXPECT_EQ(app.ui.calls, (std::vector<std::wstring>{L"ShellTrayRemove", L"UnloadMaxMin", L"UnloadMainForm"}));
+}
+
+TEST_F(TrayMenuTest, RemoveAllPathsWithdrawsExactlyTheProgramsRestartPairs) {
+    test::ScopedPendingOperations pending;
+    const std::wstring others = test::OtherProgramsPending();
+    test::ScopedPendingOperations::Write(others);
+    test::WriteBytes(temp / L"index.dat", "locked");
+    Set(kProgramKey, L"MSTIF", (temp.Path() + L"\\").c_str());
+    AddCleanDat(app.ctx);
+    ASSERT_NE(test::ScopedPendingOperations::Read()->Wide(), others);
+    app.dialogs.timedAnswers = {IDOK};
+
+    cP_Click(app.ctx, L"Remove All Paths");
+
+    EXPECT_FALSE(ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey));
+    EXPECT_EQ(test::ScopedPendingOperations::Read()->Wide(), others);
 }
 
 TEST_F(TrayMenuTest, ConfigureProgramShowsTheOptionsTab) {
