@@ -12,6 +12,7 @@
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
 #include "cookies/cookie_state.h"
+#include "online/update_state.h"
 #include "startup/ui_host.h"
 #include "ui/main_form_model.h"
 #include "ui/window.h"
@@ -58,6 +59,7 @@ public:
     POINT trayClick{};
 
     ProcessFlags flags;
+    UpdateState update;
 
     // Set by the automatic mode only: nobody is at the keyboard, so no box may wait for an
     // answer (the hot-key clean has a user and stays attended).
@@ -73,6 +75,7 @@ public:
     // Windows opened on demand, one of each at a time; empty (or closed) until opened.
     std::unique_ptr<Window> frmHelp;
     std::unique_ptr<Window> frmAbout;
+    std::unique_ptr<Window> frmUpdate;
 };
 
 }  // namespace qm
