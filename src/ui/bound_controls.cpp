@@ -9,6 +9,7 @@ namespace qm {
 struct ControlBinder::ListState {
     bool comboBox = false;
     std::vector<std::wstring> shown;  // the lines the control holds
+    int widest = 0;                   // pixels of the widest line added since the list was empty
 };
 
 namespace {
@@ -147,9 +148,24 @@ void ControlBinder::SyncList(Bound& bound) {
     for (size_t i = state.shown.size(); i > same; --i)
         ::SendMessageW(control, combo ? CB_DELETESTRING : LB_DELETESTRING, i - 1, 0);
     state.shown.resize(same);
+    if (same == 0) state.widest = 0;
+    const HDC dc = combo ? nullptr : ::GetDC(control);
+    const HGDIOBJ oldFont = dc ? ::SelectObject(dc,
+                                                reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)))
+                               : nullptr;
     for (size_t i = same; i < items.size(); ++i) {
-        ::SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items[i].text.c_str()));
-        state.shown.push_back(items[i].text);
+        const std::wstring& text = items[i].text;
+        ::SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        state.shown.push_back(text);
+        SIZE extent{};
+        if (dc && ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent))
+            state.widest = std::max(state.widest, static_cast<int>(extent.cx));
+    }
+    if (dc) {
+        ::SelectObject(dc, oldFont);
+        ::ReleaseDC(control, dc);
+        // Long paths can be scrolled to rather than cut off.
+        ::SendMessageW(control, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(state.widest + 8), 0);
     }
     const WPARAM index = static_cast<WPARAM>(model.ListIndex());
     ::SendMessageW(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);

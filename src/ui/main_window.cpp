@@ -51,9 +51,7 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
-            case WM_COMMAND:
-                main_.OnPageCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
-                return 0;
+            case WM_COMMAND: main_.OnPageCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam)); return 0;
             case WM_SETCURSOR:  // wParam: the window under the pointer, a control or the page
                 main_.OnPagePointer(index_, reinterpret_cast<HWND>(wParam));
                 break;
@@ -68,8 +66,9 @@ private:
 };
 
 MainWindow::MainWindow(AppContext& ctx, HWND owner) : ctx_(ctx) {
-    Create({kMainWindowClass, kMainWindowTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-            WS_EX_CONTROLPARENT, 600, 440, owner});
+    Create({kMainWindowClass, kMainWindowTitle,
+            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, 600, 440,
+            owner});
     dpi_ = WindowDpi(Handle());
     binder_ = std::make_unique<ControlBinder>(Handle(), Handle());
     tabs_ = CreateControl(Handle(), WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, kTabControlId, 0, 0, 10, 10);
@@ -104,7 +103,8 @@ HWND MainWindow::Add(int page, const wchar_t* className, DWORD style, int id, RE
 }
 
 void MainWindow::BuildPages() {
-    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<size_t>(i)] = std::make_unique<PageView>(*this, i);
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
+        pages_[static_cast<size_t>(i)] = std::make_unique<PageView>(*this, i);
     BuildOptionsPage();
     BuildInternetPage();
     BuildTempPage();
@@ -119,7 +119,8 @@ void MainWindow::BuildOptionsPage() {
     CheckBoxModel* boxes[] = {&form.Check1, &form.Check2, &form.Check3, &form.Check4,
                               &form.Check5, &form.Check6, &form.Check7, &form.Check8};
     for (int i = 0; i < 8; ++i)
-        binder_->CheckBox(Add(kTabOptions, L"BUTTON", kCheck, CheckId(i + 1), Box(22, 28 + 26 * i, 236, 22)), *boxes[i]);
+        binder_->CheckBox(Add(kTabOptions, L"BUTTON", kCheck, CheckId(i + 1), Box(22, 28 + 26 * i, 236, 22)),
+                          *boxes[i]);
     binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(4), Box(22, 244, 240, 44)), form.Label4);
 
     const int left = 288, width = 264;
@@ -134,7 +135,8 @@ void MainWindow::BuildOptionsPage() {
                      {&form.Label8, LabelId(8), &form.Combo3, kCombo3Id}};
     int top = 40;
     for (const auto& location : locations) {
-        binder_->Label(Add(kTabOptions, L"STATIC", kLabel, location.labelId, Box(left, top, width, 18)), *location.label);
+        binder_->Label(Add(kTabOptions, L"STATIC", kLabel, location.labelId, Box(left, top, width, 18)),
+                       *location.label);
         binder_->List(Add(kTabOptions, WC_COMBOBOXW, kDropDown, location.comboId, Box(left, top + 20, width, 200)),
                       *location.combo, true);
         top += 56;
@@ -231,8 +233,8 @@ void MainWindow::Layout() {
 void MainWindow::MirrorForm() {
     auto& form = ctx_.frmMain.form;
     const int twipsX = TwipsPerPixelX(), twipsY = TwipsPerPixelY();
-    ::SetWindowPos(Handle(), nullptr, form.Left() / (twipsX > 0 ? twipsX : 15), form.Top() / (twipsY > 0 ? twipsY : 15), 0,
-                   0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(Handle(), nullptr, form.Left() / (twipsX > 0 ? twipsX : 15), form.Top() / (twipsY > 0 ? twipsY : 15),
+                   0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const bool shown = ::IsWindowVisible(Handle()) != FALSE;
     if (form.Visible() == shown) return;
     ::ShowWindow(Handle(), form.Visible() ? SW_SHOW : SW_HIDE);
@@ -243,12 +245,12 @@ void MainWindow::ShowPage(int tab) {
     if (tab < 0) return;
     if (static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)) != tab)
         ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
-    for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
-        ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
 }
 
 bool MainWindow::TranslateTabKeys(const MSG& message) {
-    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || !(::GetKeyState(VK_CONTROL) & 0x8000)) return false;
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || !(::GetKeyState(VK_CONTROL) & 0x8000))
+        return false;
     if (!message.hwnd || ::GetAncestor(message.hwnd, GA_ROOT) != Handle()) return false;
     auto& tabs = ctx_.frmMain.SSTab1;
     const int step = (::GetKeyState(VK_SHIFT) & 0x8000) ? tabs.TabCount() - 1 : 1;
@@ -292,9 +294,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ctx_.frmMain.SSTab1.Select(static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
             return 0;
         }
-        case ControlBinder::kSyncListsMessage:
-            binder_->SyncLists();
-            return 0;
+        case ControlBinder::kSyncListsMessage: binder_->SyncLists(); return 0;
         case WM_DPICHANGED: {
             dpi_ = HIWORD(wParam);
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
