@@ -130,11 +130,7 @@ void FillPreview(AppContext& ctx, ListModel& list, const std::wstring& folder, c
     list.Clear();
     list.Refresh();
     auto& search = ctx.SearchSpec;
-    search.StartPath = QualifyPath(folder);
-    search.FileSpec = L"*.*";
-    search.Recurse = true;
-    search.FilesMatched = 0;
-    search.EntriesSeen = 0;
+    search.StartAt(QualifyPath(folder));
     SearchForFiles(ctx, search.StartPath, tag);
     list.Refresh();
 }
@@ -279,11 +275,7 @@ void SetTempList(AppContext& ctx) {
     const std::wstring temp = GuardedTempFolder();
     if (!temp.empty()) {
         auto& search = ctx.SearchSpec;
-        search.StartPath = QualifyPath(temp);
-        search.FileSpec = L"*.*";
-        search.Recurse = true;
-        search.FilesMatched = 0;
-        search.EntriesSeen = 0;
+        search.StartAt(QualifyPath(temp));
         SearchForFiles2(ctx, search.StartPath);
     }
     form.List2.Refresh();
