@@ -1,4 +1,4 @@
-// Kinds of clean whose engines are not built yet: the cookie stores and the hot-key clean. The commands, start-up and the tray already call them here, so
+// Kinds of clean whose engines are not built yet: the cookie stores. The commands, start-up and the tray already call them here, so
 // adding each engine changes no caller.
 #include "clean/clean_kinds.h"
 
@@ -7,6 +7,5 @@
 namespace qm {
 
 void MainCleanCookies(AppContext&, const std::wstring&) {}
-void HotKeyClean(AppContext& ctx) { ctx.HotKeyCleaning = false; }
 
 }  // namespace qm

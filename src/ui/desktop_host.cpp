@@ -97,6 +97,7 @@ void DesktopHost::UnloadMainForm() {
     UnloadMaxMin();
     UnSubClass();
     if (ctx_->frmHelp) ctx_->frmHelp->Destroy();
+    if (ctx_->frmHotKeySet2) ctx_->frmHotKeySet2->Destroy();
     if (count_) count_->Destroy();
     if (main_) main_->Destroy();
     if (maxMin_) maxMin_->Destroy();
@@ -128,10 +129,19 @@ void DesktopHost::ShellTrayRemove() {
 void DesktopHost::SubClass(HWND) { subclassed_ = true; }
 void DesktopHost::UnSubClass() { subclassed_ = false; }
 
+// Held keys do not repeat the hot key where the system knows MOD_NOREPEAT; older systems
+// refuse the flag as an invalid parameter and get the plain registration.
 bool DesktopHost::RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
-    hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
+    hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers | MOD_NOREPEAT, virtualKey) != FALSE;
+    if (!hotKeyRegistered_ && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
     if (hotKeyRegistered_) hotKeyId_ = id;
     return hotKeyRegistered_;
+}
+
+void DesktopHost::UnregisterHotKey(HWND window, int id) {
+    ::UnregisterHotKey(window, id);
+    if (id == hotKeyId_) hotKeyRegistered_ = false;
 }
 
 void DesktopHost::Hook(HWND) { hooked_ = true; }
@@ -223,7 +233,7 @@ void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
     if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
-    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get()})
+    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;
 }

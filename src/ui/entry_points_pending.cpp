@@ -1,5 +1,5 @@
-// The entry points of the tray menu and the help buttons. About, the update check and the
-// hot-key chooser are stand-ins until their windows land; each then replaces its body here.
+// The entry points of the tray menu and the help buttons. About and the update check
+// are stand-ins until their windows land; each then replaces its body here.
 #include "ui/entry_points.h"
 
 #include "startup/app_context.h"
@@ -19,8 +19,5 @@ void CheckForProgramUpdates(AppContext& ctx) {
     ctx.flags.updateAtStart = false;
     ctx.flags.manualUpdateCheck = false;
 }
-
-// The hot key stays as stored until the chooser exists.
-void ShowHotKeySetter(AppContext&) {}
 
 }  // namespace qm
