@@ -7,6 +7,8 @@
 #include "startup/app_context.h"
 #include "startup/system_info.h"
 #include "ui/dpi.h"
+#include "ui/folder_editor.h"
+#include "ui/folder_picker.h"
 #include "ui/main_form.h"
 
 namespace qm {
@@ -23,7 +25,9 @@ constexpr int kOpacity = 220;
 constexpr int CheckId(int number) { return 200 + number; }
 constexpr int CommandId(int number) { return 100 + number; }
 constexpr int LabelId(int number) { return 400 + number; }
-enum ListId : int { kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id };
+enum ListId : int {
+    kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id, kList5Id, kFile1Id, kDir1Id
+};
 constexpr int kFrame2Id = 500;
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
@@ -54,6 +58,8 @@ protected:
             case WM_COMMAND:
                 main_.OnPageCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
                 return 0;
+            case WM_VKEYTOITEM:  // -2: the key was handled, -1: the list box does its default
+                return main_.OnPageListKey(reinterpret_cast<HWND>(lParam), LOWORD(wParam)) ? -2 : -1;
             case WM_SETCURSOR:  // wParam: the window under the pointer, a control or the page
                 main_.OnPagePointer(index_, reinterpret_cast<HWND>(wParam));
                 break;
@@ -191,6 +197,32 @@ void MainWindow::BuildYourFolderPage() {
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(16), ButtonAt(146, 100)), form.Command16);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(17), ButtonAt(254, 90)), form.Command17);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(18), ButtonAt(352, 110)), form.Command18);
+    // List mode shows List5 where browse mode shows the chosen folder and its picker.
+    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox | LBS_WANTKEYBOARDINPUT, kList5Id, Box(kMargin, 32, 544, 120)),
+                  form.List5, false);
+    dir1_ = Add(kTabYourFolder, WC_EDITW, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kDir1Id,
+                Box(kMargin, 34, 430, 24));
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(19), Box(446, 32, 106, 28)), form.Browse);
+    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox, kFile1Id, Box(kMargin, 158, 544, 116)), form.File1, false);
+    subscriptions_.push_back(form.Dir1.Changed.Subscribe([this] { MirrorDir1(); }));
+    subscriptions_.push_back(form.Browse.Click.Subscribe([this] { ChooseFolder(); }));
+    MirrorDir1();
+}
+
+void MainWindow::MirrorDir1() {
+    const auto& dir1 = ctx_.frmMain.Dir1;
+    ::SetWindowTextW(dir1_, dir1.Text().c_str());
+    ::ShowWindow(dir1_, dir1.Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainWindow::ChooseFolder() {
+    if (const auto folder = PickFolder(Handle(), ctx_.frmMain.Dir1.Text())) ctx_.frmMain.Dir1.SetText(*folder);
+}
+
+bool MainWindow::OnPageListKey(HWND list, UINT key) {
+    if (list != Control(kList5Id) || key != VK_DELETE) return false;
+    List5_DblClick(ctx_);
+    return true;
 }
 
 void MainWindow::Bind() {
@@ -256,7 +288,10 @@ bool MainWindow::TranslateTabKeys(const MSG& message) {
     return true;
 }
 
-void MainWindow::OnPageCommand(HWND control, UINT code) { binder_->OnCommand(control, code); }
+void MainWindow::OnPageCommand(HWND control, UINT code) {
+    if (control == Control(kList5Id) && code == LBN_DBLCLK) return List5_DblClick(ctx_);
+    binder_->OnCommand(control, code);
+}
 
 void MainWindow::OnPagePointer(int page, HWND control) {
     auto& form = ctx_.frmMain;

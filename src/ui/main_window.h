@@ -60,6 +60,10 @@ private:
     void MirrorForm();
     void ShowPage(int tab);
     void OnPageCommand(HWND control, UINT code);
+    // A key for a list box that asked for them (WM_VKEYTOITEM); true when taken.
+    bool OnPageListKey(HWND list, UINT key);
+    void MirrorDir1();
+    void ChooseFolder();
     void OnPagePointer(int page, HWND control);
 
     AppContext& ctx_;
@@ -69,6 +73,7 @@ private:
     std::vector<Placed> placed_;
     std::unique_ptr<ControlBinder> binder_;
     HWND frame2_ = nullptr;
+    HWND dir1_ = nullptr;
     UniqueGdiObject font_;
     UINT dpi_ = 96;
     std::vector<Subscription> subscriptions_;
