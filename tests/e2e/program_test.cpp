@@ -19,6 +19,7 @@
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
 #include "ui/count_window.h"
+#include "shutdown/shutdown_window.h"
 #include "ui/desktop_host.h"
 #include "ui/tray_menu.h"
 
@@ -551,6 +552,32 @@ TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnc
 
     ASSERT_EQ(RunAuto(), 0);
     EXPECT_EQ(test::ScopedPendingOperations::Read()->bytes, stored->bytes) << "a second run adds nothing";
+}
+
+// Run only inside a Wine prefix of its own by tests/e2e/shutdown_prefix_test.sh: the request
+// ends every program of the prefix, this test included, so the script checks the outcome
+// from outside. The marker file tells it what was seen before the end.
+TEST(ShutdownPrefix, DISABLED_CleanAndShutdownCleansSaysFarewellAndEndsThePrefix) {
+    const std::wstring temp = L"C:\\qm-shutdown-temp";
+    const std::wstring marker = L"C:\\qm-shutdown-marker.txt";
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    for (const wchar_t* name : {L"Shutdown", L"TempFiles"})
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, name, L"Yes");
+    const test::ScopedEnv tempVariable(L"Temp", temp);
+    RunningProgram program(L"");
+    ASSERT_TRUE(program.Started());
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto windows = program.Windows(kMainWindowClass);
+        main = windows.empty() ? nullptr : windows.front();
+        return main != nullptr;
+    }));
+    ChooseTrayItem(main, L"Clean And Shutdown");  // the question starts it by itself after 4 seconds
+    const bool farewell = WaitUntil([&] { return Visible(program, kShutdownWindowClass) != nullptr; }, 60s);
+    test::WriteBytes(marker, farewell ? "farewell seen\n" : "no farewell\n");
+    std::this_thread::sleep_for(60s);
+    test::WriteBytes(marker, "still running after the request\n");
+    FAIL() << "the shutdown request did not end the prefix's programs";
 }
 
 }  // namespace
