@@ -6,6 +6,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace qm {
 
@@ -53,6 +54,34 @@ class SystemDialogs final : public Dialogs {
 public:
     int ShowMessage(const MessageBoxRequest& request) override;
     int ShowTimed(const TimedBoxRequest& request) override;
+};
+
+// The answer of a box that nobody answers: the one that deletes, retries and starts nothing
+// (Cancel, No, Abort), or OK where OK is the only button.
+int SafeAnswer(UINT style);
+int SafeAnswer(const TimedBoxRequest& request);
+
+// Between the program and the boxes it shows. In an unattended run (started at logon or by a
+// scheduler) nobody is there to answer, so a box would keep the run waiting for ever: each
+// box then gets its safe answer without being shown, and what it would have said is kept.
+class DialogGate final : public Dialogs {
+public:
+    explicit DialogGate(Dialogs& shown) : shown_(shown) {}
+
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
+    bool Unattended() const { return unattended_; }
+    // "title: text" of every box answered without being shown, oldest first.
+    const std::vector<std::wstring>& Unshown() const { return unshown_; }
+
+    int ShowMessage(const MessageBoxRequest& request) override;
+    int ShowTimed(const TimedBoxRequest& request) override;
+
+private:
+    void Keep(const std::wstring& title, const std::wstring& text);
+
+    Dialogs& shown_;
+    bool unattended_ = false;
+    std::vector<std::wstring> unshown_;
 };
 
 // Shows the program's own self-closing dialog (implemented with the timed box module).

@@ -12,18 +12,6 @@ namespace qm {
 
 namespace {
 
-bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-// Only "X:\..." and "\\server\share\..." (also behind "\\?\") name a folder by themselves;
-// "C:", "C:name" and "\name" depend on a current drive or folder.
-bool IsFullPath(const std::wstring& path) {
-    std::wstring_view rest = path;
-    if (StartsWith(rest, L"\\\\?\\UNC\\")) return rest.size() > 8;
-    if (StartsWith(rest, L"\\\\?\\") || StartsWith(rest, L"\\\\.\\")) rest.remove_prefix(4);
-    else if (StartsWith(rest, L"\\\\")) return rest.size() > 2;
-    return rest.size() >= 3 && IsLetter(rest[0]) && rest[1] == L':' && (rest[2] == L'\\' || rest[2] == L'/');
-}
-
 // Device namespaces name volumes and devices, never a plain folder to empty.
 bool IsDeviceSpelling(const std::wstring& path) {
     return StartsWithNoCase(path, L"\\\\?\\Volume{") || StartsWithNoCase(path, L"\\\\?\\GLOBALROOT") ||
@@ -64,8 +52,9 @@ const wchar_t* Subject(RootKind kind) {
 
 GuardVerdict DeletionGuard::Check(const std::wstring& path, RootKind kind) const {
     if (TrimSpaces(path).empty()) return {RootRefusal::Empty, std::nullopt};
+    if (IsDeviceSpelling(path)) return {RootRefusal::DriveRoot, std::nullopt};
     if (!IsFullPath(path)) return {RootRefusal::NotFullPath, std::nullopt};
-    if (IsDeviceSpelling(path) || IsDriveRoot(path)) return {RootRefusal::DriveRoot, std::nullopt};
+    if (IsDriveRoot(path)) return {RootRefusal::DriveRoot, std::nullopt};
     const std::wstring longPath = LongPathForm(path);
     if (longPath.empty()) return {RootRefusal::NotFullPath, std::nullopt};
     if (IsLinkByName(longPath)) return {RootRefusal::Link, std::nullopt};

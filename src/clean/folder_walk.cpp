@@ -77,7 +77,17 @@ bool IsLinkByName(const std::wstring& longPath) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+bool VolumesNumberedByDriveLetter() {
+    static const bool wine =
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 }  // namespace
+
+bool IsSameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.fileIndex == b.fileIndex && (a.volumeSerial == b.volumeSerial || VolumesNumberedByDriveLetter());
+}
 
 std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,

@@ -29,6 +29,12 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// True when two identities name the same file. Wine numbers a volume by the drive letter
+// the path was opened through, so that two letters for one folder (a substituted drive)
+// would seem to be two volumes: there only the file IDs are compared, which can only make a
+// protected folder match more often.
+bool IsSameFile(const FileIdentity& a, const FileIdentity& b);
+
 // The identity of whatever path opens (links followed); nothing when it cannot be opened.
 std::optional<FileIdentity> IdentityOf(const std::wstring& path);
 

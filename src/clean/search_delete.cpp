@@ -183,6 +183,15 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
     return path;
 }
 
+bool IsFullPath(const std::wstring& path) {
+    const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    std::wstring_view rest = path;
+    if (StartsWith(rest, kLongUncPrefix)) return rest.size() > std::size(kLongUncPrefix) - 1;
+    if (StartsWith(rest, kLongPrefix) || StartsWith(rest, L"\\\\.\\")) rest.remove_prefix(4);
+    else if (StartsWith(rest, L"\\\\")) return rest.size() > 2;
+    return rest.size() >= 3 && isLetter(rest[0]) && rest[1] == L':' && (rest[2] == L'\\' || rest[2] == L'/');
+}
+
 bool IsDriveRoot(const std::wstring& path) {
     std::wstring full = WithoutLongPrefix(LongPathForm(path));
     while (!full.empty() && full.back() == L'\\') full.pop_back();

@@ -69,6 +69,9 @@ bool DeleteWithForce(const ListedFolder& folder);
 std::wstring LongPathForm(const std::wstring& path);
 // A path without its long-path prefix, as users see it.
 std::wstring WithoutLongPrefix(const std::wstring& path);
+// True for a path that names a folder by itself: "X:\..." or "\\server\share\..." (also behind
+// "\\?\"); "C:", "C:name" and "\name" depend on a current drive or folder.
+bool IsFullPath(const std::wstring& path);
 // True for the root of a drive or network share in any spelling ("C:\", "c:/", "C:\Windows\..").
 bool IsDriveRoot(const std::wstring& path);
 

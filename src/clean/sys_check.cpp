@@ -156,8 +156,7 @@ ProtectedFolders::ProtectedFolders(const std::vector<std::wstring>& table) {
         tableFolders_.emplace_back(*identity, ids[i]);
         for (const auto& above : FoldersAbove(*finalPath)) {
             const auto aboveIdentity = IdentityOf(above);
-            if (aboveIdentity && std::find(ancestors_.begin(), ancestors_.end(), *aboveIdentity) == ancestors_.end())
-                ancestors_.push_back(*aboveIdentity);
+            if (aboveIdentity && !HoldsProtected(*aboveIdentity)) ancestors_.push_back(*aboveIdentity);
         }
     }
 }
@@ -165,12 +164,13 @@ ProtectedFolders::ProtectedFolders(const std::vector<std::wstring>& table) {
 std::vector<int> ProtectedFolders::TableIdsOf(const FileIdentity& folder) const {
     std::vector<int> ids;
     for (const auto& [identity, id] : tableFolders_)
-        if (identity == folder) ids.push_back(id);
+        if (IsSameFile(identity, folder)) ids.push_back(id);
     return ids;
 }
 
 bool ProtectedFolders::HoldsProtected(const FileIdentity& folder) const {
-    return std::find(ancestors_.begin(), ancestors_.end(), folder) != ancestors_.end();
+    return std::any_of(ancestors_.begin(), ancestors_.end(),
+                       [&](const FileIdentity& ancestor) { return IsSameFile(ancestor, folder); });
 }
 
 bool IsRefusedSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& path,

@@ -10,6 +10,8 @@
 
 #include "base/app_error.h"
 #include "base/text.h"
+#include "clean/folder_walk.h"
+#include "clean/search_delete.h"
 #include "cookies/msie_cookies.h"
 #include "startup/api.h"
 #include "startup/app_context.h"
@@ -49,42 +51,49 @@ struct FolderVisitor {
 };
 
 // Walks the folders below root depth first, in enumeration order, as a recursive search
-// would, but without recursion (trees may be arbitrarily deep). A link (junction, symbolic
-// link, mount point) is never entered: profiles hold junctions that point back at their
-// parents, and following them would loop without end.
+// would, but without recursion (trees may be arbitrarily deep), on the engine's one folder
+// walk. A link (junction, symbolic link, mount point) is never entered: profiles hold
+// junctions that point back at their parents, and following them would loop without end.
 void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
+    struct Entry {
+        std::wstring name;
+        bool isFolder;
+        ListedFolder listed;  // for folders: what proves it is the one listed when entered
+    };
     struct Level {
-        std::wstring folder;  // with a trailing "\"
-        FID fid;
+        WalkFolder folder;
+        std::wstring display;  // the folder as the visitor sees it, with a trailing "\"
+        std::vector<Entry> entries;
+        size_t next = 0;
     };
     std::vector<std::unique_ptr<Level>> levels;
-    const auto open = [&levels](const std::wstring& folder) {
-        auto level = std::make_unique<Level>();
-        level->folder = QualifyPath(folder);
-        ApiFindFirstFile(level->fid, level->folder, L"*.*");
+    const auto open = [&levels](std::optional<WalkFolder> folder, const std::wstring& display) {
+        if (!folder) return;
+        auto level = std::make_unique<Level>(Level{std::move(*folder), QualifyPath(display), {}, 0});
+        level->folder.ForEachEntry([&](const ListedEntry& entry) {
+            level->entries.push_back({std::wstring(entry.name), entry.IsFolder(),
+                                      entry.IsFolder() ? level->folder.Keep(entry) : ListedFolder{}});
+        });
         levels.push_back(std::move(level));
     };
 
-    open(root);
+    const std::wstring longRoot = LongPathForm(root);
+    if (longRoot.empty()) return;
+    open(WalkFolder::OpenTop(longRoot), root);
     while (!levels.empty()) {
         Level& level = *levels.back();
-        if (!level.fid.found) {
-            ApiFindClose(level.fid);
+        if (level.next == level.entries.size()) {
             levels.pop_back();
             continue;
         }
-        const std::wstring name = level.fid.name;
-        const DWORD attributes = level.fid.attributes;
-        const std::wstring folder = level.folder;
-        ApiFindNextFile(level.fid);
-
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !visitor.descendInto(name)) continue;
-            const std::wstring child = folder + name;
+        const Entry& entry = level.entries[level.next++];
+        if (entry.isFolder) {
+            if (entry.listed.IsLink() || !visitor.descendInto(entry.name)) continue;
+            const std::wstring child = level.display + entry.name;
             visitor.enterFolder(child);
-            open(child);
+            open(WalkFolder::OpenListed(entry.listed), child);
         } else if (visitor.onFile) {
-            visitor.onFile(folder, name);
+            visitor.onFile(level.display, entry.name);
         }
     }
 }
@@ -117,6 +126,11 @@ std::wstring FolderOfCookiesTxt(const std::wstring& path) {
     return QualifyPath(folder);
 }
 
+// Only a full path below a drive or share root is searched: a value such as "cookies.txt",
+// "C:" or "." would start a walk from wherever the current folder is, and "C:\" one of the
+// whole drive, whose every "...cache" folder would become a cache location to empty.
+bool IsSearchableFolder(const std::wstring& folder) { return IsFullPath(folder) && !IsDriveRoot(folder); }
+
 // The first steps that AddNS2 and frmMainAddNS2 share; false when nothing is left to search.
 bool PrepareNetscapeCandidate(AppContext& ctx, std::wstring& path) {
     if (path.empty()) return false;
@@ -124,7 +138,7 @@ bool PrepareNetscapeCandidate(AppContext& ctx, std::wstring& path) {
     if (path.empty()) return false;
     ctx.pump.DoEvents();
     path = ExpandReferences(path);
-    return true;
+    return IsSearchableFolder(FolderOfCookiesTxt(path));
 }
 
 // ---- Adding entries ----------------------------------------------------------------------
@@ -283,6 +297,7 @@ void AddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (IsBlankPath(path)) return;
     ctx.pump.DoEvents();
     path = QualifyPath(ExpandReferences(path));
+    if (!IsSearchableFolder(path)) return;
 
     ScanMsieFolder(ctx, path, kind);
     WalkBelow(path, {IsNotDotName,
@@ -312,7 +327,7 @@ void frmMainAddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (IsBlankPath(path)) return;
     // Expanded here too, so "%SystemRoot%\Temporary Internet Files" is found when it exists.
     path = ExpandReferences(path);
-    if (ContainsNoCase(path, L"Temporary Internet Files")) frmMainAddOneLoc(ctx, path, kind);
+    if (ContainsNoCase(path, L"Temporary Internet Files") && IsSearchableFolder(path)) frmMainAddOneLoc(ctx, path, kind);
 }
 
 void frmMainAddNS2(AppContext& ctx, std::wstring& path, std::int32_t kind) {

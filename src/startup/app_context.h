@@ -31,13 +31,13 @@ struct ProcessFlags {
 
 class AppContext {
 public:
-    AppContext(Dialogs& dialogs, const OsVersionSource& os, Pump& pump, UiHost& ui)
-        : dialogs(dialogs), os(os), pump(pump), ui(ui) {}
+    AppContext(Dialogs& shownDialogs, const OsVersionSource& os, Pump& pump, UiHost& ui)
+        : dialogs(shownDialogs), os(os), pump(pump), ui(ui) {}
     AppContext(const AppContext&) = delete;
     AppContext& operator=(const AppContext&) = delete;
 
-    // Seams.
-    Dialogs& dialogs;
+    // Seams. Every box goes through the gate, which answers them itself in an unattended run.
+    DialogGate dialogs;
     const OsVersionSource& os;
     Pump& pump;
     UiHost& ui;
@@ -61,6 +61,11 @@ public:
     POINT trayClick{};
 
     ProcessFlags flags;
+
+    // Set by the automatic mode only: nobody is at the keyboard, so no box may wait for an
+    // answer (the hot-key clean has a user and stays attended).
+    void SetUnattended(bool unattended) { dialogs.SetUnattended(unattended); }
+    bool Unattended() const { return dialogs.Unattended(); }
     TimedBoxState timedBox;
     CookieState cookies;
 

@@ -204,10 +204,12 @@ RunMode Main(AppContext& ctx, const StartupArguments& arguments) {
     ctx.flags.webCancel = false;
     ctx.HotKeyCleaning = false;
     ctx.flags.updateAtStart = false;
+    const bool automatic = ToLower(GetCommandLine(arguments.commandLine)) == L"auto";
+    ctx.SetUnattended(automatic);
 
     MainStep(ctx, [&] { CleanUp(ctx); });
 
-    if (ToLower(GetCommandLine(arguments.commandLine)) == L"auto") {
+    if (automatic) {
         RunAutomaticMode(ctx);
         return RunMode::Automatic;
     }

@@ -58,21 +58,16 @@ int TwipsPerPixel(int axis) {
     return dpi > 0 ? kTwipsPerInch / dpi : kDefaultTwipsPerPixel;
 }
 
-std::optional<RECT> TaskbarRect() {
-    if (!TaskbarExists()) return std::nullopt;
-    APPBARDATA bar{};
-    bar.cbSize = sizeof(bar);
-    if (!::SHAppBarMessage(ABM_GETTASKBARPOS, &bar)) return std::nullopt;
-    return bar.rc;
-}
-
 template <class Span>
-std::int32_t ScreenExtent(int screenMetric, int twipsPerPixel, Span&& spanOf) {
-    const std::optional<RECT> rect = TaskbarRect();
+std::int32_t ScreenExtent(const TaskbarSource& source, int screenMetric, int twipsPerPixel, Span&& spanOf) {
+    const TaskbarFacts facts = source.Query();
     std::optional<BarSpan> bar;
-    if (rect) bar = spanOf(*rect);
+    if (TaskbarExists(facts)) bar = spanOf(*facts.bar);
     return ExtentWithoutTaskbar(::GetSystemMetrics(screenMetric), twipsPerPixel, bar);
 }
+
+LONG Width(const RECT& r) { return r.right - r.left; }
+LONG Height(const RECT& r) { return r.bottom - r.top; }
 
 }  // namespace
 
@@ -148,12 +143,29 @@ std::wstring GetSystemDir() {
     return SystemFolder([](wchar_t* buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); });
 }
 
-bool TaskbarExists() {
+TaskbarFacts SystemTaskbar::Query() const {
+    TaskbarFacts facts;
     APPBARDATA bar{};
     bar.cbSize = sizeof(bar);
-    const UINT_PTR state = ::SHAppBarMessage(ABM_GETSTATE, &bar);
-    return state == ABS_AUTOHIDE || state == ABS_ALWAYSONTOP;
+    if (::SHAppBarMessage(ABM_GETTASKBARPOS, &bar)) facts.bar = bar.rc;
+    facts.state = static_cast<UINT>(::SHAppBarMessage(ABM_GETSTATE, &bar));
+    facts.screen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &facts.workArea, 0)) facts.workArea = facts.screen;
+    return facts;
 }
+
+bool TaskbarExists(const TaskbarFacts& facts) {
+    if (!facts.bar) return false;
+    const RECT& bar = *facts.bar;
+    if (Width(bar) <= 1 || Height(bar) <= 1) return false;
+    RECT onScreen{};
+    if (!::IntersectRect(&onScreen, &bar, &facts.screen)) return false;
+    if (facts.state & ABS_AUTOHIDE) return true;
+    // The work area leaves out the room the bar takes.
+    return Width(facts.workArea) < Width(facts.screen) || Height(facts.workArea) < Height(facts.screen);
+}
+
+bool TaskbarExists() { return TaskbarExists(SystemTaskbar().Query()); }
 
 std::int32_t ExtentWithoutTaskbar(int screenPixels, int twipsPerPixel, const std::optional<BarSpan>& bar) {
     const std::int32_t full = screenPixels * twipsPerPixel;
@@ -164,12 +176,12 @@ std::int32_t ExtentWithoutTaskbar(int screenPixels, int twipsPerPixel, const std
     return bar->nearEdge * twipsPerPixel;
 }
 
-std::int32_t ScreenHeight() {
-    return ScreenExtent(SM_CYSCREEN, TwipsPerPixelY(), [](const RECT& r) { return BarSpan{r.top, r.bottom}; });
+std::int32_t ScreenHeight(const TaskbarSource& source) {
+    return ScreenExtent(source, SM_CYSCREEN, TwipsPerPixelY(), [](const RECT& r) { return BarSpan{r.top, r.bottom}; });
 }
 
-std::int32_t ScreenWidth() {
-    return ScreenExtent(SM_CXSCREEN, TwipsPerPixelX(), [](const RECT& r) { return BarSpan{r.left, r.right}; });
+std::int32_t ScreenWidth(const TaskbarSource& source) {
+    return ScreenExtent(source, SM_CXSCREEN, TwipsPerPixelX(), [](const RECT& r) { return BarSpan{r.left, r.right}; });
 }
 
 int TwipsPerPixelX() { return TwipsPerPixel(LOGPIXELSX); }

@@ -43,10 +43,34 @@ std::wstring GetRootDir();
 std::wstring RootDirOf(std::wstring_view path);
 std::wstring GetSystemDir();
 
-// Screen size without the task bar, in twips.
+// What the shell tells of the task bar and the primary screen, in pixels.
+struct TaskbarFacts {
+    std::optional<RECT> bar;  // the task bar's rectangle, when the shell gives one
+    UINT state = 0;           // ABS_AUTOHIDE and the like
+    RECT screen{};
+    RECT workArea{};
+};
+// The seam behind TaskbarExists, ScreenHeight and ScreenWidth, so that every kind of screen
+// can be tried.
+class TaskbarSource {
+public:
+    virtual ~TaskbarSource() = default;
+    virtual TaskbarFacts Query() const = 0;
+};
+class SystemTaskbar final : public TaskbarSource {
+public:
+    TaskbarFacts Query() const override;
+};
+
+// A task bar is there when the shell gives a real bar (more than a one-pixel strip) along an
+// edge of the screen and the bar takes room from the work area or hides itself. Windows 7 and
+// later no longer report "always on top", so the state alone cannot tell.
+bool TaskbarExists(const TaskbarFacts& facts);
 bool TaskbarExists();
-std::int32_t ScreenHeight();
-std::int32_t ScreenWidth();
+
+// Screen size without the task bar, in twips.
+std::int32_t ScreenHeight(const TaskbarSource& source = SystemTaskbar());
+std::int32_t ScreenWidth(const TaskbarSource& source = SystemTaskbar());
 int TwipsPerPixelX();
 int TwipsPerPixelY();
 

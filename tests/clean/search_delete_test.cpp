@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <limits>
 #include <thread>
 
+#include "base/text.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
 #include "support/doubles.h"
@@ -536,7 +539,9 @@ TEST(ProgressTickTest, RepaintsAtMostOncePerInterval) {
     app.ctx.CleanCount = 1000;  // the value cannot move, so every Changed is a repaint
     int repaints = 0;
     bar.Changed.Connect([&] { ++repaints; });
-    std::this_thread::sleep_for(kProgressRepaintInterval + std::chrono::milliseconds(20));
+    // Waited out on the clock itself: a sleep may come back early once other tests' threads ran.
+    const auto due = RepaintThrottle::Clock::now() + kProgressRepaintInterval + std::chrono::milliseconds(20);
+    while (RepaintThrottle::Clock::now() < due) ::Sleep(5);
     ProgressTick(app.ctx);
     ProgressTick(app.ctx);
     ProgressTick(app.ctx);
@@ -554,4 +559,107 @@ TEST(RepaintThrottleTest, LetsOneRepaintThroughPerInterval) {
 }
 
 }  // namespace
+}  // namespace qm
+
+namespace qm {
+// ---- A folder changed between listing and descending ---------------------------
+
+namespace {
+
+// Puts a link to target in place of every folder named victim just before the walk opens it.
+class SwapForLink final : public WalkHooks {
+public:
+    SwapForLink(std::wstring victim, std::wstring target) : victim_(std::move(victim)), target_(std::move(target)) {}
+    void BeforeDescend(const std::wstring& longPath) override {
+        if (!EndsWith(longPath, L"\\" + victim_)) return;
+        // Done from outside, as another program would: the walk holds the parent open.
+        const std::wstring path = WithoutLongPrefix(longPath);
+        const std::wstring unixPath = WidenUtf8(test::WineUnixPath(path));
+        test::RunUnixCommand(L"/bin/mv \"" + unixPath + L"\" \"" + unixPath + L"-moved\"");
+        for (int attempt = 0; attempt < 200 && PathExists(path); ++attempt) ::Sleep(25);
+        links.push_back(std::make_unique<test::ScopedDirectoryLink>(path, target_));
+        ASSERT_TRUE(links.back()->Made());
+    }
+    std::vector<std::unique_ptr<test::ScopedDirectoryLink>> links;
+
+private:
+    std::wstring victim_, target_;
+};
+
+// Windows refuses to remove a read-only folder (Explorer marks every customised folder so);
+// Wine keeps no read-only bit on folders, so the rule is played here.
+class ReadOnlyFolders final : public WalkHooks {
+public:
+    std::vector<std::wstring> readOnly;  // folder names
+    DWORD FolderAttributes(const std::wstring& longPath) override {
+        const DWORD attributes = WalkHooks::FolderAttributes(longPath);
+        return IsReadOnly(longPath) ? attributes | FILE_ATTRIBUTE_READONLY : attributes;
+    }
+    bool SetFolderAttributes(const std::wstring& longPath, DWORD attributes) override {
+        if (!(attributes & FILE_ATTRIBUTE_READONLY)) std::erase(readOnly, Name(longPath));
+        return WalkHooks::SetFolderAttributes(longPath, attributes);
+    }
+    bool RemoveFolder(const std::wstring& longPath) override {
+        if (!IsReadOnly(longPath)) return WalkHooks::RemoveFolder(longPath);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+
+private:
+    static std::wstring Name(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+    bool IsReadOnly(const std::wstring& path) const {
+        return std::find(readOnly.begin(), readOnly.end(), Name(path)) != readOnly.end();
+    }
+};
+
+}  // namespace
+
+TEST_F(LinkTest, AFolderSwappedForALinkAfterListingIsNeverEntered) {
+    FillDocuments();
+    const std::vector<std::pair<const char*, std::function<void()>>> walks{
+        {"DelTree", [&] { EXPECT_NE(DelTree(ctx, dir.Path(), dir.Path(), false), 0); }},
+        {"SelectFiles",
+         [&] {
+             std::vector<FileItem> files;
+             SelectFiles(dir.Path(), files, true);
+             for (const auto& file : files) DeleteWithForce(file);
+         }},
+        {"DeleteWithForce", [&] { for (const auto& folder : SubFolders(dir.Path())) DeleteWithForce(folder); }},
+        {"SearchForFiles2",
+         [&] {
+             ctx.SearchSpec = {true, 0, 0, L"*.*", dir.Path() + L"\\"};
+             SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
+         }},
+    };
+    for (const auto& [name, walk] : walks) {
+        Make(L"sub\\a.txt");
+        SwapForLink swap(L"sub", documents.Path());
+        {
+            ScopedWalkHooks hooks(swap);
+            walk();
+        }
+        ExpectDocumentsIntact();
+        EXPECT_EQ(Items(ctx.frmMain.List2), std::vector<std::wstring>{}) << name;
+        ASSERT_EQ(swap.links.size(), 1u) << name;
+        swap.links.clear();
+        test::RemoveTree(dir / L"sub-moved");
+    }
+}
+
+TEST_F(DelTreeTest, AReadOnlySubfolderIsOpenedUpAndRemoved) {
+    Make(L"custom\\desktop.ini");
+    Make(L"custom\\inner\\x.txt");
+    Make(L"later\\y.txt");
+    ReadOnlyFolders folders;
+    folders.readOnly = {L"custom", L"inner"};
+    ScopedWalkHooks hooks(folders);
+
+    EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
+
+    EXPECT_EQ(ListTree(dir.Path()), L"");
+    EXPECT_FALSE(PathExists(dir / L"custom"));
+    EXPECT_FALSE(PathExists(dir / L"later")) << "the later subfolder is reached too";
+    EXPECT_TRUE(folders.readOnly.empty());
+}
+
 }  // namespace qm

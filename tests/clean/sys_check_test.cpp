@@ -141,3 +141,26 @@ TEST(ComparablePathTest, OneFormForEverySpelling) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// The shortcuts judge a path by where it leads, and never pass the folders that matter most.
+TEST_F(SysCheckTest, TheShortcutsNeverPassWhatHoldsOrIsASystemFolder) {
+    const std::wstring localAppData = Folder(CSIDL_LOCAL_APPDATA);
+    test::TempFolder work(L"qm-syscheck");
+    // A profile whose name holds "Temp": its Documents made a shell folder of the test's own.
+    const std::wstring tempest = work / L"Tempest";
+    test::MakeFolder(tempest + L"\\Documents");
+    test::ScratchRegistry::SetString(HKEY_CURRENT_USER,
+                                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                     L"Personal", tempest + L"\\Documents", REG_EXPAND_SZ);
+    test::MakeFolder(localAppData + L"\\Temp");
+    for (const std::wstring& refused : {localAppData + L"\\Temp\\..", tempest, tempest + L"\\Documents\\Temp\\..\\.."})
+        EXPECT_TRUE(Refuses(refused)) << refused;
+    EXPECT_FALSE(Refuses(localAppData + L"\\Temp"));
+    EXPECT_FALSE(Refuses(tempest + L"\\Documents\\Temporary"));
+}
+
+}  // namespace
+}  // namespace qm

@@ -7,6 +7,7 @@
 #include "support/cookie_fixtures.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/link_fixtures.h"
 
 namespace qm {
 namespace {
@@ -299,6 +300,39 @@ TEST_F(FabricatedProfile, AMachineWithoutOtherBrowsersGivesOnlyTheInternetExplor
     EXPECT_EQ(Entries(form.cboLoc), (std::vector<Entry>{{root / L"Cookies\\", 0x1004},
                                                         {root / L"Cookies\\Low\\", 0x1004},
                                                         {root / L"Windows\\Temporary Internet Files\\", 0x1000}}));
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+// Values that name no folder of their own would start a walk from the current folder or a
+// whole drive: every such candidate is dropped before anything is searched.
+TEST_F(Discovery, CandidatesThatAreNotFullFoldersBelowADriveRootAreDropped) {
+    File(L"Current\\cookies.txt");
+    File(L"Current\\me@site[1].txt", kCookieRecord);
+    Folder(L"Current\\Cookies");
+    Folder(L"Current\\somecache");
+    File(L"Drive\\cookies.txt");
+    Folder(L"Drive\\xcache");
+    test::ScratchDrive drive(root / L"Drive");
+    ASSERT_TRUE(drive.Made());
+    wchar_t previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryW((root / L"Current").c_str()));
+    for (const std::wstring& value : {std::wstring(L"cookies.txt"), std::wstring(L"C:"), std::wstring(L"."),
+                                      std::wstring(L"Cookies"), std::wstring(L"C:cookies.txt"), drive.Root(),
+                                      drive.Root() + L"cookies.txt", drive.Root().substr(0, 2)}) {
+        std::wstring msie = value, netscape = value, cache = value;
+        AddMSIE(app.ctx, msie, 0x1003);
+        AddNS2(app.ctx, netscape, 0x2005);
+        frmMainAddNS2(app.ctx, cache, 0x2004);
+    }
+    ::SetCurrentDirectoryW(previous);
+    EXPECT_EQ(form.cboLoc.ListCount(), 0) << (form.cboLoc.ListCount() ? form.cboLoc.List(0) : L"");
+    EXPECT_EQ(form.cache.ListCount(), 0) << (form.cache.ListCount() ? form.cache.List(0) : L"");
 }
 
 }  // namespace

@@ -244,6 +244,48 @@ TEST_F(ProgramTest, AutoCleansWithoutAWindowAndEndsByItself) {
     EXPECT_FALSE(test::PathExists(removed.Path()));
 }
 
+// Every clean selected, a Temp folder laid as a trap (a link "X" beside folders "X." and "X "),
+// user folders that must be refused (relative, the profile, the folder of the profiles, a
+// drive letter mapped onto a folder) and one last folder that must still be cleaned.
+TEST_F(ProgramTest, AutoWithEveryCleanAndHostileSettingsShowsNothingAndTouchesNothingOutside) {
+    test::TempFolder temp(L"qm-e2e-trap"), documents(L"qm-e2e-mine"), last(L"qm-e2e-last");
+    test::WriteBytes(documents / L"thesis.doc", "years of work");
+    test::MakeFolder(temp / L"X.");
+    test::WriteBytes(temp / L"X.\\a.tmp", "a");
+    test::MakeFolder(temp / L"X ");
+    test::WriteBytes(temp / L"X \\b.tmp", "b");
+    ASSERT_TRUE(test::MakeDirectoryLink(temp / L"X", documents.Path()));
+    test::WriteBytes(last / L"junk.tmp", "junk");
+    wchar_t profile[MAX_PATH] = {};
+    ASSERT_TRUE(::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH));
+    const std::wstring profiles = std::wstring(profile).substr(0, std::wstring(profile).find_last_of(L'\\'));
+    test::TempFolder mapped(L"qm-e2e-drive");
+    test::ScratchDrive drive(mapped.Path());
+    ASSERT_TRUE(drive.Made());
+    const std::vector<std::wstring> folders{L"relative\\folder", profile, profiles, drive.Root(), last.Path()};
+    for (size_t i = 0; i < folders.size(); ++i)
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File" + std::to_wstring(i), folders[i]);
+    for (const wchar_t* clean : {L"InternetFiles", L"CookieFiles", L"TempFiles", L"UserFolder"})
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, clean, L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+
+    RunningProgram program(L"auto");
+    ASSERT_TRUE(program.Started());
+    const auto started = std::chrono::steady_clock::now();
+    while (program.Running() && std::chrono::steady_clock::now() - started < 30s) {
+        EXPECT_TRUE(program.Windows(nullptr, true).empty()) << "a window was shown";
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(program.WaitForExit(1s), 0) << "the run ends by itself";
+
+    EXPECT_EQ(test::ReadBytes(documents / L"thesis.doc"), "years of work");
+    EXPECT_FALSE(test::PathExists(temp / L"X.\\a.tmp"));
+    EXPECT_FALSE(test::PathExists(temp / L"X \\b.tmp"));
+    EXPECT_FALSE(test::PathExists(last / L"junk.tmp"));
+    EXPECT_TRUE(test::PathExists(std::wstring(profile) + L"\\AppData"));
+}
+
 std::vector<std::wstring> FolderListing(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};

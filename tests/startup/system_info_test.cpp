@@ -1,6 +1,7 @@
 #include "startup/system_info.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "base/handles.h"
@@ -191,6 +192,47 @@ TEST_F(MakeTransparentTest, NineXSystemsAreLeftAloneWithZero) {
         EXPECT_EQ(MakeTransparent(os, Window(), 300), 0);
     }
     EXPECT_FALSE(Layered());
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+class FixedTaskbar final : public TaskbarSource {
+public:
+    explicit FixedTaskbar(TaskbarFacts facts) : facts_(facts) {}
+    TaskbarFacts Query() const override { return facts_; }
+
+private:
+    TaskbarFacts facts_;
+};
+
+TEST(TaskbarExists, TakesTheBarFromItsRectangleAndTheWorkArea) {
+    const RECT screen{0, 0, 1920, 1080};
+    const struct {
+        const char* what;
+        std::optional<RECT> bar;
+        UINT state;
+        RECT workArea;
+        bool exists;
+    } cases[] = {
+        {"Windows 11, bar at the bottom", RECT{0, 1032, 1920, 1080}, ABS_ALWAYSONTOP, {0, 0, 1920, 1032}, true},
+        {"Windows 7 reports no state", RECT{0, 1040, 1920, 1080}, 0, {0, 0, 1920, 1040}, true},
+        {"bar on the left", RECT{0, 0, 62, 1080}, 0, {62, 0, 1920, 1080}, true},
+        {"hidden bar", RECT{0, 1078, 1920, 1120}, ABS_AUTOHIDE, screen, true},
+        {"Wine: a one-pixel strip", RECT{0, 1079, 1920, 1080}, ABS_ALWAYSONTOP, screen, false},
+        {"a bar that takes nothing", RECT{0, 1040, 1920, 1080}, ABS_ALWAYSONTOP, screen, false},
+        {"no bar", std::nullopt, 0, screen, false},
+        {"a bar off the screen", RECT{3000, 0, 3040, 1080}, 0, {0, 0, 1920, 1040}, false},
+    };
+    for (const auto& c : cases) {
+        const TaskbarFacts facts{c.bar, c.state, screen, c.workArea};
+        EXPECT_EQ(TaskbarExists(facts), c.exists) << c.what;
+        const std::int32_t full = ::GetSystemMetrics(SM_CYSCREEN) * TwipsPerPixelY();
+        if (!c.exists) EXPECT_EQ(ScreenHeight(FixedTaskbar(facts)), full) << c.what;
+    }
 }
 
 }  // namespace

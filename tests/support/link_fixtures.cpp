@@ -43,6 +43,31 @@ ScopedDirectoryLink::~ScopedDirectoryLink() {
     ::RemoveDirectoryW(LongPath(link_).c_str());  // on Windows this removes the link itself
 }
 
+ScratchDrive::ScratchDrive(const std::wstring& folder) {
+    const std::string target = WineUnixPath(folder);
+    wchar_t prefix[MAX_PATH] = {};
+    if (target.empty() || !::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH)) return;
+    for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+        const std::wstring root = std::wstring(1, letter) + L":\\";
+        if (::GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR) continue;
+        const std::string link = NarrowUtf8(prefix) + "/dosdevices/" + static_cast<char>(letter - L'A' + 'a') + ":";
+        RunUnixCommand(L"/bin/ln -s \"" + WidenUtf8(target) + L"\" \"" + WidenUtf8(link) + L"\"");
+        for (int attempt = 0; attempt < 200 && ::GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR; ++attempt)
+            ::Sleep(25);
+        unixLink_ = link;
+        if (::GetDriveTypeW(root.c_str()) != DRIVE_NO_ROOT_DIR) root_ = root;
+        return;
+    }
+}
+
+ScratchDrive::~ScratchDrive() {
+    if (unixLink_.empty()) return;
+    RunUnixCommand(L"/bin/rm -f \"" + WidenUtf8(unixLink_) + L"\"");
+    for (int attempt = 0; attempt < 200 && !root_.empty() && ::GetDriveTypeW(root_.c_str()) != DRIVE_NO_ROOT_DIR;
+         ++attempt)
+        ::Sleep(25);
+}
+
 std::wstring ListTree(const std::wstring& folder) {
     std::vector<std::wstring> names;
     CollectTree(folder, L"", names);

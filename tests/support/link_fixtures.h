@@ -23,6 +23,23 @@ private:
     bool made_ = false;
 };
 
+// A drive letter mapped onto a folder for the fixture's lifetime (under Wine a link in the
+// prefix's "dosdevices" folder, as a substituted drive is on Windows). Never the prefix's C:.
+class ScratchDrive {
+public:
+    explicit ScratchDrive(const std::wstring& folder);
+    ~ScratchDrive();
+    ScratchDrive(const ScratchDrive&) = delete;
+    ScratchDrive& operator=(const ScratchDrive&) = delete;
+
+    bool Made() const { return !root_.empty(); }
+    const std::wstring& Root() const { return root_; }  // "Q:\"
+
+private:
+    std::wstring root_;
+    std::string unixLink_;
+};
+
 // Every file below folder (links not entered), as paths relative to folder, sorted.
 std::wstring ListTree(const std::wstring& folder);
 
