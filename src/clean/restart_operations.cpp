@@ -5,6 +5,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/search_delete.h"
 #include "startup/api.h"
 #include "startup/file_helpers.h"
 #include "startup/reg_op.h"
@@ -99,14 +100,6 @@ void AddToOwnList(const wchar_t* name, const std::wstring& entry) {
 bool ReadPending(StoredValue& value) { return ReadStored(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, value); }
 
 // ---- Paths -------------------------------------------------------------------------------
-
-// "C:\..." or "\\server\share\..." (with or without the long-path prefix).
-bool IsFullPath(const std::wstring& path) {
-    const std::wstring plain = StartsWith(path, L"\\\\?\\") ? path.substr(4) : path;
-    if (StartsWith(plain, L"\\\\") || StartsWithNoCase(plain, L"UNC\\")) return true;
-    return plain.size() >= 3 && plain[1] == L':' && plain[2] == L'\\' &&
-           ((plain[0] >= L'A' && plain[0] <= L'Z') || (plain[0] >= L'a' && plain[0] <= L'z'));
-}
 
 // Something that exists and is no link; a folder only for a deletion (which the system
 // carries out when the folder is empty by then).

@@ -12,6 +12,7 @@
 #include "clean/search_spec.h"
 #include "clean/timed_box_state.h"
 #include "cookies/cookie_state.h"
+#include "online/update_state.h"
 #include "startup/ui_host.h"
 #include "ui/main_form_model.h"
 #include "ui/window.h"
@@ -61,6 +62,7 @@ public:
     POINT trayClick{};
 
     ProcessFlags flags;
+    UpdateState update;
 
     // Set by the automatic mode only: nobody is at the keyboard, so no box may wait for an
     // answer (the hot-key clean has a user and stays attended).
@@ -77,6 +79,7 @@ public:
     std::unique_ptr<Window> frmHelp;
     std::unique_ptr<Window> frmAbout;
     std::unique_ptr<Window> frmHotKeySet2;
+    std::unique_ptr<Window> frmUpdate;
 };
 
 }  // namespace qm

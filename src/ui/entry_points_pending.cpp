@@ -1,7 +1,9 @@
-// The entry points of the tray menu and the help buttons. About and the update check
-// are stand-ins until their windows land; each then replaces its body here.
+// The entry points of the tray menu and the help buttons: each opens its window. The
+// hot-key chooser's is in ui/hot_key_window.cpp.
 #include "ui/entry_points.h"
 
+#include "online/about_window.h"
+#include "online/auto_update.h"
 #include "startup/app_context.h"
 
 namespace qm {
@@ -9,15 +11,9 @@ namespace qm {
 // The help window, shown without blocking.
 void ShowHelpWindow(AppContext& ctx) { ctx.ui.ShowHelp(); }
 
-// The program's name and version until the About window exists.
-void ShowAboutWindow(AppContext& ctx) {
-    ctx.dialogs.ShowMessage({L"Dorvik Quillmere 5.0.0", kTitleInformation, MB_OK | MB_ICONINFORMATION});
-}
+void ShowAboutWindow(AppContext& ctx) { ShowAbout(ctx); }
 
-// No update source yet: the request is taken and forgotten.
-void CheckForProgramUpdates(AppContext& ctx) {
-    ctx.flags.updateAtStart = false;
-    ctx.flags.manualUpdateCheck = false;
-}
+// At start (the main window's load) silently; on request with every outcome told.
+void CheckForProgramUpdates(AppContext& ctx) { CheckForUpdate(ctx, ctx.flags.manualUpdateCheck); }
 
 }  // namespace qm

@@ -246,6 +246,19 @@ TEST_F(CookieTxtTest, FailedWritesLeaveTheFileWholeAndAskRetryOrCancel) {
     EXPECT_EQ(test::ListTree(folder.Path()), L"cookies.txt\n");
 }
 
+TEST_F(CookieTxtTest, UnattendedRunCancelsAFailedWriteWithoutShowingTheBox) {
+    const std::string original = Cookie("a.com", "A") + "\n";
+    test::WriteBytes(path, original);
+    NS2Scan(app.ctx, path);
+    MarkNames({L"A"});
+    ::SetFileAttributesW(test::LongPath(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    app.ctx.SetUnattended(true);
+    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Cancelled);
+    EXPECT_TRUE(app.dialogs.messages.empty());
+    ::SetFileAttributesW(test::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(test::ReadBytes(path), original);
+}
+
 TEST_F(CookieTxtTest, HeldOpenFileStaysUnchanged) {
     const std::string original = Cookie("a.com", "A") + "\n";
     test::WriteBytes(path, original);

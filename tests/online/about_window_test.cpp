@@ -82,7 +82,9 @@ TEST_F(AboutTest, OffLineTheNoticeCountsDownAndNothingOpens) {
 
 TEST_F(AboutTest, CancelDuringTheOpeningStopsItWithItsNotice) {
     pump.onEvents = [&](int events) {
-        if (events == 5) EXPECT_FALSE(AboutCloseClick(ctx, form, nullptr));  // the user clicks "Cancel"
+        if (events == 5) {
+            EXPECT_FALSE(AboutCloseClick(ctx, form, nullptr));  // the user clicks "Cancel"
+        }
     };
     AboutWebsiteClick(ctx, form, nullptr);
     EXPECT_TRUE(web.opened.empty());

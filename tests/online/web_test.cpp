@@ -16,12 +16,8 @@ using test::LocalHttpsServer;
 class WebTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server = new LocalHttpsServer(LocalHttpsServer::Trust::Trusted);
-        untrusted = new LocalHttpsServer(LocalHttpsServer::Trust::Untrusted);
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        delete untrusted;
+        server = &test::SharedTrustedServer();
+        untrusted = &test::SharedUntrustedServer();
     }
     void SetUp() override {
         ASSERT_TRUE(server->Running()) << "python3 and openssl start the test server";

@@ -7,6 +7,7 @@
 namespace qm::test {
 
 bool FakeWeb::ConnectedState(DWORD& stateFlags) {
+    ++stateAsked;
     stateFlags = flags;
     return connected;
 }
@@ -28,6 +29,7 @@ WebReply FakeWeb::Get(const std::wstring& url, const WebLimits& limits) {
 WebReply FakeWeb::Download(const std::wstring& url, const std::wstring& file, const WebLimits& limits,
                            const std::function<bool()>& keepGoing) {
     WebReply reply = Get(url, limits);
+    if (reply.Ok() && beforeKeepGoing) beforeKeepGoing();
     if (reply.Ok() && keepGoing && !keepGoing()) reply = {WebStatus::Cancelled, 200, {}};
     if (!reply.Ok()) return reply;
     WriteBytes(file, reply.body);

@@ -1,5 +1,6 @@
 #pragma once
 // A web seam whose answers the test sets, recording what the program asked of it.
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,9 +15,11 @@ public:
     DWORD flags = 2;                       // LAN
     std::vector<std::wstring> answering;   // urls whose servers answer
     std::map<std::wstring, WebReply> replies;  // Get and Download; missing: no connection
+    int stateAsked = 0;                    // how often the connection state was asked
     std::vector<std::wstring> asked;       // every url asked, in order
     std::vector<std::wstring> opened;      // pages shown in the browser
     std::vector<std::wstring> downloadedTo;
+    std::function<void()> beforeKeepGoing;  // runs as a download asks whether to go on
 
     bool ConnectedState(DWORD& stateFlags) override;
     bool Answers(const std::wstring& url, DWORD timeoutMs) override;

@@ -66,4 +66,14 @@ void LocalHttpsServer::Redirect(std::wstring_view path, std::string_view locatio
     Put(std::wstring(path) + L".redirect", location);
 }
 
+LocalHttpsServer& SharedTrustedServer() {
+    static LocalHttpsServer server(LocalHttpsServer::Trust::Trusted);
+    return server;
+}
+
+LocalHttpsServer& SharedUntrustedServer() {
+    static LocalHttpsServer server(LocalHttpsServer::Trust::Untrusted);
+    return server;
+}
+
 }  // namespace qm::test

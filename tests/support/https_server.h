@@ -38,4 +38,10 @@ private:
     PCCERT_CONTEXT trusted_ = nullptr;
 };
 
+// The servers every test of a run shares, started on first use. One pair per process: the
+// system builds its view of the trusted roots once, at the first certificate check, so a
+// root trusted later would not count. Use them with HKEY_CURRENT_USER not redirected.
+LocalHttpsServer& SharedTrustedServer();
+LocalHttpsServer& SharedUntrustedServer();
+
 }  // namespace qm::test

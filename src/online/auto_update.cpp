@@ -1,0 +1,182 @@
+#include "online/auto_update.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <exception>
+#include <string>
+
+#include "base/app_error.h"
+#include "base/program_version.h"
+#include "clean/run_state.h"
+#include "online/installer_check.h"
+#include "online/net_connect.h"
+#include "online/update_notice.h"
+#include "online/web.h"
+#include "startup/app_context.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::uint64_t kMostVersionFileBytes = 4096;
+constexpr DWORD kDownloadStallMs = 30000;                     // no data for this long ends it
+constexpr std::uint64_t kMostInstallerBytes = 256ull << 20;
+constexpr TrapSite kTrapGetUpdate{L"AutoUpdate", L"GetUpdate"};
+
+std::vector<unsigned> LocalVersion() {
+    const ProgramVersion version;
+    return {static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor),
+            static_cast<unsigned>(version.revision)};
+}
+
+std::wstring RunningProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
+void Tell(AppContext& ctx, const std::wstring& text, const std::wstring& title) {
+    ctx.dialogs.ShowMessage({text, title, MB_OK | MB_ICONINFORMATION});
+}
+
+// A new folder of its own under Temp for one download; removed with its content unless kept.
+class UpdateFolder {
+public:
+    UpdateFolder() {
+        for (int attempt = 0; attempt < 20 && path_.empty(); ++attempt) {
+            const std::wstring candidate = GetTempFile() + L"Quillmere-Update-" +
+                                           std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                           std::to_wstring(::GetTickCount64() + attempt);
+            if (::CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
+        }
+    }
+    ~UpdateFolder() {
+        if (!kept_) Remove();
+    }
+    UpdateFolder(const UpdateFolder&) = delete;
+    UpdateFolder& operator=(const UpdateFolder&) = delete;
+
+    bool Made() const { return !path_.empty(); }
+    std::wstring Installer() const { return path_ + L"\\Update.exe"; }
+    void Keep() { kept_ = true; }
+    void Remove() {
+        if (path_.empty()) return;
+        ::DeleteFileW(Installer().c_str());
+        ::RemoveDirectoryW(path_.c_str());
+        path_.clear();
+    }
+
+private:
+    std::wstring path_;
+    bool kept_ = false;
+};
+
+bool StartWithShell(const std::wstring& installer, const std::wstring& arguments) {
+    SHELLEXECUTEINFOW start{};
+    start.cbSize = sizeof(start);
+    start.fMask = SEE_MASK_NOASYNC;
+    start.lpVerb = L"open";
+    start.lpFile = installer.c_str();
+    start.lpParameters = arguments.c_str();
+    start.nShow = SW_SHOWNORMAL;
+    return ::ShellExecuteExW(&start) != FALSE;
+}
+
+bool InstallerIsGenuine(const std::wstring& installer, const PublishedVersion& offer) {
+    const auto hash = FileSha256(installer);
+    return hash && *hash == offer.installerHash && SignedLikeProgram(installer, RunningProgramPath());
+}
+
+// Downloads the installer into a folder of its own, checks it and starts it; the program
+// then ends. Every failure removes the folder and tells the user; Exit cancels silently.
+void DownloadAndStart(AppContext& ctx, const PublishedVersion& offer, const std::wstring& title) {
+    UpdateFolder folder;
+    ctx.update.downloading = true;
+    WebReply reply;
+    if (folder.Made() && ctx.web)
+        reply = ctx.web->Download(ConfiguredWebSite().Url(kInstallerPath), folder.Installer(),
+                                  {kDownloadStallMs, kMostInstallerBytes}, [&] {
+                                      ctx.pump.DoEvents();  // the windows stay alive, Exit can ask to stop
+                                      return !ctx.run.exitRequested;
+                                  });
+    ctx.update.downloading = false;
+    if (reply.status == WebStatus::Cancelled) return;
+
+    const auto start = ctx.update.startInstaller ? ctx.update.startInstaller : StartWithShell;
+    if (!reply.Ok() || !InstallerIsGenuine(folder.Installer(), offer) ||
+        !start(folder.Installer(), L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId()))) {
+        folder.Remove();
+        Tell(ctx, kInstallerFailedText, title);
+        return;
+    }
+    folder.Keep();  // the installer runs from there
+    ctx.update.hasOffer = false;
+    RequestExit(ctx);  // the program ends once the run has unwound
+}
+
+}  // namespace
+
+std::wstring UpdateTitle(const std::wstring& displayName) { return L"Dorvik " + displayName + L" AutoUpdate Program"; }
+
+std::wstring GetTempFile() {
+    wchar_t path[MAX_PATH + 1] = {};
+    std::wstring folder(path, ::GetTempPathW(MAX_PATH + 1, path));
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+bool CheckForUpdate(AppContext& ctx, bool manual) {
+    ctx.flags.manualUpdateCheck = manual;
+    ctx.flags.updateAtStart = !manual;
+    bool offered = false;
+    try {
+        // An unattended run has nobody to offer an update to: it never goes on line.
+        if (ctx.Unattended() || ctx.update.downloading) throw std::exception();
+        const bool online = ctx.web && CNetConnect(*ctx.web).Connected();
+        if (!online) {
+            if (manual) Tell(ctx, kNotConnectedText, kNotConnectedTitle);
+        } else {
+            const WebReply reply =
+                ctx.web->Get(ConfiguredWebSite().Url(kVersionFilePath), {kProbeTimeoutMs, kMostVersionFileBytes});
+            const auto published = reply.Ok() ? ParseVersionFile(reply.body) : std::nullopt;
+            if (!published) {
+                if (manual) Tell(ctx, kVersionFileFailedText, UpdateTitle(kAppTitle));
+            } else if (CompareVersions(published->version, LocalVersion()) > 0) {
+                ctx.update.offered = *published;
+                ctx.update.hasOffer = true;
+                offered = true;
+                ShowUpdateNotice(ctx);
+            } else if (manual) {
+                Tell(ctx, L" The Dorvik " + published->displayName + L" Program Is Up-to-Date!",
+                     UpdateTitle(published->displayName));
+            }
+        }
+    } catch (...) {
+        offered = false;  // a fault, or no check to make: the check ends without a message
+    }
+    ctx.flags.manualUpdateCheck = false;
+    ctx.flags.updateAtStart = false;
+    return offered;
+}
+
+void GetUpdate(AppContext& ctx) {
+    if (!ctx.update.hasOffer || ctx.update.downloading) return;
+    const PublishedVersion offer = ctx.update.offered;
+    const std::wstring title = UpdateTitle(offer.displayName);
+    ctx.flags.manualUpdateCheck = true;
+    const int answer = ctx.dialogs.ShowMessage(
+        {L"Download and install Dorvik " + offer.displayName + L" " + offer.versionText +
+             L" now?\r\n\r\nQuillmere ends while the update is installed.",
+         title, MB_YESNO | MB_ICONQUESTION});
+    if (answer != IDYES) return;
+
+    // The download is the one active run: no clean starts meanwhile, and Exit stops it.
+    const bool ran = RunExclusive(ctx, kTrapGetUpdate, [&] { DownloadAndStart(ctx, offer, title); });
+    if (!ran) Tell(ctx, kInstallerFailedText, title);
+}
+
+}  // namespace qm

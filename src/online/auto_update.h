@@ -1,0 +1,36 @@
+#pragma once
+// The update check and download (module AutoUpdate): the version file from the maker's
+// site, the notice window when a newer version is published, and the verified installer.
+#include <string>
+
+namespace qm {
+
+class AppContext;
+
+// Paths on the maker's web site; the host, scheme and port are configuration.
+inline constexpr wchar_t kVersionFilePath[] = L"/Updates/QuillmerePaid/ver.txt";
+inline constexpr wchar_t kInstallerPath[] = L"/Updates/QuillmerePaid/Update.exe";
+
+inline constexpr wchar_t kNotConnectedText[] = L"You must be connected to the internet to update program!";
+inline constexpr wchar_t kNotConnectedTitle[] = L"Dorvik AutoUpdate Program";
+inline constexpr wchar_t kVersionFileFailedText[] =
+    L"Error occurred downloading version text file, make sure you have an internet connection";
+inline constexpr wchar_t kInstallerFailedText[] =
+    L"There was a problem downloading the update executable, please try again later!";
+
+// "Dorvik <name> AutoUpdate Program".
+std::wstring UpdateTitle(const std::wstring& displayName);
+
+// One check. manual: asked for by the user, who is told every outcome; otherwise (at start)
+// only a newer version shows, in the notice window. True when a newer version is offered.
+bool CheckForUpdate(AppContext& ctx, bool manual);
+
+// After a click on the notice: asks, downloads the installer into a new folder of its own
+// under Temp, checks it, starts it and ends the program. Any failure removes the folder and
+// tells the user.
+void GetUpdate(AppContext& ctx);
+
+// GetTempFile: the user's Temp folder with a trailing backslash.
+std::wstring GetTempFile();
+
+}  // namespace qm

@@ -1,0 +1,21 @@
+#pragma once
+// What the update check keeps between the check, the notice and the download.
+#include <functional>
+#include <string>
+
+#include "online/version_file.h"
+
+namespace qm {
+
+struct UpdateState {
+    // The newer version offered by the last check.
+    PublishedVersion offered;
+    bool hasOffer = false;
+    // A download in progress (part of the one active run: Exit stops it).
+    bool downloading = false;
+    // Starts the verified installer with its arguments; the program ends afterwards.
+    // Empty: the system's way (ShellExecuteEx). Tests put their own.
+    std::function<bool(const std::wstring& installer, const std::wstring& arguments)> startInstaller;
+};
+
+}  // namespace qm
