@@ -176,13 +176,15 @@ TEST(FadeForm, BandsByColourDepth) {
 TEST(FadeForm, DarkensTowardsTheBottomRight) {
     const HDC screen = ::GetDC(nullptr);
     const HDC dc = ::CreateCompatibleDC(screen);
-    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 128, 64);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 130, 70);
     ::ReleaseDC(nullptr, screen);
     const HGDIOBJ old = ::SelectObject(dc, bitmap);
-    FadeForm(dc, {0, 0, 128, 64}, 64);
-    EXPECT_EQ(GetBValue(::GetPixel(dc, 127, 63)), 0);    // outermost band
+    // 64 bands of 1 pixel along the bottom and 2 along the right leave 2 by 6 at the top left.
+    FadeForm(dc, {0, 0, 130, 70}, 64);
+    EXPECT_EQ(GetBValue(::GetPixel(dc, 129, 69)), 0);    // outermost band
     EXPECT_EQ(GetBValue(::GetPixel(dc, 0, 0)), 255);     // what is left: pure blue
-    EXPECT_LT(GetBValue(::GetPixel(dc, 120, 10)), GetBValue(::GetPixel(dc, 60, 10)));
+    EXPECT_EQ(GetBValue(::GetPixel(dc, 120, 10)), 4 * 4);  // the fifth band from the right
+    EXPECT_EQ(GetBValue(::GetPixel(dc, 60, 10)), 34 * 4);
     EXPECT_EQ(GetRValue(::GetPixel(dc, 60, 10)) + GetGValue(::GetPixel(dc, 60, 10)), 0);
     ::SelectObject(dc, old);
     ::DeleteObject(bitmap);

@@ -215,7 +215,8 @@ protected:
         BindCountForm(ctx);
         for (const wchar_t* name : {L"AutoFunction", L"TempFiles"})
             ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, name, L"Yes");
-        target_.reset(::CreateWindowExW(0, L"STATIC", kTargetTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300,
+        // No system menu: a released Alt would otherwise open its keyboard menu loop and wait.
+        target_.reset(::CreateWindowExW(0, L"STATIC", kTargetTitle, WS_POPUP | WS_BORDER | WS_VISIBLE, 100, 100, 300,
                                         200, nullptr, nullptr, nullptr, nullptr));
         ::SetForegroundWindow(target_.get());
         PumpFor(200);
@@ -228,12 +229,14 @@ protected:
         ASSERT_TRUE(host.RegisterHotKey(host.MaxMinWindow(), kCleanHotKeyId, modifiers, key));
         host.Hook(host.MaxMinWindow());
     }
-    // xdotool's names of the keys, "alt+c" and the like; times presses in a row.
+    // xdotool's names of the keys, "alt+c" and the like, pressed times in a row. The focus is
+    // given first and the keys are pressed by a second call without a window, so they go
+    // through XTest as real key events (with a window xdotool would send synthetic ones).
     void Press(const std::wstring& keys, int times = 1) {
-        std::wstring command = L"/usr/bin/xdotool search --name \"^" + std::wstring(kTargetTitle) +
-                               L"$\" windowfocus sleep 0.2";
-        for (int i = 0; i < times; ++i) command += L" key --clearmodifiers " + keys;
-        ASSERT_TRUE(test::RunUnixCommand(command));
+        std::wstring script = L"/usr/bin/xdotool search --name '^" + std::wstring(kTargetTitle) +
+                              L"$' windowfocus; sleep 0.3; /usr/bin/xdotool key";
+        for (int i = 0; i < times; ++i) script += L" " + keys;
+        ASSERT_TRUE(test::RunUnixCommand(L"/bin/sh -c \"" + script + L"\""));
     }
     void FillTemp(int files) {
         for (int i = 0; i < files; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
