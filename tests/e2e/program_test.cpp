@@ -618,7 +618,7 @@ TEST(ShutdownPrefix, DISABLED_CleanAndShutdownCleansSaysFarewellAndEndsThePrefix
     const bool farewell = WaitUntil([&] { return Visible(program, kShutdownWindowClass) != nullptr; }, 60s);
     test::WriteBytes(marker, farewell ? "farewell seen\n" : "no farewell\n");
     std::this_thread::sleep_for(60s);
-    test::WriteBytes(marker, "still running after the request\n");
+    test::WriteBytes(marker + L".late", "still running after the request\n");
     FAIL() << "the shutdown request did not end the prefix's programs";
 }
 

@@ -25,6 +25,7 @@ wait "$inner" || true
 
 status=0
 grep -q "farewell seen" "$marker" 2>/dev/null || { echo "FAIL: farewell window not seen: $(cat "$marker" 2>/dev/null)"; status=1; }
+[ -e "$marker.late" ] && { echo "FAIL: $(cat "$marker.late")"; status=1; }
 left=$(find "$temp" -type f | wc -l)
 [ "$left" -eq 0 ] || { echo "FAIL: $left Temp files left"; status=1; }
 [ -d "$temp" ] || { echo "FAIL: the Temp folder itself was removed"; status=1; }
