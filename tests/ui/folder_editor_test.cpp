@@ -93,7 +93,7 @@ TEST_F(FolderEditorTest, RefusedFoldersAreNotStored) {
         std::wstring message;  // the start of the box that refuses it
     } cases[] = {
         {L"C:\\", L"You Have Selected A System Folder"},
-        {L"D:\\", L"Your Folder Names The Root Of A Drive"},
+        {L"D:\\", L"You Have Selected A System Folder"},  // every drive root, before the guard
         {L"kept", L"Your Folder Is Not A Full Path"},
         {root / L"link", L"Your Folder Names A Link"},
         {windows, L"You Have Selected A System Folder"},
@@ -150,6 +150,7 @@ TEST_F(FolderEditorTest, RemovingKeepsTheRestInOrderAndTheLastLeavesBrowseMode) 
 
 TEST_F(FolderEditorTest, ANonAsciiFolderIsStoredAndThenCleaned) {
     const std::wstring folder = root / L"Gr\u00fc\u00dfe \u65e5\u672c %x;";
+    test::MakeFolder(folder);
     test::WriteBytes(folder + L"\\inside.txt", "x");
     Save(folder);
     ASSERT_EQ(StoredUserFolders().size(), 1u);
