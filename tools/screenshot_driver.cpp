@@ -126,6 +126,40 @@ void FillInternetCache() {
     MakeFiles(cache + L"\\Content.IE5\\QM7XK2P1", L"logo", L"[1].gif", 3);
 }
 
+// A few Internet Explorer cookie files in the user's cookie shell folder, one of them kept,
+// so that the Cookies tab shows a store, its cookies' fields and a kept list.
+void FillCookieFolder() {
+    wchar_t profile[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH)) return;
+    const std::wstring cookies = std::wstring(profile) + L"\\Cookies";
+    for (const wchar_t* folders : {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"})
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, folders, L"Cookies", REG_SZ, cookies.c_str(),
+                          static_cast<DWORD>((cookies.size() + 1) * sizeof(wchar_t)));
+    ::SHCreateDirectoryExW(nullptr, cookies.c_str(), nullptr);
+    // Expiry 2031-01-01, creation 2026-11-02 (the halves of two FILETIMEs).
+    const auto record = [](const char* name, const char* value, const char* host) {
+        return std::string(name) + "\n" + value + "\n" + host + "\n1536\n416055296\n31593874\n" +
+               "444514304\n31287901\n*\n";
+    };
+    const struct {
+        const wchar_t* file;
+        std::string text;
+    } files[] = {
+        {L"user@news.example[1].txt", record("session", "b7f1c0de", "news.example/") + record("theme", "dark", "news.example/")},
+        {L"user@shop.example[2].txt", record("cart", "3-items", "shop.example/")},
+        {L"user@mail.example[1].txt", record("login", "remembered", "mail.example/")},
+    };
+    for (const auto& f : files) {
+        HANDLE file = ::CreateFileW((cookies + L"\\" + f.file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        DWORD written = 0;
+        ::WriteFile(file, f.text.data(), static_cast<DWORD>(f.text.size()), &written, nullptr);
+        ::CloseHandle(file);
+    }
+    SetString(L"Software\\Dorvik Software\\Quillmere\\MSIESavedCookies", L"0", L"user@mail.example[1].txt\tlogin\t11/2/2026");
+}
+
 }  // namespace
 
 int wmain() {
@@ -134,6 +168,7 @@ int wmain() {
         SetString(qm::kCleanPathKey, option, L"Yes");
     ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
     FillInternetCache();
+    FillCookieFolder();
 
     std::wstring command = L"\"" + OwnFolder() + L"\\Quillmere.exe\"";
     STARTUPINFOW startup{};

@@ -25,11 +25,6 @@ bool IsVolumeRoot(const WalkFolder& folder) {
     return length == 1 && name[0] == L'\\';
 }
 
-bool IsLinkByName(const std::wstring& longPath) {
-    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 int ShellFolderAllowedAsRoot(RootKind kind) {
     switch (kind) {
         case RootKind::InternetCache: return CSIDL_INTERNET_CACHE;

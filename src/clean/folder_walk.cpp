@@ -14,23 +14,6 @@ WalkHooks* activeHooks = &platformHooks;
 constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-// The path the system knows the folder by; "" where it cannot tell (Wine cannot for paths
-// past the classic length).
-std::wstring FinalPathOf(HANDLE handle) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(length + 1);
-    }
-    return {};
-}
-
 std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
@@ -72,11 +55,6 @@ bool IsAtListedPlace(std::wstring_view finalPath, const ListedFolder& listed) {
                         WithoutTrailingDotsAndBlanks(LastComponent(listed.longPath)));
 }
 
-bool IsLinkByName(const std::wstring& longPath) {
-    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 bool VolumesNumberedByDriveLetter() {
     static const bool wine =
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -84,6 +62,26 @@ bool VolumesNumberedByDriveLetter() {
 }
 
 }  // namespace
+
+std::wstring FinalPathOf(HANDLE handle) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length + 1);
+    }
+    return {};
+}
+
+bool IsLinkByName(const std::wstring& longPath) {
+    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 bool IsSameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.fileIndex == b.fileIndex && (a.volumeSerial == b.volumeSerial || VolumesNumberedByDriveLetter());

@@ -35,6 +35,13 @@ struct FileIdentity {
 // protected folder match more often.
 bool IsSameFile(const FileIdentity& a, const FileIdentity& b);
 
+// The path the system knows an opened file by ("\\?\C:\..."); "" where it cannot tell (Wine
+// cannot for paths past the classic length).
+std::wstring FinalPathOf(HANDLE handle);
+// True when the listing of a path shows a link. Where the system opens a link's target
+// instead of the link (Wine), only this still tells.
+bool IsLinkByName(const std::wstring& longPath);
+
 // The identity of whatever path opens (links followed); nothing when it cannot be opened.
 std::optional<FileIdentity> IdentityOf(const std::wstring& path);
 

@@ -48,11 +48,7 @@ void ShowRemaining(AppContext& ctx, const BrowserView& view, const std::wstring&
     ListModel& list = ctx.frmMain.*view.list;
     ClearList(ctx, view);
     auto& search = ctx.SearchSpec;
-    search.StartPath = folder;
-    search.FileSpec = L"*.*";
-    search.Recurse = true;
-    search.FilesMatched = 0;
-    search.EntriesSeen = 0;
+    search.StartAt(folder);
     SearchForFiles(ctx, search.StartPath, view.searchTag);
     list.SetVisible(true);
     list.Refresh();

@@ -44,7 +44,7 @@ public:
         step();
         const std::int64_t sum = std::int64_t{total_} + cleanCount_;
         total_ = sum > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
-                                                                 : static_cast<std::int32_t>(sum);
+                                                                : static_cast<std::int32_t>(sum);
         cleanCount_ = total_;
     }
     std::int32_t Total() const { return total_; }

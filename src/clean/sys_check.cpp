@@ -55,11 +55,8 @@ std::optional<std::wstring> FinalPathOfFolder(const std::wstring& path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder) return std::nullopt;
-    std::wstring finalPath(32768, L'\0');
-    const DWORD length = ::GetFinalPathNameByHandleW(folder.get(), finalPath.data(),
-                                                     static_cast<DWORD>(finalPath.size()), VOLUME_NAME_DOS);
-    if (length == 0 || length >= finalPath.size()) return std::nullopt;
-    finalPath.resize(length);
+    std::wstring finalPath = FinalPathOf(folder.get());
+    if (finalPath.empty()) return std::nullopt;
     return finalPath;
 }
 
@@ -150,11 +147,13 @@ ProtectedFolders::ProtectedFolders(const std::vector<std::wstring>& table) {
     const auto& ids = SystemFolderTableIds();
     for (size_t i = 0; i < table.size() && i < ids.size(); ++i) {
         if (table[i].empty()) continue;
-        const auto finalPath = FinalPathOfFolder(table[i]);
-        const auto identity = finalPath ? IdentityOf(*finalPath) : std::nullopt;
+        const auto identity = IdentityOfPath(table[i]);
         if (!identity) continue;  // not there: nothing to protect
         tableFolders_.emplace_back(*identity, ids[i]);
-        for (const auto& above : FoldersAbove(*finalPath)) {
+        // The folders above it are found by where it really is (links and drives resolved);
+        // the path as given would do where the system cannot tell.
+        const auto finalPath = FinalPathOfFolder(table[i]);
+        for (const auto& above : FoldersAbove(finalPath ? *finalPath : UnicodeFid(table[i]))) {
             const auto aboveIdentity = IdentityOf(above);
             if (aboveIdentity && !HoldsProtected(*aboveIdentity)) ancestors_.push_back(*aboveIdentity);
         }

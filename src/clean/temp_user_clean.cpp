@@ -48,11 +48,7 @@ void ShowTempSurvivors(AppContext& ctx, const std::wstring& temp) {
     form.List2.Clear();
     form.List2.Refresh();
     auto& search = ctx.SearchSpec;
-    search.StartPath = QualifyPath(temp);
-    search.FileSpec = L"*.*";
-    search.Recurse = true;
-    search.FilesMatched = 0;
-    search.EntriesSeen = 0;
+    search.StartAt(QualifyPath(temp));
     SearchForFiles2(ctx, search.StartPath);
     const std::wstring count = std::to_wstring(form.List2.ListCount());
     form.Label5.SetCaption(L"Temp Folder Contains " + count + L" Files");

@@ -59,6 +59,11 @@ struct CookieState {
     int rangeAnchor = -1;
     bool lastCheckState = false;
 
+    // Set while the cookie clean runs: selecting a location then does not refill the viewer.
+    bool viewerQuiet = false;
+    // The kept list last loaded into its box could not be read.
+    bool keptBoxDamaged = false;
+
     // "Now" for the lifetime display; tests set a fixed moment.
     std::function<SYSTEMTIME()> utcNow = SystemUtcNow;
 };

@@ -9,6 +9,7 @@ namespace qm {
 struct ControlBinder::ListState {
     bool comboBox = false;
     std::vector<std::wstring> shown;  // the lines the control holds
+    int widest = 0;                   // pixels of the widest line added since the list was empty
 };
 
 namespace {
@@ -110,6 +111,48 @@ void ControlBinder::Progress(HWND control, ProgressBarModel& model) {
     subscriptions_.push_back(model.Changed.Subscribe(sync));
 }
 
+void ControlBinder::TextBox(HWND control, TextBoxModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::TextBox);
+    const auto sync = [this, &bound, &model] {
+        if (WindowText(bound.control) != model.Text()) ::SetWindowTextW(bound.control, model.Text().c_str());
+        SyncCommon(bound);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+void ControlBinder::Tabs(HWND control, TabStripModel& model) {
+    Bound& bound = Add(control, model, Bound::Kind::Tabs);
+    const auto sync = [this, &bound, &model] {
+        const HWND tabs = bound.control;
+        const int shown = static_cast<int>(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+        for (int i = shown; i > model.TabCount(); --i) ::SendMessageW(tabs, TCM_DELETEITEM, static_cast<WPARAM>(i - 1), 0);
+        for (int i = 0; i < model.TabCount(); ++i) {
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = const_cast<wchar_t*>(model.Caption(i).c_str());
+            ::SendMessageW(tabs, i < shown ? TCM_SETITEMW : TCM_INSERTITEMW, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(&item));
+        }
+        if (static_cast<int>(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) != model.SelectedIndex())
+            ::SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(model.SelectedIndex()), 0);
+        SyncCommon(bound);
+    };
+    sync();
+    subscriptions_.push_back(model.Changed.Subscribe(sync));
+}
+
+bool ControlBinder::OnNotify(const NMHDR& header) {
+    for (auto& bound : bound_) {
+        if (bound->control != header.hwndFrom || bound->kind != Bound::Kind::Tabs) continue;
+        if (header.code == TCN_SELCHANGE)
+            static_cast<TabStripModel*>(bound->model)
+                ->Select(static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+        return true;
+    }
+    return false;
+}
+
 void ControlBinder::List(HWND control, ListModel& model, bool comboBox) {
     Bound& bound = Add(control, model, Bound::Kind::List);
     bound.list = std::make_unique<ListState>();
@@ -147,9 +190,24 @@ void ControlBinder::SyncList(Bound& bound) {
     for (size_t i = state.shown.size(); i > same; --i)
         ::SendMessageW(control, combo ? CB_DELETESTRING : LB_DELETESTRING, i - 1, 0);
     state.shown.resize(same);
+    if (same == 0) state.widest = 0;
+    const HDC dc = combo ? nullptr : ::GetDC(control);
+    const HGDIOBJ oldFont = dc ? ::SelectObject(dc,
+                                                reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)))
+                               : nullptr;
     for (size_t i = same; i < items.size(); ++i) {
-        ::SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items[i].text.c_str()));
-        state.shown.push_back(items[i].text);
+        const std::wstring& text = items[i].text;
+        ::SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        state.shown.push_back(text);
+        SIZE extent{};
+        if (dc && ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent))
+            state.widest = std::max(state.widest, static_cast<int>(extent.cx));
+    }
+    if (dc) {
+        ::SelectObject(dc, oldFont);
+        ::ReleaseDC(control, dc);
+        // Long paths can be scrolled to rather than cut off.
+        ::SendMessageW(control, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(state.widest + 8), 0);
     }
     const WPARAM index = static_cast<WPARAM>(model.ListIndex());
     ::SendMessageW(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
@@ -175,10 +233,15 @@ bool ControlBinder::OnCommand(HWND control, UINT code) {
                 return true;
             case Bound::Kind::List: {
                 const bool combo = bound->list->comboBox;
+                if (!combo && code == LBN_DBLCLK) {
+                    static_cast<ListModel*>(bound->model)->DblClick();
+                    return true;
+                }
                 if (code != (combo ? CBN_SELCHANGE : LBN_SELCHANGE)) return true;
+                // The line the user chose, read before the sync puts the model's current line back.
+                const int index = static_cast<int>(::SendMessageW(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
                 SyncList(*bound);  // the indexes the user sees are the model's
                 auto& model = static_cast<ListModel&>(*bound->model);
-                const int index = static_cast<int>(::SendMessageW(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
                 model.SetListIndex(index < model.ListCount() ? index : -1);
                 return true;
             }

@@ -33,9 +33,15 @@ public:
     void CheckBox(HWND control, CheckBoxModel& model);
     void List(HWND control, ListModel& model, bool comboBox);
     void Progress(HWND control, ProgressBarModel& model);
+    // A read-only edit box showing the model's text.
+    void TextBox(HWND control, TextBoxModel& model);
+    // A tab control whose tabs and selection follow the model.
+    void Tabs(HWND control, TabStripModel& model);
 
     // WM_COMMAND from a bound control; true when it was one of ours.
     bool OnCommand(HWND control, UINT code);
+    // WM_NOTIFY from a bound control; true when it was one of ours.
+    bool OnNotify(const NMHDR& header);
     // Brings every list up to date with its model (the posted message's handler).
     void SyncLists();
     // The model bound to a control, or nullptr.
@@ -46,7 +52,7 @@ private:
     struct Bound {
         HWND control;
         ControlModel* model;
-        enum class Kind { Label, Button, CheckBox, List, Progress } kind;
+        enum class Kind { Label, Button, CheckBox, List, Progress, TextBox, Tabs } kind;
         std::unique_ptr<ListState> list;
     };
 

@@ -99,6 +99,7 @@ public:
     using ControlModel::ControlModel;
     Signal<> Click;              // ListIndex changed (also when code sets it)
     Signal<int> ItemCheck;       // a line's check box changed (index)
+    Signal<> DblClick;           // the current line was double-clicked or chosen with Enter
 
     int ListCount() const { return static_cast<int>(items_.size()); }
     const std::wstring& List(int index) const { return items_.at(static_cast<size_t>(index)).text; }

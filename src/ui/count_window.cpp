@@ -95,8 +95,10 @@ void CountWindow::MirrorTimer() {
     const auto& timer = ctx_.frmCount.Timer1;
     if (timer.Enabled() == timerRunning_) return;
     timerRunning_ = timer.Enabled();
-    if (timerRunning_) ::SetTimer(Handle(), kReturnTimerId, timer.Interval(), nullptr);
-    else ::KillTimer(Handle(), kReturnTimerId);
+    if (timerRunning_)
+        ::SetTimer(Handle(), kReturnTimerId, timer.Interval(), nullptr);
+    else
+        ::KillTimer(Handle(), kReturnTimerId);
 }
 
 LRESULT CountWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

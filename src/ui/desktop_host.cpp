@@ -75,9 +75,8 @@ HWND DesktopHost::MaxMinWindow() {
 void DesktopHost::LoadMainForm() {
     if (main_ || unloaded_) return;
     main_ = std::make_unique<qm::MainWindow>(*ctx_, MaxMinWindow());
-    main_->SetInterceptor([this](UINT message, WPARAM wParam, LPARAM lParam) {
-        return MainWindowMessage(message, wParam, lParam);
-    });
+    main_->SetInterceptor(
+        [this](UINT message, WPARAM wParam, LPARAM lParam) { return MainWindowMessage(message, wParam, lParam); });
     ctx_->frmMain.form.SetLoaded(true);
     ctx_->frmMain.form.SetVisible(false);
     TrapStep(ctx_->dialogs, {L"frmMain", L"Form_Load"}, [&] { Form_Load(*ctx_); });
@@ -160,12 +159,18 @@ std::optional<LRESULT> DesktopHost::MainWindowMessage(UINT message, WPARAM wPara
         return 0;
     }
     const UINT id = LOWORD(wParam);
-    if (message == WM_COMMAND && lParam == 0 && id >= kTrayMenuFirstId && id < kTrayMenuFirstId + kTrayMenuItems.size()) {
+    if (message == WM_COMMAND && lParam == 0 && id >= kTrayMenuFirstId &&
+        id < kTrayMenuFirstId + kTrayMenuItems.size()) {
         const std::wstring caption = kTrayMenuItems[id - kTrayMenuFirstId].caption;
         TrapStep(ctx_->dialogs, kMenuClickSite, [&] { cP_Click(*ctx_, caption); });
         return 0;
     }
     if (subclassed_) return WindowProc(false, message, wParam, lParam);
+    if (message == WM_QUERYENDSESSION) {
+        // Without the icon (no notification area) the end of the logon still ends the program.
+        RequestExit(*ctx_);
+        return TRUE;
+    }
     return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "clean/clean_kinds.h"
 #include "clean/search_delete.h"
+#include "cookies/cookie_viewer.h"
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/file_helpers.h"
@@ -130,11 +131,7 @@ void FillPreview(AppContext& ctx, ListModel& list, const std::wstring& folder, c
     list.Clear();
     list.Refresh();
     auto& search = ctx.SearchSpec;
-    search.StartPath = QualifyPath(folder);
-    search.FileSpec = L"*.*";
-    search.Recurse = true;
-    search.FilesMatched = 0;
-    search.EntriesSeen = 0;
+    search.StartAt(QualifyPath(folder));
     SearchForFiles(ctx, search.StartPath, tag);
     list.Refresh();
 }
@@ -207,7 +204,10 @@ void SSTab1_Click(AppContext& ctx) {
                 break;
             case kTabInternet: SetCacheList(ctx); break;
             case kTabTemp: SetTempList(ctx); break;
-            case kTabCookies: ctx.flags.cookieTabReady = true; break;
+            case kTabCookies:
+                ctx.flags.cookieTabReady = true;
+                SetCookieList(ctx);
+                break;
             case kTabYourFolder: ActivateList(ctx); break;
             default: break;
         }
@@ -275,11 +275,7 @@ void SetTempList(AppContext& ctx) {
     const std::wstring temp = GuardedTempFolder();
     if (!temp.empty()) {
         auto& search = ctx.SearchSpec;
-        search.StartPath = QualifyPath(temp);
-        search.FileSpec = L"*.*";
-        search.Recurse = true;
-        search.FilesMatched = 0;
-        search.EntriesSeen = 0;
+        search.StartAt(QualifyPath(temp));
         SearchForFiles2(ctx, search.StartPath);
     }
     form.List2.Refresh();
@@ -299,6 +295,7 @@ void ShowHintFor(MainFormModel& form, const ControlModel& control) {
         if (&control == &(form.*button.button)) form.Label4.SetCaption(button.hint);
     if (&control == &form.MSSaved || &control == &form.NS2Saved || &control == &form.FireFoxSaved)
         form.Label14.SetCaption(kSavedListHint);
+    if (&control == &form.lstCookie) form.Label12.SetCaption(kKeepHint);
 }
 
 void BindMainForm(AppContext& ctx) {
@@ -316,6 +313,7 @@ void BindMainForm(AppContext& ctx) {
         combo->Click.Connect([combo] { ComboTip(*combo); });
 
     form.cache.Click.Connect([&ctx] { cache_Click(ctx); });
+    BindCookieViewer(ctx);
     form.SSTab1.Click.Connect([&ctx] { SSTab1_Click(ctx); });
     for (ButtonModel* close : {&form.Command2, &form.Command4, &form.Command7, &form.Command10})
         close->Click.Connect([&form] { form.form.SetVisible(false); });

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cookies/cookie_viewer.h"
 #include "startup/app_context.h"
 #include "startup/system_info.h"
 #include "ui/dpi.h"
@@ -26,8 +27,11 @@ constexpr int CheckId(int number) { return 200 + number; }
 constexpr int CommandId(int number) { return 100 + number; }
 constexpr int LabelId(int number) { return 400 + number; }
 enum ListId : int {
-    kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id, kList5Id, kFile1Id, kDir1Id
+    kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id,
+    kCboLocId, kLstCookieId, kMsSavedId, kNs2SavedId, kFireFoxSavedId, kList5Id, kFile1Id, kDir1Id
 };
+// The cookie viewer's record tabs, detail boxes, count label and deletion buttons.
+constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
 constexpr int kFrame2Id = 500;
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
@@ -36,6 +40,9 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kListBox = LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_BORDER |
                            WS_TABSTOP;
 constexpr DWORD kDropDown = CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+// Lists whose keys (Delete) reach the page as WM_VKEYTOITEM.
+constexpr DWORD kKeyedListBox = kListBox | LBS_WANTKEYBOARDINPUT;
+constexpr DWORD kDetailBox = ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 
 // The bottom row of buttons every page has.
 constexpr int kButtonTop = 308, kButtonHeight = 28;
@@ -58,8 +65,11 @@ protected:
             case WM_COMMAND:
                 main_.OnPageCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
                 return 0;
-            case WM_VKEYTOITEM:  // -2: the key was handled, -1: the list box does its default
-                return main_.OnPageListKey(reinterpret_cast<HWND>(lParam), LOWORD(wParam)) ? -2 : -1;
+            case WM_NOTIFY:
+                main_.binder_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+                return 0;
+            case WM_VKEYTOITEM:
+                return main_.OnListKey(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
             case WM_SETCURSOR:  // wParam: the window under the pointer, a control or the page
                 main_.OnPagePointer(index_, reinterpret_cast<HWND>(wParam));
                 break;
@@ -74,8 +84,9 @@ private:
 };
 
 MainWindow::MainWindow(AppContext& ctx, HWND owner) : ctx_(ctx) {
-    Create({kMainWindowClass, kMainWindowTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-            WS_EX_CONTROLPARENT, 600, 440, owner});
+    Create({kMainWindowClass, kMainWindowTitle,
+            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, 600, 440,
+            owner});
     dpi_ = WindowDpi(Handle());
     binder_ = std::make_unique<ControlBinder>(Handle(), Handle());
     tabs_ = CreateControl(Handle(), WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, kTabControlId, 0, 0, 10, 10);
@@ -110,7 +121,8 @@ HWND MainWindow::Add(int page, const wchar_t* className, DWORD style, int id, RE
 }
 
 void MainWindow::BuildPages() {
-    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<size_t>(i)] = std::make_unique<PageView>(*this, i);
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
+        pages_[static_cast<size_t>(i)] = std::make_unique<PageView>(*this, i);
     BuildOptionsPage();
     BuildInternetPage();
     BuildTempPage();
@@ -125,7 +137,8 @@ void MainWindow::BuildOptionsPage() {
     CheckBoxModel* boxes[] = {&form.Check1, &form.Check2, &form.Check3, &form.Check4,
                               &form.Check5, &form.Check6, &form.Check7, &form.Check8};
     for (int i = 0; i < 8; ++i)
-        binder_->CheckBox(Add(kTabOptions, L"BUTTON", kCheck, CheckId(i + 1), Box(22, 28 + 26 * i, 236, 22)), *boxes[i]);
+        binder_->CheckBox(Add(kTabOptions, L"BUTTON", kCheck, CheckId(i + 1), Box(22, 28 + 26 * i, 236, 22)),
+                          *boxes[i]);
     binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(4), Box(22, 244, 240, 44)), form.Label4);
 
     const int left = 288, width = 264;
@@ -140,7 +153,8 @@ void MainWindow::BuildOptionsPage() {
                      {&form.Label8, LabelId(8), &form.Combo3, kCombo3Id}};
     int top = 40;
     for (const auto& location : locations) {
-        binder_->Label(Add(kTabOptions, L"STATIC", kLabel, location.labelId, Box(left, top, width, 18)), *location.label);
+        binder_->Label(Add(kTabOptions, L"STATIC", kLabel, location.labelId, Box(left, top, width, 18)),
+                       *location.label);
         binder_->List(Add(kTabOptions, WC_COMBOBOXW, kDropDown, location.comboId, Box(left, top + 20, width, 200)),
                       *location.combo, true);
         top += 56;
@@ -180,6 +194,32 @@ void MainWindow::BuildTempPage() {
 // the buttons.
 void MainWindow::BuildCookiesPage() {
     auto& form = ctx_.frmMain;
+    binder_->List(Add(kTabCookies, WC_COMBOBOXW, kDropDown, kCboLocId, Box(kMargin, 6, 544, 240)), form.cboLoc, true);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, kLblCookieCntId, Box(kMargin, 34, 270, 16)), form.lblCookieCnt);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kLstCookieId, Box(kMargin, 52, 270, 144)),
+                  form.lstCookie, false);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(12), Box(kMargin, 198, 270, 18)), form.Label12);
+    // MSSaved, NS2Saved and FireFoxSaved share one place; the family's list is shown.
+    const RECT stacked = Box(kMargin, 218, 544, 58);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kMsSavedId, stacked), form.MSSaved, false);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kNs2SavedId, stacked), form.NS2Saved, false);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kFireFoxSavedId, stacked), form.FireFoxSaved, false);
+
+    const int left = 286;
+    binder_->Tabs(Add(kTabCookies, WC_TABCONTROLW, WS_TABSTOP, kTabKvId, Box(left, 34, 266, 24)), form.tabKV);
+    struct Detail {
+        const wchar_t* caption;
+        TextBoxModel* box;
+    } details[] = {{L"Name", &form.txtName},     {L"Value", &form.txtValue},   {L"Secure", &form.txtSecure},
+                   {L"Created", &form.txtCreated}, {L"Expires", &form.txtExpire}, {L"Lifetime", &form.txtLife}};
+    int top = 64;
+    for (int i = 0; i < 6; ++i, top += 22) {
+        Add(kTabCookies, L"STATIC", kLabel, 0, Box(left, top + 3, 60, 18), details[i].caption);
+        binder_->TextBox(Add(kTabCookies, WC_EDITW, kDetailBox, kFirstDetailId + i, Box(left + 62, top, 204, 20)),
+                         *details[i].box);
+    }
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnDelId, Box(left, 194, 90, 22)), form.btnDel);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnClearId, Box(left + 96, 194, 90, 22)), form.btnClear);
     binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 280, 544, 20)), form.Label14);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(8), ButtonAt(kMargin, 130)), form.Command8);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(9), ButtonAt(146, 100)), form.Command9);
@@ -217,12 +257,6 @@ void MainWindow::MirrorDir1() {
 
 void MainWindow::ChooseFolder() {
     if (const auto folder = PickFolder(Handle(), ctx_.frmMain.Dir1.Text())) ctx_.frmMain.Dir1.SetText(*folder);
-}
-
-bool MainWindow::OnPageListKey(HWND list, UINT key) {
-    if (list != Control(kList5Id) || key != VK_DELETE) return false;
-    List5_DblClick(ctx_);
-    return true;
 }
 
 void MainWindow::Bind() {
@@ -263,8 +297,8 @@ void MainWindow::Layout() {
 void MainWindow::MirrorForm() {
     auto& form = ctx_.frmMain.form;
     const int twipsX = TwipsPerPixelX(), twipsY = TwipsPerPixelY();
-    ::SetWindowPos(Handle(), nullptr, form.Left() / (twipsX > 0 ? twipsX : 15), form.Top() / (twipsY > 0 ? twipsY : 15), 0,
-                   0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(Handle(), nullptr, form.Left() / (twipsX > 0 ? twipsX : 15), form.Top() / (twipsY > 0 ? twipsY : 15),
+                   0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const bool shown = ::IsWindowVisible(Handle()) != FALSE;
     if (form.Visible() == shown) return;
     ::ShowWindow(Handle(), form.Visible() ? SW_SHOW : SW_HIDE);
@@ -275,12 +309,12 @@ void MainWindow::ShowPage(int tab) {
     if (tab < 0) return;
     if (static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)) != tab)
         ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
-    for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
-        ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
 }
 
 bool MainWindow::TranslateTabKeys(const MSG& message) {
-    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || !(::GetKeyState(VK_CONTROL) & 0x8000)) return false;
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || !(::GetKeyState(VK_CONTROL) & 0x8000))
+        return false;
     if (!message.hwnd || ::GetAncestor(message.hwnd, GA_ROOT) != Handle()) return false;
     auto& tabs = ctx_.frmMain.SSTab1;
     const int step = (::GetKeyState(VK_SHIFT) & 0x8000) ? tabs.TabCount() - 1 : 1;
@@ -293,10 +327,42 @@ void MainWindow::OnPageCommand(HWND control, UINT code) {
     binder_->OnCommand(control, code);
 }
 
+// The lists that act on Enter as on a double click: lstCookie keeps, a kept list drops.
+ListModel* MainWindow::ActionList(HWND control) const {
+    auto& form = ctx_.frmMain;
+    ControlModel* model = binder_->ModelOf(control);
+    for (ListModel* list : {&form.lstCookie, &form.MSSaved, &form.NS2Saved, &form.FireFoxSaved})
+        if (model == list) return list;
+    return nullptr;
+}
+
+void MainWindow::OnEnter(HWND focus) {
+    if (ListModel* list = ActionList(focus)) list->DblClick();
+}
+
+int MainWindow::OnListKey(HWND control, UINT key) {
+    auto& form = ctx_.frmMain;
+    if (key == VK_DELETE && control == Control(kList5Id)) {
+        List5_DblClick(ctx_);  // Delete removes a stored folder as a double click does
+        return -2;
+    }
+    ListModel* list = ActionList(control);
+    if (key == VK_DELETE && list && list != &form.lstCookie) {
+        list->DblClick();
+        return -2;  // handled
+    }
+    return -1;  // the list box's own handling
+}
+
 void MainWindow::OnPagePointer(int page, HWND control) {
     auto& form = ctx_.frmMain;
     if (ControlModel* model = binder_->ModelOf(control)) {
         ShowHintFor(form, *model);
+        return;
+    }
+    // Over the cookie page itself both count lines come back.
+    if (page == kTabCookies && control == Page(page)) {
+        ShowCookieCounts(ctx_);
         return;
     }
     // Over the page itself: within the options frame the group's own text comes back.
@@ -320,6 +386,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_COMMAND:  // Escape (from the dialog keys) closes the window as "Close Form" does
             if (LOWORD(wParam) == IDCANCEL) ctx_.frmMain.form.SetVisible(false);
+            if (LOWORD(wParam) == IDOK) OnEnter(::GetFocus());
             return 0;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -327,9 +394,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ctx_.frmMain.SSTab1.Select(static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
             return 0;
         }
-        case ControlBinder::kSyncListsMessage:
-            binder_->SyncLists();
-            return 0;
+        case ControlBinder::kSyncListsMessage: binder_->SyncLists(); return 0;
         case WM_DPICHANGED: {
             dpi_ = HIWORD(wParam);
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);

@@ -61,10 +61,12 @@ private:
     void ShowPage(int tab);
     void OnPageCommand(HWND control, UINT code);
     // A key for a list box that asked for them (WM_VKEYTOITEM); true when taken.
-    bool OnPageListKey(HWND list, UINT key);
     void MirrorDir1();
     void ChooseFolder();
     void OnPagePointer(int page, HWND control);
+    ListModel* ActionList(HWND control) const;
+    void OnEnter(HWND focus);
+    int OnListKey(HWND control, UINT key);
 
     AppContext& ctx_;
     Interceptor interceptor_;

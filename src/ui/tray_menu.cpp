@@ -143,6 +143,22 @@ void ConfigureProgram(AppContext& ctx) {
     ctx.frmMain.SSTab1.Select(kTabOptions);
 }
 
+void CheckForUpdatesOnRequest(AppContext& ctx) {
+    ctx.flags.manualUpdateCheck = true;
+    CheckForProgramUpdates(ctx);
+}
+
+struct WorkCommand {
+    std::wstring_view caption;
+    void (*run)(AppContext&);
+};
+
+constexpr WorkCommand kWorkCommands[] = {
+    {L"Configure Program", &ConfigureProgram}, {L"Check For Program Updates", &CheckForUpdatesOnRequest},
+    {L"Select HotKey", &ShowHotKeySetter},     {L"Remove All Paths", &RemoveAllPaths},
+    {L"Clean And Shutdown", &CleanAndShutdown}, {L"AutoClean Files", &AutoCleanFiles},
+};
+
 }  // namespace
 
 POINT MenuPosFromCursor(POINT cursor) {
@@ -164,16 +180,8 @@ void cP_Click(AppContext& ctx, const std::wstring& caption) {
     if (caption == L"Close Menu" || !TrayItemAvailable(caption, RunActive(ctx))) return;
 
     // Everything else is work: one at a time, and none while a clean runs.
-    RunExclusive(ctx, kMenuSite, [&] {
-        if (caption == L"Configure Program") ConfigureProgram(ctx);
-        else if (caption == L"Check For Program Updates") {
-            ctx.flags.manualUpdateCheck = true;
-            CheckForProgramUpdates(ctx);
-        } else if (caption == L"Select HotKey") ShowHotKeySetter(ctx);
-        else if (caption == L"Remove All Paths") RemoveAllPaths(ctx);
-        else if (caption == L"Clean And Shutdown") CleanAndShutdown(ctx);
-        else if (caption == L"AutoClean Files") AutoCleanFiles(ctx);
-    });
+    for (const auto& [itemCaption, command] : kWorkCommands)
+        if (caption == itemCaption) RunExclusive(ctx, kMenuSite, [&] { command(ctx); });
 }
 
 }  // namespace qm

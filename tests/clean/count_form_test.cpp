@@ -129,8 +129,8 @@ TEST(PlaceNearTrayClick, CentresOnTheClickWithItsBottomOnTheWorkAreaAndStaysInsi
         POINT expected;
     } cases[] = {
         {{640, 1000}, primary, {540, 888}},
-        {{20, 1000}, primary, {0, 888}},        // kept off the left edge
-        {{1275, 1000}, primary, {1080, 888}},   // and the right one
+        {{20, 1000}, primary, {0, 888}},       // kept off the left edge
+        {{1275, 1000}, primary, {1080, 888}},  // and the right one
         {{-900, 1060}, leftMonitor, {-1000, 944}},
     };
     for (const auto& c : cases) {

@@ -596,6 +596,97 @@ TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnc
     EXPECT_EQ(test::ScopedPendingOperations::Read()->bytes, stored->bytes) << "a second run adds nothing";
 }
 
+// Runs "auto" and fails for every window it shows; the exit code.
+long RunAutoWithoutWindows() {
+    RunningProgram program(L"auto");
+    if (!program.Started()) return -2;
+    const auto started = std::chrono::steady_clock::now();
+    while (program.Running() && std::chrono::steady_clock::now() - started < 30s) {
+        for (HWND window : program.Windows(nullptr, true)) {
+            wchar_t title[256] = {};
+            ::GetWindowTextW(window, title, 256);
+            ADD_FAILURE() << "window shown: \"" << NarrowUtf8(title) << "\"";
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return program.WaitForExit(1s);
+}
+
+std::string MsieCookieFile(const char* name) {
+    // One record: name, value, host, flags, expiry and creation halves (2030 and 2020).
+    return std::string(name) + "\nv\nexample.com/\n0\n2916217856\n31094476\n2916217856\n30806476\n*\n";
+}
+
+// The cookies that were kept survive "auto" and nothing else does; a kept list that cannot be
+// read spares its whole family.
+TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    const wchar_t kNetscapeCookies[] = L"Software\\Netscape\\Netscape Navigator\\Cookies";
+    const wchar_t kMsieKept[] = L"Software\\Dorvik Software\\Quillmere\\MSIESavedCookies";
+    const wchar_t kNsKept[] = L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies";
+    const wchar_t kFireFoxKept[] = L"Software\\Dorvik Software\\Quillmere\\FireFoxSavedCookies";
+    SavedUserValue userCookies(kUserShellFolders, L"Cookies"), shellCookies(kShellFolders, L"Cookies");
+    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
+    SavedUserValue netscapeFile(kNetscapeCookies, L"Cookie File");
+    test::TempFolder profile(L"qm-e2e-cookies");
+    const std::wstring cookies = profile / L"Cookies";
+    test::MakeFolder(cookies);
+    const struct {
+        const wchar_t* file;
+        const char* cookie;
+    } ieFiles[] = {{L"me@kept[1].txt", "id"}, {L"me@kept[2].txt", "id"}, {L"me@kept[3].txt", "other"},
+                   {L"me@gone[1].txt", "id"}};
+    for (const auto& f : ieFiles) test::WriteBytes(cookies + L"\\" + f.file, MsieCookieFile(f.cookie));
+    test::WriteBytes(cookies + L"\\index.dat", "index");
+    const std::wstring netscape = profile / L"ns\\cookies.txt";
+    const std::wstring fireFox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\x.default\\cookies.txt";
+    test::MakeFolder(profile / L"ns");
+    test::MakeFolder(fireFox.substr(0, fireFox.find_last_of(L'\\')));
+    const std::string nsBefore =
+        "# Netscape HTTP Cookie File\r\n\r\n"
+        ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n"
+        "b.com\tFALSE\t/\tFALSE\t4294967295\tB\t2\r\n"
+        "c.com\tFALSE\t/\tTRUE\t4294967295\tC\t3\r\n";
+    const std::string ffBefore =
+        "# HTTP Cookie File\n"
+        "a.com\tFALSE\t/\tFALSE\t2000000000\tA\t1\n"
+        "b.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n";
+    test::WriteBytes(netscape, nsBefore);
+    test::WriteBytes(fireFox, ffBefore);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cookies", cookies, REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cookies", cookies);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile / L"AppData", REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kNetscapeCookies, L"Cookie File", netscape);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"CookieFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kMsieKept, L"0", L"me@kept[1].txt\tid\t1/1/2020");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kNsKept, L"0", L"a.com\tA\tNever");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kNsKept, L"1", L"me@gone[1].txt\tid\tx");  // wrong family
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kFireFoxKept, L"0", L"b.com\tB\tx");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kFireFoxKept, L"3", L"c.com\tC\tx");  // Netscape's C still goes
+
+    ASSERT_EQ(RunAutoWithoutWindows(), 0);
+    EXPECT_EQ(test::ListTree(cookies), L"index.dat\nme@kept[1].txt\nme@kept[2].txt\nold.txt\n");
+    EXPECT_EQ(test::ReadBytes(cookies + L"\\old.txt"), "index");
+    EXPECT_EQ(test::ReadBytes(netscape),
+              "# Netscape HTTP Cookie File\r\n\r\n"
+              ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n");
+    EXPECT_EQ(test::ReadBytes(fireFox),
+              "# HTTP Cookie File\n"
+              "b.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n");
+    EXPECT_EQ(Setting(kProgramKey, L"MSCookie"), cookies + L"\\");
+
+    // The Netscape list made unreadable: every Netscape cookie stays, the others are cleaned.
+    test::WriteBytes(netscape, nsBefore);
+    test::WriteBytes(fireFox, ffBefore);
+    test::WriteBytes(cookies + L"\\me@gone[1].txt", MsieCookieFile("id"));
+    ScratchRegistry::SetDword(HKEY_CURRENT_USER, kNsKept, L"2", 1);
+    ASSERT_EQ(RunAutoWithoutWindows(), 0);
+    EXPECT_EQ(test::ReadBytes(netscape), nsBefore);
+    EXPECT_EQ(test::ReadBytes(fireFox), "# HTTP Cookie File\nb.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n");
+    EXPECT_FALSE(test::PathExists(cookies + L"\\me@gone[1].txt"));
+}
+
 // Run only inside a Wine prefix of its own by tests/e2e/shutdown_prefix_test.sh: the request
 // ends every program of the prefix, this test included, so the script checks the outcome
 // from outside. The marker file tells it what was seen before the end.

@@ -31,9 +31,15 @@ HKEY OpenRaw(HKEY root, const std::wstring& key, REGSAM access, bool create) {
 }  // namespace
 
 ScratchRegistry::ScratchRegistry() : path_(L"Software\\QuillmereTests\\" + UniqueSuffix()) {
-    scratch_ = OpenRaw(HKEY_CURRENT_USER, path_, KEY_ALL_ACCESS, true);
+    // Start from the real key: under Wine an earlier redirection can leave the root mapped to
+    // a handle that is gone (seen after tests that start Unix programs).
+    ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    HKEY created = nullptr;
+    const LONG status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                          &created, nullptr);
+    scratch_ = status == ERROR_SUCCESS ? created : nullptr;
     if (!scratch_ || ::RegOverridePredefKey(HKEY_CURRENT_USER, scratch_) != ERROR_SUCCESS)
-        throw std::runtime_error("cannot redirect HKEY_CURRENT_USER to a scratch key");
+        throw std::runtime_error("cannot redirect HKEY_CURRENT_USER to a scratch key (" + std::to_string(status) + ")");
 }
 
 ScratchRegistry::~ScratchRegistry() {

@@ -25,7 +25,8 @@ std::wstring Text(HWND window) {
     return text;
 }
 
-void PumpFor(DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
+void PumpFor(
+    DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
     const DWORD until = ::GetTickCount() + milliseconds;
     MSG message;
     while (!done() && ::GetTickCount() < until) {
@@ -111,23 +112,64 @@ TEST_F(DesktopHostTest, EachTabShowsItsOwnPageWithTheControlsOfThatTab) {
     EXPECT_FALSE(Shown(Control(413)));  // Label13 starts hidden
 }
 
-TEST_F(DesktopHostTest, NoControlReachesBeyondItsPage) {
+// At every scaling the controls stay on their pages and the captions of buttons and
+// option boxes fit their controls.
+TEST_F(DesktopHostTest, NothingIsClippedAtAnyScaling) {
     host.LoadMainForm();
-    for (int page = 0; page < 5; ++page) {
-        RECT pageRect{};
-        ::GetWindowRect(host.MainView()->Page(page), &pageRect);
-        for (HWND child = ::GetWindow(host.MainView()->Page(page), GW_CHILD); child;
-             child = ::GetWindow(child, GW_HWNDNEXT)) {
-            wchar_t name[32] = {};
-            ::GetClassNameW(child, name, 32);
-            RECT r{};
-            ::GetWindowRect(child, &r);
-            if (std::wstring(name) == L"ComboBox") r.bottom = r.top + 24;  // the closed box
-            EXPECT_TRUE(r.left >= pageRect.left && r.right <= pageRect.right && r.top >= pageRect.top &&
-                        r.bottom <= pageRect.bottom)
-                << "page " << page << " control " << ::GetDlgCtrlID(child);
+    for (const UINT dpi : {96u, 144u, 192u}) {
+        RECT suggested{};
+        ::GetWindowRect(Main(), &suggested);
+        ::SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        for (int page = 0; page < 5; ++page) {
+            RECT pageRect{};
+            ::GetWindowRect(host.MainView()->Page(page), &pageRect);
+            for (HWND child = ::GetWindow(host.MainView()->Page(page), GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t name[32] = {};
+                ::GetClassNameW(child, name, 32);
+                RECT r{};
+                ::GetWindowRect(child, &r);
+                const int id = ::GetDlgCtrlID(child);
+                if (std::wstring(name) == L"ComboBox") r.bottom = r.top + MulDiv(24, static_cast<int>(dpi), 96);
+                EXPECT_TRUE(r.left >= pageRect.left && r.right <= pageRect.right && r.top >= pageRect.top &&
+                            r.bottom <= pageRect.bottom)
+                    << "dpi " << dpi << " page " << page << " control " << id;
+                const bool button = id >= 101 && id <= 118, box = id >= 201 && id <= 208;
+                if (!button && !box) continue;
+                const HDC dc = ::GetDC(child);
+                const HGDIOBJ old = ::SelectObject(dc,
+                                                   reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)));
+                const std::wstring caption = Text(child);
+                SIZE extent{};
+                ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+                ::SelectObject(dc, old);
+                ::ReleaseDC(child, dc);
+                const int room = (r.right - r.left) - MulDiv(box ? 20 : 8, static_cast<int>(dpi), 96);
+                EXPECT_LE(extent.cx, room) << "dpi " << dpi << " control " << id;
+            }
         }
     }
+}
+
+TEST_F(DesktopHostTest, CtrlTabMovesBetweenTheTabs) {
+    host.LoadMainForm();
+    ctx.frmMain.SSTab1.Select(kTabOptions);
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    const auto press = [&](bool shift) {
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        ::SetKeyboardState(keys);
+        MSG message{Control(201), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        return host.PreTranslate(message);
+    };
+    EXPECT_TRUE(press(false));
+    EXPECT_EQ(ctx.frmMain.SSTab1.SelectedIndex(), kTabInternet);
+    EXPECT_TRUE(press(true));
+    EXPECT_TRUE(press(true));
+    EXPECT_EQ(ctx.frmMain.SSTab1.SelectedIndex(), kTabYourFolder);
+    keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+    ::SetKeyboardState(keys);
 }
 
 TEST_F(DesktopHostTest, ClickingAnOptionBoxStoresItAndTheBoxFollowsTheModel) {
@@ -172,6 +214,12 @@ TEST_F(DesktopHostTest, ListsFollowTheirModelOnceMessagesRun) {
     EXPECT_STREQ(line, L"C:\\temp\\file1");
     ::SendMessageW(Control(305), LB_GETTEXT, 11, reinterpret_cast<LPARAM>(line));
     EXPECT_STREQ(line, L"C:\\temp\\last");
+
+    ctx.frmMain.List2.AddItem(L"C:\\temp\\" + std::wstring(300, L'x'));  // wider than the list
+    PumpFor(200);
+    RECT list{};
+    ::GetClientRect(Control(305), &list);
+    EXPECT_GT(::SendMessageW(Control(305), LB_GETHORIZONTALEXTENT, 0, 0), list.right);
 }
 
 TEST_F(DesktopHostTest, CloseBoxHidesAndParksTheWindowTopLeft) {
@@ -201,7 +249,8 @@ TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
     ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
         ::KillTimer(nullptr, id);
         const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-        const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
+        const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0))
+                                      : nullptr;
         items = menu ? ::GetMenuItemCount(menu) : 0;
         exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
         ::EndMenu();
@@ -238,10 +287,7 @@ TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndRetu
 }
 
 TEST_F(DesktopHostTest, EndOfSessionEndsTheProgramOnceTheRunningWorkHasUnwound) {
-    const HWND main = Main();
-    ::SendMessageW(main, WM_QUERYENDSESSION, 0, 0);
-    EXPECT_FALSE(host.Unloaded());  // not yet subclassed: nothing happens
-    host.SubClass(main);
+    const HWND main = Main();  // not subclassed: no notification area, as when the icon could not be added
     RunExclusive(ctx, {L"test", L"run"}, [&] {
         EXPECT_EQ(::SendMessageW(main, WM_QUERYENDSESSION, 0, 0), TRUE);
         EXPECT_FALSE(host.Unloaded());

@@ -148,8 +148,8 @@ TEST_F(MainFormTest, EnteringTheInternetTabPreviewsTheLastCacheFolder) {
     test::MakeFolder(cache + L"\\Content.IE5\\AB12CD34");
     for (const wchar_t* name : {L"a[1].htm", L"b[1].gif", L"c[1].js"})
         test::WriteBytes(cache + L"\\Content.IE5\\AB12CD34\\" + name, "x");
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                               L"Cache", cache);
+    ScratchRegistry::SetString(
+        HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"Cache", cache);
     form().NS.SetVisible(true);
 
     form().SSTab1.Select(kTabInternet);

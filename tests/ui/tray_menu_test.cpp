@@ -21,11 +21,9 @@ TEST(MenuPosition, ScalesTheCursorAndRoundsHalvesToEven) {
         POINT cursor;
         POINT expected;
     } cases[] = {
-        {{100, 50}, {1300, 715}},
-        {{0, 5}, {0, 72}},     // 71.5 -> 72
-        {{1, 15}, {13, 214}},  // 214.5 -> 214
-        {{-10, -5}, {-130, -72}},
-        {{1920, 1080}, {24960, 15444}},
+        {{100, 50}, {1300, 715}}, {{0, 5}, {0, 72}},  // 71.5 -> 72
+        {{1, 15}, {13, 214}},                         // 214.5 -> 214
+        {{-10, -5}, {-130, -72}}, {{1920, 1080}, {24960, 15444}},
     };
     for (const auto& c : cases) {
         const POINT position = MenuPosFromCursor(c.cursor);
@@ -76,7 +74,8 @@ TEST_F(TrayMenuTest, TrayCleansRefuseWithTheirOwnNoticeAndRemoveNothing) {
         {{{L"TempFiles", L"Yes"}}, L"AutoClean Files", L"The AutoClean Box Must Be Checked For This Function To Work!"},
         {{{L"AutoFunction", L"Yes"}}, L"AutoClean Files", L"You Have Not Selected Any Files To Be Cleaned!"},
         {{{L"TempFiles", L"Yes"}}, L"Clean And Shutdown", L"Clean And ShutDown Box Not Checked On Options Form!"},
-        {{{L"Shutdown", L"Yes"}, {L"TempFiles", L"yes"}}, L"Clean And Shutdown",
+        {{{L"Shutdown", L"Yes"}, {L"TempFiles", L"yes"}},
+         L"Clean And Shutdown",
          L"You Have Not Selected Any Files To Be Cleaned!"},
     };
     for (const auto& c : cases) {
@@ -172,7 +171,8 @@ TEST_F(TrayMenuTest, DuringARunNoSecondCleanStartsAndExitWaitsForTheRunToEnd) {
 TEST(TrayItems, OnlyItemsThatStartNoWorkStayAvailableDuringARun) {
     std::vector<std::wstring> available;
     for (const auto& item : kTrayMenuItems)
-        if (!IsPlainSeparator(item.caption) && !IsTitledSeparator(item.caption) && TrayItemAvailable(item.caption, true))
+        if (!IsPlainSeparator(item.caption) && !IsTitledSeparator(item.caption) &&
+            TrayItemAvailable(item.caption, true))
             available.push_back(item.caption);
     EXPECT_EQ(available, (std::vector<std::wstring>{L"Help", L"About", L"Exit Program", L"Close Menu"}));
 }

@@ -1,0 +1,23 @@
+#pragma once
+// The cookie clean's decisions, apart from the run that makes them (MainCleanCookies is
+// declared with the other kinds of clean).
+#include <string>
+
+#include "cookies/kept_cookies.h"
+
+namespace qm {
+
+class AppContext;
+
+// Cleans every store of cboLoc as it stands (MainCleanCookies finds the stores first):
+// CleanCount counts the cookie files deleted and the cookies.txt lines removed.
+void CleanCookieStores(AppContext& ctx);
+
+// Whether an Internet Explorer cookie file is spared: a line of it (its first record, or the
+// bare name) is kept, or it does not decode now and a kept entry names the same file stem.
+bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept);
+
+// What an interactive clean says about a kept list it could not read (key: the list's key).
+std::wstring KeptListDamagedText(const std::wstring& key);
+
+}  // namespace qm
