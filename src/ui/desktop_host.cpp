@@ -24,6 +24,12 @@ HICON ProgramIcon() {
     return icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+void DropQueuedHotKeys(HWND window) {
+    MSG message{};
+    while (::PeekMessageW(&message, window, WM_HOTKEY, WM_HOTKEY, PM_REMOVE)) {
+    }
+}
+
 UniqueMenu BuildTrayMenu(bool runActive) {
     UniqueMenu menu(::CreatePopupMenu());
     for (size_t i = 0; i < kTrayMenuItems.size(); ++i) {
@@ -180,11 +186,13 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
     std::optional<LRESULT> result;
     IgnoreErrors([&] {
         if (fromMaxMin && message == WM_HOTKEY) {
-            // A hot key pressed while a run is active is ignored.
-            RunExclusive(*ctx_, kHotKeySite, [&] {
-                ctx_->HotKeyCleaning = true;
-                HotKeyClean(*ctx_);
-            });
+            // A hot key pressed while a run is active is ignored, and so are the presses still
+            // queued when the clean ends: they were made during it.
+            if (RunExclusive(*ctx_, kHotKeySite, [&] {
+                    ctx_->HotKeyCleaning = true;
+                    HotKeyClean(*ctx_);
+                }))
+                DropQueuedHotKeys(maxMin_->Handle());
         }
         if (message == WM_QUERYENDSESSION) {
             RequestExit(*ctx_);  // at once, or when the running work has unwound

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 #include "clean/count_form.h"
+#include "clean/folder_walk.h"
 #include "startup/bas_main.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
@@ -273,6 +275,35 @@ TEST_F(RealKeysTest, DefaultAndChosenKeysCleanAndShowTheTrueCount) {
         host.UnregisterHotKey(host.MaxMinWindow(), kCleanHotKeyId);
         ctx.frmCount.Label1.SetCaption(L"");
     }
+}
+
+// Four more presses while the first clean is under way, some dispatched during it and some
+// still queued when it ends: one clean. Each clean calls for the removal of "held", which is
+// refused, so the calls count the cleans.
+TEST_F(RealKeysTest, FivePressesDuringACleanStartOneClean) {
+    struct PressingHooks : WalkHooks {
+        std::function<void()> duringClean;
+        int heldRemovals = 0;
+        void BeforeDescend(const std::wstring&) override {
+            if (auto press = std::exchange(duringClean, nullptr)) press();
+        }
+        bool RemoveFolder(const std::wstring& longPath) override {
+            if (longPath.ends_with(L"\\held")) return ++heldRemovals, false;
+            return WalkHooks::RemoveFolder(longPath);
+        }
+    } hooks;
+    hooks.duringClean = [&] { Press(L"alt+c", 4); };
+    const ScopedWalkHooks installed(hooks);
+    test::MakeFolder(temp / L"held");
+    FillTemp(200);
+    Register(MOD_ALT, 'C');
+
+    Press(L"alt+c");
+    PumpFor(8000, [&] { return TempEmpty() && hooks.heldRemovals > 0; });
+    PumpFor(3000);
+
+    EXPECT_TRUE(TempEmpty());
+    EXPECT_EQ(hooks.heldRemovals, 1);
 }
 
 TEST_F(RealKeysTest, PressesWhileTheRefusalIsOpenAreDropped) {
