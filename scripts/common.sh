@@ -30,6 +30,7 @@ qm_install_missing() {
 }
 
 qm_build() {
+    "$QM_ROOT/scripts/fetch_sqlite.sh"
     qm_log "building in $QM_BUILD"
     cmake -S "$QM_ROOT" -B "$QM_BUILD" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$QM_ROOT/cmake/mingw-w64-x86_64.cmake" \
