@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "clean/folder_walk.h"
 #include "clean/search_delete.h"
+#include "cookies/current_browsers.h"
 #include "cookies/msie_cookies.h"
 #include "startup/api.h"
 #include "startup/app_context.h"
@@ -278,6 +279,9 @@ void InitLoc(AppContext& ctx, const SpecialFolderLookup& specialFolder) {
 
     const auto browserFolder = [&form](const std::wstring& folder) { form.Combo1.AddItem(folder); };
     VisitCandidates(ctx, {&AddMSIE, &AddNS2, browserFolder, HKEY_CURRENT_USER, L"InitLoc"}, specialFolder);
+    TrapStep(ctx.dialogs, {kModule, L"InitLoc"}, [&] {
+        for (const auto& database : CurrentCookieDatabases(specialFolder)) AddOneLoc(ctx, database.path, database.kind);
+    });
 
     const std::wstring temp = EnvironmentValue(L"Temp");
     if (!temp.empty()) form.Combo2.AddItem(temp);
@@ -290,6 +294,9 @@ void CacheInitLoc(AppContext& ctx, const SpecialFolderLookup& specialFolder) {
     const auto noList = [](const std::wstring&) {};
     VisitCandidates(ctx, {&frmMainAddMSIE, &frmMainAddNS2, noList, HKEY_LOCAL_MACHINE, L"CacheInitLoc"},
                     specialFolder);
+    TrapStep(ctx.dialogs, {kModule, L"CacheInitLoc"}, [&] {
+        for (const auto& folder : CurrentCacheFolders(specialFolder)) frmMainAddOneLoc(ctx, folder.path, folder.kind);
+    });
 }
 
 void AddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {

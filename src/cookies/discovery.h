@@ -15,17 +15,28 @@ inline constexpr std::int32_t kFamilyMask = 0xFF00;
 inline constexpr std::int32_t kFamilyMsie = 0x1000;
 inline constexpr std::int32_t kFamilyNetscape = 0x2000;
 inline constexpr std::int32_t kFamilyFireFox = 0x4000;
+inline constexpr std::int32_t kFamilyChromium = 0x8000;
 
 inline constexpr std::int32_t kKindIeTemporaryFiles = 0x1000;  // "%SystemRoot%\Temporary Internet Files"
 inline constexpr std::int32_t kKindIeCookiePath = 0x1003;      // Special Paths "Directory", "%SystemRoot%\Cookies"
 inline constexpr std::int32_t kKindIeShellCookies = 0x1004;    // Shell Folders "Cookies"
 inline constexpr std::int32_t kKindIeShellCache = 0x1005;      // Shell Folders "Cache"
+inline constexpr std::int32_t kKindIeINetCache = 0x1006;       // Local AppData "Microsoft\Windows\INetCache"
 inline constexpr std::int32_t kKindNetscapeUsers = 0x2000;     // "Netscape\Users" under Program/Common Files
 inline constexpr std::int32_t kKindNetscapeDirRoot = 0x2004;   // a Netscape user's "DirRoot"
 inline constexpr std::int32_t kKindNetscapeCookieFile = 0x2005;  // Netscape "Cookie File"
 inline constexpr std::int32_t kKindRealNetworks = 0x200A;      // RealNetworks cookie paths
 inline constexpr std::int32_t kKindFireFoxDefault = 0x4000;    // a "*.default" profile (cache list only)
 inline constexpr std::int32_t kKindFireFoxProfiles = 0x4001;   // "Mozilla\FireFox\Profiles"
+inline constexpr std::int32_t kKindFireFoxCookieDb = 0x4002;   // a profile's "cookies.sqlite" (cookie list only)
+inline constexpr std::int32_t kKindFireFoxCache2 = 0x4003;     // a profile's "cache2" folder (cache list only)
+// The Chromium family: one low byte per browser, for its cache folders and cookie databases.
+inline constexpr std::int32_t kKindChrome = 0x8001;
+inline constexpr std::int32_t kKindEdge = 0x8002;
+inline constexpr std::int32_t kKindBrave = 0x8003;
+inline constexpr std::int32_t kKindVivaldi = 0x8004;
+inline constexpr std::int32_t kKindChromium = 0x8005;
+inline constexpr std::int32_t kKindOpera = 0x8006;
 
 // The shell folders discovery looks in, by CSIDL, with a trailing "\" (empty when unknown).
 using SpecialFolderLookup = std::function<std::wstring(int csidl)>;

@@ -312,7 +312,9 @@ void NS2Scan(AppContext& ctx, const std::wstring& path) {
     table.path = path.empty() ? form.cboLoc.Text() : path;
     if (IsBlankPath(table.path)) return;
     BoundedRead read = ReadFileBounded(table.path, kMaxCookieTxtSize);
-    if (!read.opened) return;
+    // A cookie database (Firefox's cookies.sqlite) is no cookies.txt: never listed as one,
+    // and the table stays unread, so the write never touches it either.
+    if (!read.opened || IsSqliteDatabase(read.bytes)) return;
     table.readWhole = read.complete;
     table.stamp = read.stamp;
     SplitCookieTxt(read.bytes, table);

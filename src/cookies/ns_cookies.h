@@ -35,6 +35,11 @@ void SplitCookieTxt(std::string_view bytes, CookieTxtTable& table);
 // as read. A deleted line takes its own line break with it; blank lines after it stay.
 std::string CookieTxtBytes(const CookieTxtTable& table);
 
+// True when bytes begin like an SQLite database ("SQLite format 3" and a NUL).
+inline bool IsSqliteDatabase(std::string_view bytes) {
+    return bytes.substr(0, 16) == std::string_view("SQLite format 3\0", 16);
+}
+
 // A line that is neither blank (nothing above a blank at its start) nor a "#" comment.
 bool IsCookieLine(std::string_view text);
 

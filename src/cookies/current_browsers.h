@@ -1,0 +1,28 @@
+#pragma once
+// Where today's browsers keep their caches and cookie databases: the Chromium family (each
+// profile named in the browser's "Local State"), Firefox (each profile of "profiles.ini")
+// and Internet Explorer's "INetCache". Discovery adds these after the classic candidates.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cookies/discovery.h"
+
+namespace qm {
+
+struct BrowserLocation {
+    std::wstring path;  // a folder (with a trailing "\") or a cookie database file
+    std::int32_t kind;
+};
+
+// The cookie databases, in a fixed order: the Chromium family browser by browser, then
+// Firefox. Only existing files reached without passing through a link.
+std::vector<BrowserLocation> CurrentCookieDatabases(const SpecialFolderLookup& specialFolder);
+// The cache folders, in the same order, then "INetCache". Only existing folders reached
+// without passing through a link.
+std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& specialFolder);
+
+// A Chromium-family browser's name for the user ("Google Chrome"); "" for another kind.
+std::wstring ChromiumBrowserName(std::int32_t kind);
+
+}  // namespace qm

@@ -1,0 +1,42 @@
+#pragma once
+// A fabricated profile of today's browsers below a temporary folder: Chrome ("Default" and
+// "Profile 1" named by "Local State"), Edge (no "Local State": found by folder names, its
+// cookies in the older "Cookies" place), Brave (a damaged "Local State"), Opera (its profile
+// in Roaming, its cache in Local), Firefox (profiles.ini naming a "*.default-release"
+// profile, its cache2 in Local) and Internet Explorer's INetCache. Every profile also holds
+// files that no clean may touch (bookmarks, history, passwords, preferences).
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cookies/discovery.h"
+
+namespace qm::test {
+
+class CurrentProfile {
+public:
+    // Builds the profile below root; cookie databases are placeholder files until
+    // WithDatabase* replaces them.
+    explicit CurrentProfile(const std::wstring& root);
+
+    SpecialFolderLookup Lookup() const;
+
+    // Expected discoveries, in discovery order.
+    struct Location {
+        std::wstring path;
+        std::int32_t kind;
+        friend bool operator==(const Location&, const Location&) = default;
+        friend void PrintTo(const Location& location, std::ostream* out);
+    };
+    std::vector<Location> CookieDatabases() const;
+    std::vector<Location> CacheFolders() const;
+    // Every file the cleans must leave as it is, with its bytes.
+    std::vector<std::pair<std::wstring, std::string>> OtherFiles() const;
+
+    std::wstring local, roaming;  // the two application data folders, with "\"
+    std::wstring chromeDefault, chromeProfile1, edgeDefault, braveDefault, braveProfile3, operaProfile,
+        firefoxProfile;  // profile folders, with "\"
+};
+
+}  // namespace qm::test
