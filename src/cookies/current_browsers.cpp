@@ -182,9 +182,6 @@ std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& spec
     for (const auto& profile : FirefoxProfileFolders(specialFolder))
         if (const auto cache = PlainPathBelow(profile.cacheHolder, L"cache2", Want::Folder))
             found.push_back({*cache, kKindFireFoxCache2});
-    if (const auto inetCache =
-            PlainPathBelow(specialFolder(kCsidlLocalAppData), L"Microsoft\\Windows\\INetCache", Want::Folder))
-        found.push_back({*inetCache, kKindIeINetCache});
     return found;
 }
 

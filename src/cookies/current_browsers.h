@@ -1,7 +1,8 @@
 #pragma once
 // Where today's browsers keep their caches and cookie databases: the Chromium family (each
 // profile named in the browser's "Local State"), Firefox (each profile of "profiles.ini")
-// and Internet Explorer's "INetCache". Discovery adds these after the classic candidates.
+// and (in discovery.cpp) Internet Explorer's "INetCache". Discovery adds these after the
+// classic candidates.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,8 +19,8 @@ struct BrowserLocation {
 // The cookie databases, in a fixed order: the Chromium family browser by browser, then
 // Firefox. Only existing files reached without passing through a link.
 std::vector<BrowserLocation> CurrentCookieDatabases(const SpecialFolderLookup& specialFolder);
-// The cache folders, in the same order, then "INetCache". Only existing folders reached
-// without passing through a link.
+// The cache folders, in the same order. Only existing folders reached without passing
+// through a link.
 std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& specialFolder);
 
 // A Chromium-family browser's name for the user ("Google Chrome"); "" for another kind.

@@ -296,6 +296,13 @@ void CacheInitLoc(AppContext& ctx, const SpecialFolderLookup& specialFolder) {
                     specialFolder);
     TrapStep(ctx.dialogs, {kModule, L"CacheInitLoc"}, [&] {
         for (const auto& folder : CurrentCacheFolders(specialFolder)) frmMainAddOneLoc(ctx, folder.path, folder.kind);
+        // Today's Internet Explorer cache: the "Cache" shell folder named "INetCache".
+        RegOp reg;
+        reg.SetKey(kShellFoldersKey);
+        std::wstring cache = QualifyPath(ExpandReferences(CleanedText(reg.Text(L"Cache"))));
+        const std::wstring inetCache = L"\\INetCache\\";
+        if (IsSearchableFolder(cache) && EndsWithNoCase(cache, inetCache) && !IsLinkByName(LongPathForm(cache)))
+            frmMainAddOneLoc(ctx, cache, kKindIeINetCache);
     });
 }
 

@@ -40,6 +40,9 @@ TEST_F(CurrentBrowsers, FindsEveryProfileInAFixedOrderWithItsKind) {
 TEST_F(CurrentBrowsers, DiscoveryAddsThemAfterTheClassicCandidates) {
     test::ScratchRegistry registry;
     test::ScratchMachineRegistry machine;
+    test::ScratchRegistry::SetString(HKEY_CURRENT_USER,
+                                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"Cache",
+                                     profile.local + L"Microsoft\\Windows\\INetCache");
     test::ScopedEnv systemRoot{L"SystemRoot", root / L"Windows"};
     // A classic Firefox cookies.txt under Roaming comes first.
     test::MakeFolder(profile.roaming + L"Mozilla\\Firefox\\Profiles\\old.default");
@@ -55,6 +58,7 @@ TEST_F(CurrentBrowsers, DiscoveryAddsThemAfterTheClassicCandidates) {
     CacheInitLoc(app.ctx, profile.Lookup());
     std::vector<Location> caches{{profile.roaming + L"Mozilla\\FireFox\\Profiles\\old.default\\", kKindFireFoxDefault}};
     for (const auto& cache : profile.CacheFolders()) caches.push_back(cache);
+    caches.push_back({profile.local + L"Microsoft\\Windows\\INetCache\\", kKindIeINetCache});
     EXPECT_EQ(Entries(app.ctx.frmMain.cache), caches);
     EXPECT_TRUE(app.dialogs.messages.empty());
 }
@@ -92,7 +96,7 @@ TEST_F(CurrentBrowsers, OlderLayoutsAndMissingPlacesAreHandled) {
     EXPECT_EQ(databases.size(), profile.CookieDatabases().size());
     const auto caches = AsLocations(CurrentCacheFolders(profile.Lookup()));
     EXPECT_EQ(caches[4], (Location{profile.edgeDefault + L"Cache\\", kKindEdge}));
-    EXPECT_EQ(caches[caches.size() - 2], (Location{root / L"Fx\\cache2\\", kKindFireFoxCache2}));
+    EXPECT_EQ(caches.back(), (Location{root / L"Fx\\cache2\\", kKindFireFoxCache2}));
 
     // No shell folders at all: nothing, and no fault.
     EXPECT_TRUE(CurrentCookieDatabases([](int) { return std::wstring(); }).empty());

@@ -93,7 +93,6 @@ std::vector<CurrentProfile::Location> CurrentProfile::CacheFolders() const {
         {local + L"Opera Software\\Opera Stable\\Cache\\Cache_Data\\", kKindOpera},
         {operaProfile + L"GPUCache\\", kKindOpera},
         {local + L"Mozilla\\Firefox\\Profiles\\ab12cd.default-release\\cache2\\", kKindFireFoxCache2},
-        {local + L"Microsoft\\Windows\\INetCache\\", kKindIeINetCache},
     };
 }
 
