@@ -2,8 +2,11 @@
 // Internet Explorer keeps one file per cookie, so its unkept cookies are deleted file by
 // file, each by the exact path its listing gave; the Netscape family keeps all cookies of a
 // profile in one cookies.txt, so its unkept lines are marked and the file is replaced in one
-// step. A kept list that cannot be read spares its whole family.
+// step. Cookie databases (the Chromium family, today's Firefox) lose their unkept rows inside
+// one transaction, and only when the browser does not hold them. A kept list that cannot be
+// read spares its whole family.
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "clean/deletion_guard.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
+#include "cookies/database_cookies.h"
 #include "cookies/discovery.h"
 #include "cookies/kept_cookies.h"
 #include "cookies/msie_cookies.h"
@@ -44,7 +48,7 @@ struct KeptFamilies {
     std::vector<Family> families;
 
     KeptFamilies() {
-        for (const wchar_t* key : {kMsieSavedKey, kNsSavedKey, kFireFoxSavedKey}) {
+        for (const wchar_t* key : {kMsieSavedKey, kNsSavedKey, kFireFoxSavedKey, kChromiumSavedKey}) {
             const KeptList list = ReadKeptList(key);
             families.push_back({key, list.Damaged() ? std::nullopt : std::optional(IdentitiesOf(list.entries))});
         }
@@ -137,6 +141,20 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     for (int i = 0; i < marked; ++i) ProgressTick(ctx);
 }
 
+// The database's folder must be one a clean may change; the browser must not hold it.
+// Returns false when the browser held it.
+bool CleanCookieDatabase(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store, CookieSchema schema,
+                         const KeptIdentities& kept) {
+    const size_t slash = store.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return true;
+    if (!GuardStore(ctx, guard, store.substr(0, slash + 1))) return true;
+    const DatabaseClean result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
+        return kept.identities.count(DatabaseCookieIdentity(host, name)) > 0;
+    });
+    for (int i = 0; i < result.deleted; ++i) ProgressTick(ctx);
+    return result.outcome != DatabaseOutcome::Locked;
+}
+
 // Selecting a location during the clean must not run the viewer.
 class ViewerQuiet {
 public:
@@ -169,12 +187,12 @@ bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const 
     return kept.stems.count(std::wstring(CookieStem(name))) > 0;
 }
 
-void MainCleanCookies(AppContext& ctx, const std::wstring& /*role*/) {
+void MainCleanCookies(AppContext& ctx, const std::wstring& role) {
     TrapStep(ctx.dialogs, kSite, [&] { InitLoc(ctx); });
-    CleanCookieStores(ctx);
+    CleanCookieStores(ctx, role == kRoleMain && !ctx.Unattended());
 }
 
-void CleanCookieStores(AppContext& ctx) {
+void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
     auto& form = ctx.frmMain;
     ViewerQuiet quiet(ctx.cookies);
     ctx.CleanCount = 0;
@@ -183,6 +201,7 @@ void CleanCookieStores(AppContext& ctx) {
 
     KeptFamilies families;
     const DeletionGuard guard;
+    std::set<std::int32_t> toldRunning;  // each running browser is named once
     for (int i = 0; i < form.cboLoc.ListCount(); ++i) {
         TrapStep(ctx.dialogs, kSite, [&] {
             form.cboLoc.SetListIndex(i);
@@ -194,7 +213,11 @@ void CleanCookieStores(AppContext& ctx) {
                 TellOnce(ctx, *family);
                 return;
             }
-            if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guard, store, *family->kept);
+            if (const auto schema = DatabaseSchemaOf(kind)) {
+                const bool cleaned = CleanCookieDatabase(ctx, guard, store, *schema, *family->kept);
+                if (!cleaned && tellRunningBrowsers && toldRunning.insert(kind).second)
+                    ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+            } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guard, store, *family->kept);
             else CleanCookieTxt(ctx, guard, store, *family->kept);
         });
     }

@@ -10,8 +10,9 @@ namespace qm {
 class AppContext;
 
 // Cleans every store of cboLoc as it stands (MainCleanCookies finds the stores first):
-// CleanCount counts the cookie files deleted and the cookies.txt lines removed.
-void CleanCookieStores(AppContext& ctx);
+// CleanCount counts the cookie files deleted and the cookies.txt lines and database rows
+// removed. A browser that holds its cookie database is named in a box when asked.
+void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers = false);
 
 // Whether an Internet Explorer cookie file is spared: a line of it (its first record, or the
 // bare name) is kept, or it does not decode now and a kept entry names the same file stem.

@@ -36,6 +36,23 @@ struct BrowserView {
 constexpr BrowserView kMsieView{&MainFormModel::MSIE, L"MSIE", L"Microsoft Internet Folder Contains "};
 constexpr BrowserView kNetscapeView{&MainFormModel::NS, L"NS2", L"Netscape Internet Folder Contains "};
 constexpr BrowserView kFireFoxView{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains "};
+constexpr BrowserView kChromiumView{&MainFormModel::Chromium, L"Chromium", L"Chromium Internet Folder Contains "};
+
+// Today's cache folders (the Chromium family's, Firefox's cache2) hold nothing but cache:
+// they are emptied whole, folders and all. What the running browser holds stays and is
+// listed as what is left.
+// Internet Explorer's INetCache likewise: its index lives elsewhere, so nothing there is
+// kept for the restart (and "MSTIF" keeps naming the classic cache folder).
+bool IsWholeCacheFolder(std::int32_t kind) {
+    return (kind & kFamilyMask) == kFamilyChromium || kind == kKindFireFoxCache2 || kind == kKindIeINetCache;
+}
+const BrowserView& WholeCacheView(std::int32_t kind) {
+    switch (kind & kFamilyMask) {
+        case kFamilyChromium: return kChromiumView;
+        case kFamilyMsie: return kMsieView;
+        default: return kFireFoxView;
+    }
+}
 
 void ClearList(AppContext& ctx, const BrowserView& view) {
     ListModel& list = ctx.frmMain.*view.list;
@@ -143,6 +160,17 @@ struct AutoRun {
         DeleteFiles(top, [&](const FileItem& file) { return IsSessionFile(top, file); });
         ShowRemaining(ctx, kFireFoxView, folder);
     }
+
+    // Nothing is scheduled for the restart: the browser that holds a file will use the
+    // cache again, and the next clean takes what it lets go.
+    void WholeCache(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
+        std::vector<FileItem> files;
+        SelectFiles(top, files, true);
+        for (const auto& file : files)
+            if (DeleteWithForce(file)) ++ctx.CleanCount;
+        for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
+        ShowRemaining(ctx, view, folder);
+    }
 };
 
 // ---- The "Clean Internet" command: the progress tick, nothing scheduled --------------------
@@ -171,6 +199,12 @@ void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring&
     ShowRemaining(ctx, kFireFoxView, folder);
 }
 
+void CleanWholeCacheNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
+    DeleteFilesTicking(ctx, top, [](const FileItem&) { return true; });
+    for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
+    ShowRemaining(ctx, view, folder);
+}
+
 }  // namespace
 
 void MainCleanInternetFiles(AppContext& ctx, const std::wstring& location) {
@@ -180,14 +214,15 @@ void MainCleanInternetFiles(AppContext& ctx, const std::wstring& location) {
     const std::int32_t kind = cache.ItemData(selected);
     const std::int32_t family = kind & kFamilyMask;
     // A Netscape location has no clean of its own here; the run still ends on the result window.
-    if (family != kFamilyMsie && family != kFamilyFireFox) return;
+    if (family != kFamilyMsie && family != kFamilyFireFox && family != kFamilyChromium) return;
 
     std::optional<GuardedRoot> root;
     TrapStep(ctx.dialogs, kMainSite, [&] { root = GuardLocation(ctx, DeletionGuard(), location, true); });
     if (!root) return;
     const std::wstring folder = QualifyPath(location);
     TrapStep(ctx.dialogs, kMainSite, [&] {
-        if (family == kFamilyMsie) CleanInternetExplorerNow(ctx, root->Folder(), folder);
+        if (IsWholeCacheFolder(kind)) CleanWholeCacheNow(ctx, root->Folder(), folder, WholeCacheView(kind));
+        else if (family == kFamilyMsie) CleanInternetExplorerNow(ctx, root->Folder(), folder);
         else CleanFireFoxNow(ctx, root->Folder(), folder, IsFireFoxCacheFolder(kind, location));
     });
     root.reset();
@@ -201,15 +236,19 @@ void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
     TrapStep(ctx.dialogs, kAutoSite, [&] { run.scheduleLocked = RestartCleaningWanted(); });
     for (int index = 0; index < cache.ListCount(); ++index) {
         cache.SetListIndex(index);
-        const std::int32_t family = cache.ItemData(index) & kFamilyMask;
+        const std::int32_t kind = cache.ItemData(index);
+        const std::int32_t family = kind & kFamilyMask;
         const std::wstring location = cache.List(index);
-        if (family != kFamilyMsie && family != kFamilyNetscape && family != kFamilyFireFox) continue;
+        if (family != kFamilyMsie && family != kFamilyNetscape && family != kFamilyFireFox &&
+            family != kFamilyChromium)
+            continue;
         TrapStep(ctx.dialogs, kAutoSite, [&] {
             if (!guard) guard.emplace();
             std::optional<GuardedRoot> root = GuardLocation(ctx, *guard, location, showResult);
             if (!root) return;
             const std::wstring folder = QualifyPath(location);
-            if (family == kFamilyMsie) run.InternetExplorer(root->Folder(), folder);
+            if (IsWholeCacheFolder(kind)) run.WholeCache(root->Folder(), folder, WholeCacheView(kind));
+            else if (family == kFamilyMsie) run.InternetExplorer(root->Folder(), folder);
             else if (family == kFamilyNetscape) run.Netscape(root->Folder(), folder);
             else run.FireFox(root->Folder(), folder);
         });

@@ -116,12 +116,13 @@ std::optional<WalkFolder> OpenByName(const std::wstring& path) {
     return longFolder.empty() ? std::nullopt : WalkFolder::OpenTop(longFolder);
 }
 
-enum class SearchList { None, Msie, FireFox, Netscape, TempFiles };
+enum class SearchList { None, Msie, FireFox, Netscape, Chromium, TempFiles };
 
 SearchList ListForTag(const std::wstring& tag) {
     if (tag == L"MSIE") return SearchList::Msie;
     if (tag == L"FireFox") return SearchList::FireFox;
     if (tag == L"NS2") return SearchList::Netscape;
+    if (tag == L"Chromium") return SearchList::Chromium;
     return SearchList::None;
 }
 
@@ -134,6 +135,7 @@ void AddMatch(AppContext& ctx, SearchList list, const std::wstring& folder, cons
             break;
         case SearchList::FireFox: form.FireFox.AddItem(name); break;
         case SearchList::Netscape: form.NS.AddItem(name); break;
+        case SearchList::Chromium: form.Chromium.AddItem(name); break;
         case SearchList::TempFiles: form.List2.AddItem(folder + name); break;
         case SearchList::None: break;
     }

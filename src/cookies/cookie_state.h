@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cookies/cookie_database.h"
 #include "startup/file_helpers.h"
 
 namespace qm {
@@ -49,8 +50,11 @@ struct CookieState {
     std::string text;                  // the whole cookie file, one character per byte
     std::vector<int> recordStarts;     // 1-based positions in text where records begin
     CookieRecord current;              // the record last decoded
-    std::wstring familyTag;            // "MSIE", "NS2" or "FireFox"
+    std::wstring familyTag;            // "MSIE", "NS2", "FireFox" or "Chromium"
     CookieTxtTable cookieTxt;          // the cookies.txt file last scanned (lstCookie item data = line index)
+    // The cookie database last read (lstCookie item data = index), shown instead of cookieTxt.
+    std::vector<DatabaseCookie> databaseCookies;
+    bool databaseShown = false;
     // Bits 8-15 from the header of the last cookies.txt that had one (0x20 "# Netscape HTTP
     // Cookie", 0x40 "# HTTP Cookie"); it decides how expiry values are read.
     std::int32_t headerKind = 0;

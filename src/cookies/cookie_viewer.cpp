@@ -8,6 +8,7 @@
 #include "base/app_error.h"
 #include "base/text.h"
 #include "cookies/cookie_display.h"
+#include "cookies/database_cookies.h"
 #include "cookies/discovery.h"
 #include "cookies/kept_cookies.h"
 #include "cookies/msie_cookies.h"
@@ -41,6 +42,7 @@ constexpr FamilyView kFamilies[] = {
     {kFamilyMsie, L"MSIE", &MainFormModel::MSSaved, kMsieSavedKey, L"Date Cookie Created"},
     {kFamilyNetscape, L"NS2", &MainFormModel::NS2Saved, kNsSavedKey, L"Date Cookie Expires"},
     {kFamilyFireFox, L"FireFox", &MainFormModel::FireFoxSaved, kFireFoxSavedKey, L"Date Cookie Expires"},
+    {kFamilyChromium, L"Chromium", &MainFormModel::ChromiumSaved, kChromiumSavedKey, L"Date Cookie Expires"},
 };
 
 const FamilyView* ViewOfKind(std::int32_t kind) {
@@ -130,7 +132,10 @@ void FillForLocation(AppContext& ctx) {
         for (const auto& view : kFamilies) (form.*view.keptBox).Clear();
         if (const FamilyView* view = ViewOfKind(kind)) {
             ctx.cookies.familyTag = view->tag;
-            if (view->family == kFamilyMsie) {
+            ctx.cookies.databaseShown = false;
+            if (const auto schema = DatabaseSchemaOf(kind)) {
+                DatabaseScan(ctx, path, *schema);
+            } else if (view->family == kFamilyMsie) {
                 if (MSIEScan(ctx, path) > 0) MSIEScan2(ctx, path);
             } else {
                 NS2Scan(ctx, path);
@@ -192,12 +197,17 @@ void lstCookie_Click(AppContext& ctx) {
             MsieClick(ctx, QualifyPath(form.cboLoc.Text()));
             return;
         }
-        NsClick(ctx);
         const int selected = form.lstCookie.ListIndex();
-        const auto& lines = ctx.cookies.cookieTxt.lines;
-        if (selected < 0) return;
-        const auto index = static_cast<size_t>(form.lstCookie.ItemData(selected));
-        if (index >= lines.size() || lines[index].text.size() > kLongestShownLine) return;
+        if (ctx.cookies.databaseShown) {
+            DatabaseClick(ctx);
+            if (selected < 0) return;
+        } else {
+            NsClick(ctx);
+            const auto& lines = ctx.cookies.cookieTxt.lines;
+            if (selected < 0) return;
+            const auto index = static_cast<size_t>(form.lstCookie.ItemData(selected));
+            if (index >= lines.size() || lines[index].text.size() > kLongestShownLine) return;
+        }
         while (form.tabKV.TabCount() > 1) form.tabKV.RemoveLastTab();
         if (form.tabKV.TabCount() == 0) form.tabKV.AddTab(std::wstring(kRecordTabCaption) + L"1");
         form.tabKV.Select(0);
@@ -209,6 +219,10 @@ void tabKV_Click(AppContext& ctx) {
     auto& form = ctx.frmMain;
     if (ctx.cookies.familyTag == L"MSIE") {
         ShowMsieRecord(ctx, form.tabKV.SelectedIndex());
+        return;
+    }
+    if (ctx.cookies.databaseShown) {
+        DatabaseClick(ctx);
         return;
     }
     const int selected = form.lstCookie.ListIndex();

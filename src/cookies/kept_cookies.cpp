@@ -83,6 +83,7 @@ const wchar_t* KeptListKeyOf(std::int32_t kind) {
         case kFamilyMsie: return kMsieSavedKey;
         case kFamilyNetscape: return kNsSavedKey;
         case kFamilyFireFox: return kFireFoxSavedKey;
+        case kFamilyChromium: return kChromiumSavedKey;
         default: return nullptr;
     }
 }

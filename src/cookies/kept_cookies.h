@@ -16,6 +16,7 @@ namespace qm {
 inline constexpr wchar_t kMsieSavedKey[] = L"Software\\Dorvik Software\\Quillmere\\MSIESavedCookies";
 inline constexpr wchar_t kNsSavedKey[] = L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies";
 inline constexpr wchar_t kFireFoxSavedKey[] = L"Software\\Dorvik Software\\Quillmere\\FireFoxSavedCookies";
+inline constexpr wchar_t kChromiumSavedKey[] = L"Software\\Dorvik Software\\Quillmere\\ChromiumSavedCookies";
 
 // The kept list of a location's kind code (family in bits 8-15); nullptr for no known family.
 const wchar_t* KeptListKeyOf(std::int32_t kind);

@@ -100,7 +100,7 @@ void SelectFirst(ListModel& list) {
 
 // The stacked previews show one list at a time.
 void ShowOnly(MainFormModel& form, ListModel& shown) {
-    for (ListModel* list : {&form.MSIE, &form.NS, &form.FireFox}) list->SetVisible(list == &shown);
+    for (ListModel* list : {&form.MSIE, &form.NS, &form.FireFox, &form.Chromium}) list->SetVisible(list == &shown);
 }
 
 struct Preview {
@@ -118,7 +118,10 @@ const Preview* PreviewFor(std::int32_t kind) {
                                        L"Netscape Internet Folder Contains "};
     static constexpr Preview kFireFox{&MainFormModel::FireFox, L"FireFox", L"FireFox Internet Folder Contains ",
                                       L"FireFox Internet Folder Contains "};
+    static constexpr Preview kChromium{&MainFormModel::Chromium, L"Chromium", L"Chromium Internet Folder Contains ",
+                                       L"Chromium Internet Folder Contains "};
     switch (kind & kFamilyMask) {
+        case kFamilyChromium: return &kChromium;
         case kFamilyMsie: return &kMsie;
         case kFamilyNetscape: return &kNetscape;
         case kFamilyFireFox: return &kFireFox;
@@ -231,11 +234,12 @@ void cache_Click(AppContext& ctx) {
     });
     SelectFirstIfShown(form.MSIE);
     SelectFirstIfShown(form.FireFox);
+    SelectFirstIfShown(form.Chromium);
 }
 
 void SetCacheList(AppContext& ctx) {
     auto& form = ctx.frmMain;
-    for (ListModel* list : {&form.cache, &form.MSIE, &form.FireFox, &form.NS}) list->Clear();
+    for (ListModel* list : {&form.cache, &form.MSIE, &form.FireFox, &form.NS, &form.Chromium}) list->Clear();
     form.currentKind = 0;
     CacheInitLoc(ctx);
 
@@ -264,6 +268,7 @@ void SetCacheList(AppContext& ctx) {
     form.cache.SetListIndex(last);
     if (form.cache.Visible()) form.cache.SetFocus();
     if (form.FireFox.Visible()) SelectFirst(form.FireFox);
+    if (form.Chromium.Visible()) SelectFirst(form.Chromium);
     if (form.NS.Visible() && last < form.NS.ListCount()) form.NS.SetListIndex(last);
 }
 

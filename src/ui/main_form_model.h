@@ -25,11 +25,12 @@ struct MainFormModel {
     ListModel Combo2;  // the Temp folder
     ListModel Combo3;  // mirror of cboLoc's paths
 
-    // Previews of what each clean would remove; MSIE, NS and FireFox are stacked and one
-    // of them is shown at a time.
+    // Previews of what each clean would remove; MSIE, NS, FireFox and Chromium are stacked
+    // and one of them is shown at a time.
     ListModel MSIE;
     ListModel NS{false};
     ListModel FireFox{false};
+    ListModel Chromium{false};  // the Chromium family's caches
     ListModel List2;  // remaining Temp files (full paths)
 
     // Cookie viewer and kept-cookie lists.
@@ -37,6 +38,7 @@ struct MainFormModel {
     ListModel MSSaved;
     ListModel NS2Saved;
     ListModel FireFoxSaved;
+    ListModel ChromiumSaved;
     ListModel List1;
     ListModel List8;
     TabStripModel tabKV;

@@ -22,13 +22,14 @@ constexpr int kPageWidth = 560, kPageHeight = 344;  // at 96 DPI
 constexpr int kMargin = 8;
 constexpr int kOpacity = 220;
 
-// Control ids: option boxes 201-208, buttons 101-118, lists 301-308, labels 401-416.
+// Control ids: option boxes 201-208, buttons 101-118, lists 301-318, labels 401-416.
 constexpr int CheckId(int number) { return 200 + number; }
 constexpr int CommandId(int number) { return 100 + number; }
 constexpr int LabelId(int number) { return 400 + number; }
 enum ListId : int {
     kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id,
-    kCboLocId, kLstCookieId, kMsSavedId, kNs2SavedId, kFireFoxSavedId, kList5Id, kFile1Id, kDir1Id
+    kCboLocId, kLstCookieId, kMsSavedId, kNs2SavedId, kFireFoxSavedId, kList5Id, kFile1Id, kDir1Id,
+    kChromiumId, kChromiumSavedId
 };
 // The cookie viewer's record tabs, detail boxes, count label and deletion buttons.
 constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
@@ -169,11 +170,12 @@ void MainWindow::BuildOptionsPage() {
 void MainWindow::BuildInternetPage() {
     auto& form = ctx_.frmMain;
     binder_->List(Add(kTabInternet, WC_COMBOBOXW, kDropDown, kCacheId, Box(kMargin, 8, 544, 240)), form.cache, true);
-    // MSIE, NS and FireFox share one place; one of them is shown at a time.
+    // MSIE, NS, FireFox and Chromium share one place; one of them is shown at a time.
     const RECT stacked = Box(kMargin, 40, 544, 234);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kMsieId, stacked), form.MSIE, false);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kNsId, stacked), form.NS, false);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kFireFoxId, stacked), form.FireFox, false);
+    binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kChromiumId, stacked), form.Chromium, false);
     binder_->Label(Add(kTabInternet, L"STATIC", kLabel, LabelId(1), Box(kMargin, 280, 544, 20)), form.Label1);
     binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(1), ButtonAt(kMargin, 130)), form.Command1);
     binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(11), ButtonAt(146, 100)), form.Command11);
@@ -199,11 +201,13 @@ void MainWindow::BuildCookiesPage() {
     binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kLstCookieId, Box(kMargin, 52, 270, 144)),
                   form.lstCookie, false);
     binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(12), Box(kMargin, 198, 270, 18)), form.Label12);
-    // MSSaved, NS2Saved and FireFoxSaved share one place; the family's list is shown.
+    // MSSaved, NS2Saved, FireFoxSaved and ChromiumSaved share one place; the family's list is shown.
     const RECT stacked = Box(kMargin, 218, 544, 58);
     binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kMsSavedId, stacked), form.MSSaved, false);
     binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kNs2SavedId, stacked), form.NS2Saved, false);
     binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kFireFoxSavedId, stacked), form.FireFoxSaved, false);
+    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kChromiumSavedId, stacked), form.ChromiumSaved,
+                  false);
 
     const int left = 286;
     binder_->Tabs(Add(kTabCookies, WC_TABCONTROLW, WS_TABSTOP, kTabKvId, Box(left, 34, 266, 24)), form.tabKV);
@@ -331,7 +335,7 @@ void MainWindow::OnPageCommand(HWND control, UINT code) {
 ListModel* MainWindow::ActionList(HWND control) const {
     auto& form = ctx_.frmMain;
     ControlModel* model = binder_->ModelOf(control);
-    for (ListModel* list : {&form.lstCookie, &form.MSSaved, &form.NS2Saved, &form.FireFoxSaved})
+    for (ListModel* list : {&form.lstCookie, &form.MSSaved, &form.NS2Saved, &form.FireFoxSaved, &form.ChromiumSaved})
         if (model == list) return list;
     return nullptr;
 }

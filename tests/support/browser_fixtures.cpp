@@ -110,3 +110,136 @@ std::vector<std::pair<std::wstring, std::string>> CurrentProfile::OtherFiles() c
 }
 
 }  // namespace qm::test
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+namespace qm::test {
+
+namespace {
+
+struct Connection {
+    explicit Connection(const std::wstring& path) {
+        if (sqlite3_open_v2(NarrowUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+            SQLITE_OK)
+            throw std::runtime_error("cannot open test database " + NarrowUtf8(path));
+    }
+    ~Connection() { sqlite3_close_v2(db); }
+    void Run(const std::string& sql) const {
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw std::runtime_error(std::string("test SQL failed: ") + sqlite3_errmsg(db));
+    }
+    sqlite3* db = nullptr;
+};
+
+void Insert(const Connection& connection, const std::string& sql, const std::vector<CookieRow>& rows, bool chromium) {
+    connection.Run("BEGIN");
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(connection.db, sql.c_str(), -1, &insert, nullptr);
+    for (const auto& row : rows) {
+        sqlite3_bind_text(insert, 1, row.host.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, row.name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, row.value.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(insert, 4, row.expires);
+        if (chromium) sqlite3_bind_blob(insert, 5, row.encrypted.data(), static_cast<int>(row.encrypted.size()),
+                                        SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    connection.Run("COMMIT");
+}
+
+}  // namespace
+
+void WriteChromiumCookies(const std::wstring& path, const std::vector<CookieRow>& rows) {
+    ::DeleteFileW(path.c_str());
+    const Connection connection(path);
+    connection.Run(
+        "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
+        "INSERT INTO meta VALUES('version','21');"
+        "CREATE TABLE cookies(creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL, top_frame_site_key TEXT NOT NULL "
+        "DEFAULT '', name TEXT NOT NULL, value TEXT NOT NULL, encrypted_value BLOB NOT NULL DEFAULT x'', path TEXT "
+        "NOT NULL DEFAULT '/', expires_utc INTEGER NOT NULL, is_secure INTEGER NOT NULL DEFAULT 1, is_httponly "
+        "INTEGER NOT NULL DEFAULT 0, last_access_utc INTEGER NOT NULL DEFAULT 0, has_expires INTEGER NOT NULL "
+        "DEFAULT 1, is_persistent INTEGER NOT NULL DEFAULT 1, priority INTEGER NOT NULL DEFAULT 1, samesite INTEGER "
+        "NOT NULL DEFAULT -1, source_scheme INTEGER NOT NULL DEFAULT 2, source_port INTEGER NOT NULL DEFAULT 443, "
+        "last_update_utc INTEGER NOT NULL DEFAULT 0);"
+        "CREATE UNIQUE INDEX cookies_unique_index ON cookies(host_key, top_frame_site_key, name, path, "
+        "source_scheme, source_port);");
+    Insert(connection,
+           "INSERT INTO cookies(creation_utc, host_key, name, value, expires_utc, encrypted_value) "
+           "VALUES(13300000000000000, ?1, ?2, ?3, ?4, ?5)",
+           rows, true);
+}
+
+void WriteFirefoxCookies(const std::wstring& path, const std::vector<CookieRow>& rows) {
+    ::DeleteFileW(path.c_str());
+    const Connection connection(path);
+    connection.Run(
+        "PRAGMA journal_mode=WAL;"
+        "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT, "
+        "value TEXT, host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER, isSecure "
+        "INTEGER, isHttpOnly INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, "
+        "rawSameSite INTEGER DEFAULT 0, schemeMap INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER DEFAULT 0, "
+        "CONSTRAINT moz_uniqueid UNIQUE (name, host, path, originAttributes));");
+    Insert(connection,
+           "INSERT INTO moz_cookies(host, name, value, expiry, path, isSecure, isHttpOnly) "
+           "VALUES(?1, ?2, ?3, ?4, '/', 1, 0)",
+           rows, false);
+}
+
+std::vector<std::string> CookiesLeft(const std::wstring& path, const char* table, const char* hostColumn) {
+    const Connection connection(path);
+    std::vector<std::string> left;
+    sqlite3_stmt* select = nullptr;
+    const std::string sql = std::string("SELECT ") + hostColumn + ", name FROM " + table + " ORDER BY rowid";
+    sqlite3_prepare_v2(connection.db, sql.c_str(), -1, &select, nullptr);
+    while (sqlite3_step(select) == SQLITE_ROW)
+        left.push_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(select, 0))) + "\t" +
+                       reinterpret_cast<const char*>(sqlite3_column_text(select, 1)));
+    sqlite3_finalize(select);
+    return left;
+}
+
+bool ExecuteSql(const std::wstring& path, const std::string& sql) {
+    try {
+        Connection(path).Run(sql);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+DatabaseHolder::DatabaseHolder(const std::wstring& path) : release_(path + L".release") {
+    const std::wstring held = path + L".held";
+    ::DeleteFileW(held.c_str());
+    ::DeleteFileW(release_.c_str());
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"quillmere_db_holder.exe";
+    std::wstring command = L"\"" + exe + L"\" \"" + path + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return;
+    ::CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    for (int i = 0; i < 500 && !holding_; ++i) {
+        holding_ = ::GetFileAttributesW(held.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (!holding_ && ::WaitForSingleObject(process_, 20) == WAIT_OBJECT_0) break;
+    }
+}
+
+DatabaseHolder::~DatabaseHolder() {
+    WriteBytes(release_, "");
+    if (process_) {
+        ::WaitForSingleObject(process_, 10000);
+        ::CloseHandle(process_);
+    }
+    ::DeleteFileW(release_.c_str());
+}
+
+}  // namespace qm::test

@@ -40,3 +40,37 @@ public:
 };
 
 }  // namespace qm::test
+
+namespace qm::test {
+
+// One cookie row for a fabricated database.
+struct CookieRow {
+    std::string host, name, value;
+    std::string encrypted;         // Chromium's encrypted_value (bytes); ignored for Firefox
+    std::int64_t expires = 0;      // Chromium: microseconds since 1601; Firefox: seconds since 1970
+};
+// Creates (replacing) a database in each browser's schema with these rows.
+void WriteChromiumCookies(const std::wstring& path, const std::vector<CookieRow>& rows);
+void WriteFirefoxCookies(const std::wstring& path, const std::vector<CookieRow>& rows);
+// "host\tname" of every row left, in row order (read with SQLite, independent of the code).
+std::vector<std::string> CookiesLeft(const std::wstring& path, const char* table, const char* hostColumn);
+// Runs SQL on a database (for arranging other schemas and damage); false on failure.
+bool ExecuteSql(const std::wstring& path, const std::string& sql);
+
+// Another process holding a database with BEGIN EXCLUSIVE (quillmere_db_holder.exe) until
+// this object ends.
+class DatabaseHolder {
+public:
+    explicit DatabaseHolder(const std::wstring& path);
+    ~DatabaseHolder();
+    DatabaseHolder(const DatabaseHolder&) = delete;
+    DatabaseHolder& operator=(const DatabaseHolder&) = delete;
+    bool Holding() const { return holding_; }
+
+private:
+    std::wstring release_;
+    void* process_ = nullptr;
+    bool holding_ = false;
+};
+
+}  // namespace qm::test

@@ -1,0 +1,279 @@
+#include "cookies/cookie_database.h"
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include <array>
+#include <memory>
+#include <string_view>
+
+#include "base/handles.h"
+#include "base/text.h"
+#include "cookies/ns_cookies.h"
+
+namespace qm {
+
+namespace {
+
+struct DatabaseCloser {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using UniqueDatabase = std::unique_ptr<sqlite3, DatabaseCloser>;
+
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using UniqueStatement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// The table and the columns each browser's schema must have, in the order they are read.
+struct SchemaColumns {
+    const char* table;
+    std::array<const char*, 8> columns;  // nullptr where the schema has fewer
+};
+constexpr SchemaColumns kChromiumColumns{
+    "cookies", {"host_key", "name", "value", "encrypted_value", "path", "expires_utc", "is_secure", "is_httponly"}};
+constexpr SchemaColumns kFirefoxColumns{
+    "moz_cookies", {"host", "name", "value", "path", "expiry", "isSecure", "isHttpOnly", nullptr}};
+
+const SchemaColumns& ColumnsOf(CookieSchema schema) {
+    return schema == CookieSchema::Chromium ? kChromiumColumns : kFirefoxColumns;
+}
+
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+// Firefox has stored expiry in milliseconds since its schema 15; seconds before.
+constexpr std::int64_t kLargestExpiryInSeconds = 100'000'000'000;  // the year 5138
+
+DatabaseOutcome OutcomeOf(int code) {
+    switch (code & 0xFF) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW: return DatabaseOutcome::Done;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return DatabaseOutcome::Locked;
+        case SQLITE_NOTADB: return DatabaseOutcome::NotADatabase;
+        case SQLITE_CANTOPEN: return DatabaseOutcome::Missing;
+        default: return DatabaseOutcome::Damaged;
+    }
+}
+
+// True when the file begins with SQLite's header. Anything else is never handed to SQLite,
+// which would take an empty file for an empty database.
+bool HasSqliteHeader(const std::wstring& path, DatabaseOutcome& why) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        why = ::GetLastError() == ERROR_SHARING_VIOLATION || ::GetLastError() == ERROR_LOCK_VIOLATION
+                  ? DatabaseOutcome::Locked
+                  : DatabaseOutcome::Missing;
+        return false;
+    }
+    char header[16] = {};
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), header, sizeof header, &read, nullptr)) {
+        why = ::GetLastError() == ERROR_LOCK_VIOLATION ? DatabaseOutcome::Locked : DatabaseOutcome::Damaged;
+        return false;
+    }
+    why = DatabaseOutcome::NotADatabase;
+    return IsSqliteDatabase(std::string_view(header, read));
+}
+
+class Database {
+public:
+    // Opens an existing file for reading and writing (never creating one).
+    DatabaseOutcome Open(const std::wstring& path) {
+        DatabaseOutcome why = DatabaseOutcome::Missing;
+        if (!HasSqliteHeader(path, why)) return why;
+        sqlite3* raw = nullptr;
+        const int code = sqlite3_open_v2(NarrowUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        db_.reset(raw);
+        if (code != SQLITE_OK) return OutcomeOf(code);
+        sqlite3_busy_timeout(db_.get(), kDatabaseBusyMilliseconds);
+        return DatabaseOutcome::Done;
+    }
+
+    int Execute(const char* sql) { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }
+
+    UniqueStatement Prepare(std::string_view sql, int& code) {
+        sqlite3_stmt* raw = nullptr;
+        code = sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
+        return UniqueStatement(raw);
+    }
+
+    // The table has every column the schema reads.
+    DatabaseOutcome CheckSchema(CookieSchema schema) {
+        const SchemaColumns& expected = ColumnsOf(schema);
+        int code = SQLITE_OK;
+        const UniqueStatement info = Prepare(std::string("PRAGMA table_info(") + expected.table + ")", code);
+        if (code != SQLITE_OK) return OutcomeOf(code);
+        std::array<bool, 8> present{};
+        while ((code = sqlite3_step(info.get())) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+            for (size_t i = 0; i < expected.columns.size(); ++i)
+                if (name && expected.columns[i] && std::string_view(name) == expected.columns[i]) present[i] = true;
+        }
+        if (code != SQLITE_DONE) return OutcomeOf(code);
+        for (size_t i = 0; i < expected.columns.size(); ++i)
+            if (expected.columns[i] && !present[i]) return DatabaseOutcome::WrongSchema;
+        return DatabaseOutcome::Done;
+    }
+
+    DatabaseOutcome QuickCheck() {
+        int code = SQLITE_OK;
+        const UniqueStatement check = Prepare("PRAGMA quick_check", code);
+        if (code != SQLITE_OK) return OutcomeOf(code);
+        code = sqlite3_step(check.get());
+        if (code != SQLITE_ROW) return OutcomeOf(code);
+        const auto* first = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
+        const bool ok = first && std::string_view(first) == "ok";
+        code = sqlite3_step(check.get());
+        if (code == SQLITE_ROW || !ok) return DatabaseOutcome::Damaged;
+        return OutcomeOf(code);
+    }
+
+private:
+    UniqueDatabase db_;
+};
+
+// Rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Database& db) : db_(db) {}
+    ~Transaction() {
+        if (open_) db_.Execute("ROLLBACK");
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    int Begin(const char* sql) {
+        const int code = db_.Execute(sql);
+        open_ = code == SQLITE_OK;
+        return code;
+    }
+    int Commit() {
+        const int code = db_.Execute("COMMIT");
+        if (code == SQLITE_OK) open_ = false;
+        return code;
+    }
+
+private:
+    Database& db_;
+    bool open_ = false;
+};
+
+// Opens, waits briefly for the lock, checks schema and integrity inside the transaction.
+DatabaseOutcome Prepared(Database& db, Transaction& transaction, const std::wstring& path, CookieSchema schema,
+                         const char* begin) {
+    DatabaseOutcome outcome = db.Open(path);
+    if (outcome != DatabaseOutcome::Done) return outcome;
+    outcome = OutcomeOf(transaction.Begin(begin));
+    if (outcome != DatabaseOutcome::Done) return outcome;
+    outcome = db.CheckSchema(schema);
+    if (outcome != DatabaseOutcome::Done) return outcome;
+    return db.QuickCheck();
+}
+
+std::string TextColumn(sqlite3_stmt* statement, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column))) : std::string();
+}
+
+std::optional<std::int64_t> ChromiumExpiry(std::int64_t microsecondsSince1601) {
+    if (microsecondsSince1601 <= 0) return std::nullopt;  // ends with the session
+    return microsecondsSince1601 / 1'000'000 - kSecondsFrom1601To1970;
+}
+
+std::optional<std::int64_t> FirefoxExpiry(std::int64_t stored) {
+    return stored > kLargestExpiryInSeconds ? stored / 1000 : stored;
+}
+
+DatabaseCookie CookieOfRow(sqlite3_stmt* row, CookieSchema schema) {
+    DatabaseCookie cookie;
+    cookie.host = TextColumn(row, 0);
+    cookie.name = TextColumn(row, 1);
+    if (schema == CookieSchema::Chromium) {
+        cookie.value = TextColumn(row, 2);
+        cookie.plainValue = !cookie.value.empty() || sqlite3_column_bytes(row, 3) == 0;
+        cookie.path = TextColumn(row, 4);
+        cookie.expires = ChromiumExpiry(sqlite3_column_int64(row, 5));
+        cookie.secure = sqlite3_column_int(row, 6) != 0;
+        cookie.httpOnly = sqlite3_column_int(row, 7) != 0;
+    } else {
+        cookie.value = TextColumn(row, 2);
+        cookie.path = TextColumn(row, 3);
+        cookie.expires = FirefoxExpiry(sqlite3_column_int64(row, 4));
+        cookie.secure = sqlite3_column_int(row, 5) != 0;
+        cookie.httpOnly = sqlite3_column_int(row, 6) != 0;
+    }
+    if (!cookie.plainValue) cookie.value.clear();
+    return cookie;
+}
+
+std::string SelectAll(CookieSchema schema) {
+    const SchemaColumns& schemaColumns = ColumnsOf(schema);
+    std::string sql = "SELECT ";
+    for (const char* column : schemaColumns.columns)
+        if (column) sql += std::string(sql.size() > 7 ? ", " : "") + '"' + column + '"';
+    return sql + " FROM " + schemaColumns.table;
+}
+
+}  // namespace
+
+DatabaseRead ReadCookieDatabase(const std::wstring& path, CookieSchema schema) {
+    DatabaseRead read;
+    Database db;
+    Transaction transaction(db);
+    read.outcome = Prepared(db, transaction, path, schema, "BEGIN");
+    if (read.outcome != DatabaseOutcome::Done) return read;
+    int code = SQLITE_OK;
+    const UniqueStatement rows = db.Prepare(SelectAll(schema), code);
+    if (code != SQLITE_OK) {
+        read.outcome = OutcomeOf(code);
+        return read;
+    }
+    while ((code = sqlite3_step(rows.get())) == SQLITE_ROW) read.cookies.push_back(CookieOfRow(rows.get(), schema));
+    read.outcome = OutcomeOf(code);
+    if (read.outcome != DatabaseOutcome::Done) read.cookies.clear();
+    return read;
+}
+
+DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep) {
+    DatabaseClean clean;
+    Database db;
+    Transaction transaction(db);
+    // IMMEDIATE takes the write lock now: a database the browser holds fails here, untouched.
+    clean.outcome = Prepared(db, transaction, path, schema, "BEGIN IMMEDIATE");
+    if (clean.outcome != DatabaseOutcome::Done) return clean;
+
+    const SchemaColumns& columns = ColumnsOf(schema);
+    int code = SQLITE_OK;
+    const UniqueStatement rows = db.Prepare(
+        std::string("SELECT rowid, \"") + columns.columns[0] + "\", \"name\" FROM " + columns.table, code);
+    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
+    std::vector<std::int64_t> unkept;
+    while ((code = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        const auto text = [&](int column) {
+            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), column));
+            return bytes ? std::string_view(bytes, static_cast<size_t>(sqlite3_column_bytes(rows.get(), column)))
+                         : std::string_view();
+        };
+        if (!keep(text(1), text(2))) unkept.push_back(sqlite3_column_int64(rows.get(), 0));
+    }
+    if (code != SQLITE_DONE) return {OutcomeOf(code), 0};
+
+    const UniqueStatement remove =
+        db.Prepare(std::string("DELETE FROM ") + columns.table + " WHERE rowid = ?", code);
+    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
+    for (const std::int64_t rowid : unkept) {
+        sqlite3_bind_int64(remove.get(), 1, rowid);
+        code = sqlite3_step(remove.get());
+        if (code != SQLITE_DONE) return {OutcomeOf(code), 0};
+        sqlite3_reset(remove.get());
+    }
+    code = transaction.Commit();
+    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
+    clean.deleted = static_cast<int>(unkept.size());
+    return clean;
+}
+
+}  // namespace qm

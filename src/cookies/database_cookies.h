@@ -1,0 +1,36 @@
+#pragma once
+// Cookie databases in the viewer and the cookie clean: each stored cookie is listed like a
+// cookies.txt line (host without its leading ".", TAB, name, TAB, expiry in the user's date
+// format), so the kept lists and their identity rule serve databases unchanged.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cookies/cookie_database.h"
+
+namespace qm {
+
+class AppContext;
+
+inline constexpr wchar_t kEncryptedValue[] = L"(encrypted)";
+inline constexpr wchar_t kSessionExpiry[] = L"At End Of Session";
+
+// The schema of a cookie location's kind; nothing for a location that is no database.
+std::optional<CookieSchema> DatabaseSchemaOf(std::int32_t kind);
+
+// The line lstCookie shows for a stored cookie.
+std::wstring DatabaseCookieLine(const DatabaseCookie& cookie);
+// The kept identity of a stored cookie: the identity of its line (CookieIdentity).
+std::wstring DatabaseCookieIdentity(std::string_view host, std::string_view name);
+
+// Reads the database into lstCookie (item data = the cookie's index) and shows the first.
+// A database the browser holds lists nothing and says so in the count label.
+void DatabaseScan(AppContext& ctx, const std::wstring& path, CookieSchema schema);
+// Shows the selected cookie's fields; a value kept encrypted shows as "(encrypted)".
+void DatabaseClick(AppContext& ctx);
+
+// What the user is told when a browser holds its cookie database during a cookie clean.
+std::wstring BrowserRunningText(std::int32_t kind);
+
+}  // namespace qm

@@ -1,0 +1,173 @@
+#include "cookies/cookie_database.h"
+
+#include <gtest/gtest.h>
+
+#include "cookies/cookie_viewer.h"
+#include "cookies/database_cookies.h"
+#include "cookies/kept_cookies.h"
+#include "cookies/discovery.h"
+#include "base/text.h"
+#include "support/browser_fixtures.h"
+#include "ui/main_form.h"
+#include "support/doubles.h"
+#include "support/fixtures.h"
+
+namespace qm {
+namespace {
+
+using test::CookieRow;
+using Left = std::vector<std::string>;
+
+// 2030-01-01 00:00:00 UTC in each store's unit.
+constexpr std::int64_t k2030Unix = 1893456000;
+constexpr std::int64_t k2030Chromium = (k2030Unix + 11644473600) * 1'000'000;
+
+const std::vector<CookieRow> kRows{
+    {".example.com", "SID", "", "\x01v10secret", k2030Chromium},
+    {"shop.example.com", "cart", "plain", "", 0},
+    {".tracker.net", "id", "", "\x01v10x", k2030Chromium},
+};
+
+class CookieDatabase : public ::testing::Test {
+protected:
+    std::wstring Path(const wchar_t* name) { return folder / name; }
+    test::TempFolder folder{L"qmdb"};
+};
+
+TEST_F(CookieDatabase, ReadsEachSchemaWithoutShowingEncryptedValues) {
+    const std::wstring chromium = Path(L"Cookies");
+    test::WriteChromiumCookies(chromium, kRows);
+    const DatabaseRead read = ReadCookieDatabase(chromium, CookieSchema::Chromium);
+    ASSERT_EQ(read.outcome, DatabaseOutcome::Done);
+    ASSERT_EQ(read.cookies.size(), 3u);
+    EXPECT_EQ(read.cookies[0].host, ".example.com");
+    EXPECT_FALSE(read.cookies[0].plainValue);
+    EXPECT_EQ(read.cookies[0].value, "");
+    EXPECT_EQ(read.cookies[0].expires, k2030Unix);
+    EXPECT_TRUE(read.cookies[1].plainValue);
+    EXPECT_EQ(read.cookies[1].value, "plain");
+    EXPECT_EQ(read.cookies[1].expires, std::nullopt);  // a session cookie
+
+    const std::wstring firefox = Path(L"cookies.sqlite");
+    test::WriteFirefoxCookies(firefox, {{".a.org", "n", "v", "", k2030Unix}, {"b.org", "m", "w", "", k2030Unix * 1000}});
+    const DatabaseRead fx = ReadCookieDatabase(firefox, CookieSchema::Firefox);
+    ASSERT_EQ(fx.outcome, DatabaseOutcome::Done);
+    ASSERT_EQ(fx.cookies.size(), 2u);
+    EXPECT_EQ(fx.cookies[0].value, "v");
+    EXPECT_EQ(fx.cookies[0].expires, k2030Unix);
+    EXPECT_EQ(fx.cookies[1].expires, k2030Unix);  // stored in milliseconds by newer versions
+}
+
+TEST_F(CookieDatabase, DeletesExactlyTheUnkeptRows) {
+    const std::wstring chromium = Path(L"Cookies");
+    test::WriteChromiumCookies(chromium, kRows);
+    const auto keepExample = [](std::string_view host, std::string_view) { return host == ".example.com"; };
+    const DatabaseClean clean = DeleteUnkeptCookies(chromium, CookieSchema::Chromium, keepExample);
+    EXPECT_EQ(clean.outcome, DatabaseOutcome::Done);
+    EXPECT_EQ(clean.deleted, 2);
+    EXPECT_EQ(test::CookiesLeft(chromium, "cookies", "host_key"), Left{".example.com\tSID"});
+
+    const std::wstring firefox = Path(L"cookies.sqlite");
+    test::WriteFirefoxCookies(firefox, kRows);
+    const auto keepCart = [](std::string_view, std::string_view name) { return name == "cart"; };
+    EXPECT_EQ(DeleteUnkeptCookies(firefox, CookieSchema::Firefox, keepCart).deleted, 2);
+    EXPECT_EQ(test::CookiesLeft(firefox, "moz_cookies", "host"), Left{"shop.example.com\tcart"});
+}
+
+TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
+    const std::wstring other = Path(L"other.sqlite");
+    ASSERT_TRUE(test::ExecuteSql(other, "CREATE TABLE cookies(host TEXT, name TEXT); INSERT INTO cookies VALUES('a','b')"));
+    const std::wstring damaged = Path(L"damaged");
+    test::WriteChromiumCookies(damaged, kRows);
+    std::string bytes = test::ReadBytes(damaged);
+    ASSERT_GT(bytes.size(), 4096u);
+    for (size_t i = 4096 + 8; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5);  // every page but the first
+    test::WriteBytes(damaged, bytes);
+
+    struct Case {
+        const wchar_t* file;
+        std::string bytes;  // written unless empty and the file exists
+        DatabaseOutcome expected;
+    };
+    const Case cases[] = {
+        {L"text", "# Netscape HTTP Cookie File\n.a.com\tTRUE\t/\tFALSE\t0\tn\tv\n", DatabaseOutcome::NotADatabase},
+        {L"empty", "", DatabaseOutcome::NotADatabase},
+        {L"header only", std::string("SQLite format 3\0", 16), DatabaseOutcome::NotADatabase},
+        {L"other.sqlite", {}, DatabaseOutcome::WrongSchema},
+        {L"damaged", {}, DatabaseOutcome::Damaged},
+        {L"missing", {}, DatabaseOutcome::Missing},
+    };
+    for (const auto& c : cases) {
+        const std::wstring path = Path(c.file);
+        if (!c.bytes.empty() || c.expected == DatabaseOutcome::NotADatabase) test::WriteBytes(path, c.bytes);
+        const bool exists = test::PathExists(path);
+        const std::string before = exists ? test::ReadBytes(path) : std::string();
+        const auto keepNothing = [](std::string_view, std::string_view) { return false; };
+        const DatabaseClean clean = DeleteUnkeptCookies(path, CookieSchema::Chromium, keepNothing);
+        EXPECT_EQ(clean.outcome, c.expected) << NarrowUtf8(c.file);
+        EXPECT_EQ(clean.deleted, 0);
+        EXPECT_EQ(ReadCookieDatabase(path, CookieSchema::Chromium).cookies.size(), 0u);
+        EXPECT_EQ(test::PathExists(path), exists);
+        if (exists) EXPECT_EQ(test::ReadBytes(path), before) << NarrowUtf8(c.file);
+        EXPECT_FALSE(test::PathExists(path + L"-journal"));
+    }
+}
+
+TEST_F(CookieDatabase, ADatabaseAnotherProcessHoldsIsNeverChanged) {
+    const std::wstring chromium = Path(L"Cookies");
+    test::WriteChromiumCookies(chromium, kRows);
+    {
+        test::DatabaseHolder browser(chromium);
+        ASSERT_TRUE(browser.Holding());
+        const std::string before = test::ReadBytes(chromium);
+        const auto keepNothing = [](std::string_view, std::string_view) { return false; };
+        EXPECT_EQ(DeleteUnkeptCookies(chromium, CookieSchema::Chromium, keepNothing).outcome, DatabaseOutcome::Locked);
+        EXPECT_EQ(ReadCookieDatabase(chromium, CookieSchema::Chromium).outcome, DatabaseOutcome::Locked);
+        EXPECT_EQ(test::ReadBytes(chromium), before);
+    }
+    EXPECT_EQ(test::CookiesLeft(chromium, "cookies", "host_key").size(), 3u);
+}
+
+TEST_F(CookieDatabase, TheViewerListsADatabaseLikeCookiesTxtLines) {
+    test::ScratchRegistry registry;
+    test::TestApp app;
+    auto& form = app.ctx.frmMain;
+    const std::wstring chromium = Path(L"Cookies");
+    test::WriteChromiumCookies(chromium, kRows);
+    BindMainForm(app.ctx);
+    app.ctx.flags.cookieTabReady = true;
+    form.cboLoc.SetItemData(form.cboLoc.AddItem(chromium), kKindBrave);
+    form.cboLoc.SetListIndex(0);
+
+    ASSERT_EQ(form.lstCookie.ListCount(), 3);
+    EXPECT_EQ(form.lstCookie.List(1), std::wstring(L"shop.example.com\tcart\t") + kSessionExpiry);
+    EXPECT_EQ(form.lstCookie.List(0).substr(0, 16), L"example.com\tSID\t");
+    EXPECT_EQ(form.txtValue.Text(), kEncryptedValue);  // the first is shown
+    EXPECT_EQ(form.txtName.Text(), L"SID");
+    form.lstCookie.SetListIndex(1);
+    EXPECT_EQ(form.txtValue.Text(), L"plain");
+    EXPECT_TRUE(form.ChromiumSaved.Visible());
+    EXPECT_FALSE(form.FireFoxSaved.Visible());
+
+    // Keeping a line stores it in the family's own list.
+    lstCookie_DblClick(app.ctx);
+    std::wstring kept;
+    ASSERT_TRUE(test::ScratchRegistry::GetString(HKEY_CURRENT_USER, kChromiumSavedKey, L"0", kept));
+    EXPECT_EQ(kept, std::wstring(L"shop.example.com\tcart\t") + kSessionExpiry);
+    EXPECT_EQ(form.ChromiumSaved.ListCount(), 1);
+}
+
+TEST(DatabaseCookies, LinesAndIdentitiesFollowTheCookiesTxtRule) {
+    DatabaseCookie cookie;
+    cookie.host = ".example.com";
+    cookie.name = "SID";
+    EXPECT_EQ(DatabaseCookieLine(cookie), std::wstring(L"example.com\tSID\t") + kSessionExpiry);
+    EXPECT_EQ(DatabaseCookieIdentity(".example.com", "SID"), L"example.com\tSID");
+    EXPECT_EQ(DatabaseCookieIdentity("h\xC3\xA9.org", "n"), L"h\u00e9.org\tn");
+    EXPECT_EQ(DatabaseSchemaOf(kKindEdge), CookieSchema::Chromium);
+    EXPECT_EQ(DatabaseSchemaOf(kKindFireFoxCookieDb), CookieSchema::Firefox);
+    EXPECT_EQ(DatabaseSchemaOf(kKindFireFoxProfiles), std::nullopt);
+}
+
+}  // namespace
+}  // namespace qm
