@@ -44,6 +44,7 @@ public:
     void SubClass(HWND) override {}
     HWND MaxMinWindow() override { return nullptr; }
     bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
+    void UnregisterHotKey(HWND, int) override {}
     void Hook(HWND) override {}
     void UnloadMaxMin() override {}
     void ShowHelpModal() override {}

@@ -15,7 +15,7 @@ qm_on_exit() {
 
 qm_install_missing() {
     local wanted=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
-                  xvfb xauth x11-utils imagemagick googletest nsis unzip openssl python3 mawk
+                  xvfb xauth x11-utils xdotool imagemagick googletest nsis unzip openssl python3 mawk
                   osslsigncode)
     local missing=()
     for package in "${wanted[@]}"; do

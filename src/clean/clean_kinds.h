@@ -29,7 +29,8 @@ void AddCleanDat(AppContext& ctx);
 void WithdrawCleanDat(AppContext& ctx);
 // The process's Temp folder when the guard lets it be listed or emptied; "" when refused.
 std::wstring GuardedTempFolder();
-// Everything selected, started by the global hot key (HotKeyCleaning is set).
-void HotKeyClean(AppContext& ctx);
+// Everything chosen for the automatic clean, started by the global hot key (HotKeyCleaning
+// is set). False when refused ("AutoFunction" off or nothing chosen); HotKeyCleaning is then cleared.
+bool HotKeyClean(AppContext& ctx);
 
 }  // namespace qm

@@ -150,11 +150,15 @@ ProtectedFolders::ProtectedFolders(const std::vector<std::wstring>& table) {
         const auto identity = IdentityOfPath(table[i]);
         if (!identity) continue;  // not there: nothing to protect
         tableFolders_.emplace_back(*identity, ids[i]);
-        // The folders above it are found by where it really is (links and drives resolved);
-        // the path as given would do where the system cannot tell.
-        const auto finalPath = FinalPathOfFolder(table[i]);
-        for (const auto& above : FoldersAbove(finalPath ? *finalPath : UnicodeFid(table[i]))) {
-            const auto aboveIdentity = IdentityOf(above);
+        // The folders above it, both by where it really is (links and drives resolved) and by
+        // the path as given: the system may name a drive letter that is already gone.
+        std::vector<std::wstring> above = FoldersAbove(UnicodeFid(table[i]));
+        if (const auto finalPath = FinalPathOfFolder(table[i])) {
+            const auto really = FoldersAbove(*finalPath);
+            above.insert(above.end(), really.begin(), really.end());
+        }
+        for (const auto& folder : above) {
+            const auto aboveIdentity = IdentityOf(folder);
             if (aboveIdentity && !HoldsProtected(*aboveIdentity)) ancestors_.push_back(*aboveIdentity);
         }
     }

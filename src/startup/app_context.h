@@ -20,6 +20,7 @@
 namespace qm {
 
 class Web;
+class ShutdownCalls;
 
 struct ProcessFlags {
     bool webCancel = false;
@@ -43,6 +44,8 @@ public:
     UiHost& ui;
     // The web seam; without one the program is off line.
     Web* web = nullptr;
+    // The system calls that turn the computer off; without them nothing is turned off.
+    ShutdownCalls* shutdown = nullptr;
 
     // Run state of the cleaning engine.
     std::int32_t CleanCount = 0;
@@ -75,6 +78,7 @@ public:
     // Windows opened on demand, one of each at a time; empty (or closed) until opened.
     std::unique_ptr<Window> frmHelp;
     std::unique_ptr<Window> frmAbout;
+    std::unique_ptr<Window> frmHotKeySet2;
     std::unique_ptr<Window> frmUpdate;
 };
 

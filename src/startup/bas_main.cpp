@@ -10,12 +10,12 @@
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
+#include "ui/hot_key.h"
 
 namespace qm {
 
 namespace {
 
-constexpr int kHotKeyId = 1;
 constexpr wchar_t kDefaultHotKey[] = L"67";         // the letter C
 constexpr wchar_t kDefaultAltModifier[] = L"262144";
 
@@ -121,6 +121,15 @@ HotKeyChoice ReadHotKeyChoice(AppContext& ctx) {
         choice.key = kDefaultHotKey;
         settings.SetValue(L"MaxMinKey", choice.key);
     });
+    MainStep(ctx, [&] {
+        // A stored key that would fire while the user types (or close windows) is not registered.
+        long long key = 0;
+        if (!TryParseInt(choice.key, key) || key <= 0 || key > 0xFF) return;
+        if (!CapturesTyping({choice.modifiers, static_cast<UINT>(key)})) return;
+        ctx.dialogs.ShowMessage({kStoredHotKeyRefusedMessage, kTitleInformation, MB_OK | MB_ICONINFORMATION});
+        StoreHotKey(kDefaultCleanHotKey);
+        choice = {kDefaultCleanHotKey.modifiers, std::to_wstring(kDefaultCleanHotKey.key)};
+    });
     return choice;
 }
 
@@ -133,7 +142,7 @@ void GoResident(AppContext& ctx, const HotKeyChoice& hotKey) {
         long long virtualKey = 0;
         const bool numeric = TryParseInt(hotKey.key, virtualKey) && virtualKey > 0 && virtualKey <= 0xFFFF;
         const bool registered =
-            numeric && ctx.ui.RegisterHotKey(ctx.ui.MaxMinWindow(), kHotKeyId, hotKey.modifiers,
+            numeric && ctx.ui.RegisterHotKey(ctx.ui.MaxMinWindow(), kCleanHotKeyId, hotKey.modifiers,
                                              static_cast<UINT>(virtualKey));
         if (!registered)
             ctx.dialogs.ShowMessage({kHotKeyTakenMessage, kTitleInformation, MB_OK | MB_ICONINFORMATION});

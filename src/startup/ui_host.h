@@ -25,6 +25,7 @@ public:
     // The hidden window that receives the clean hot key (frmMaxMin).
     virtual HWND MaxMinWindow() = 0;
     virtual bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) = 0;
+    virtual void UnregisterHotKey(HWND window, int id) = 0;
     virtual void Hook(HWND maxMinWindow) = 0;
     // Unloads frmMaxMin: the hot key is released and its hook removed.
     virtual void UnloadMaxMin() = 0;

@@ -11,6 +11,7 @@
 #include "clean/clean_commands.h"
 #include "clean/count_form.h"
 #include "online/web.h"
+#include "shutdown/shutdown_calls.h"
 #include "startup/app_context.h"
 #include "startup/bas_main.h"
 #include "ui/desktop_host.h"
@@ -54,6 +55,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     qm::AppContext ctx(dialogs, os, pump, host);
     qm::WinHttpWeb web;
     ctx.web = &web;
+    qm::SystemShutdownCalls shutdownCalls;
+    ctx.shutdown = &shutdownCalls;
     host.Attach(ctx);
     qm::BindCleanCommands(ctx);
     qm::BindMainForm(ctx);

@@ -24,6 +24,12 @@ HICON ProgramIcon() {
     return icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+void DropQueuedHotKeys(HWND window) {
+    MSG message{};
+    while (::PeekMessageW(&message, window, WM_HOTKEY, WM_HOTKEY, PM_REMOVE)) {
+    }
+}
+
 UniqueMenu BuildTrayMenu(bool runActive) {
     UniqueMenu menu(::CreatePopupMenu());
     for (size_t i = 0; i < kTrayMenuItems.size(); ++i) {
@@ -96,6 +102,7 @@ void DesktopHost::UnloadMainForm() {
     UnloadMaxMin();
     UnSubClass();
     if (ctx_->frmHelp) ctx_->frmHelp->Destroy();
+    if (ctx_->frmHotKeySet2) ctx_->frmHotKeySet2->Destroy();
     if (count_) count_->Destroy();
     if (main_) main_->Destroy();
     if (maxMin_) maxMin_->Destroy();
@@ -127,10 +134,19 @@ void DesktopHost::ShellTrayRemove() {
 void DesktopHost::SubClass(HWND) { subclassed_ = true; }
 void DesktopHost::UnSubClass() { subclassed_ = false; }
 
+// Held keys do not repeat the hot key where the system knows MOD_NOREPEAT; older systems
+// refuse the flag as an invalid parameter and get the plain registration.
 bool DesktopHost::RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
-    hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
+    hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers | MOD_NOREPEAT, virtualKey) != FALSE;
+    if (!hotKeyRegistered_ && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        hotKeyRegistered_ = ::RegisterHotKey(window, id, modifiers, virtualKey) != FALSE;
     if (hotKeyRegistered_) hotKeyId_ = id;
     return hotKeyRegistered_;
+}
+
+void DesktopHost::UnregisterHotKey(HWND window, int id) {
+    ::UnregisterHotKey(window, id);
+    if (id == hotKeyId_) hotKeyRegistered_ = false;
 }
 
 void DesktopHost::Hook(HWND) { hooked_ = true; }
@@ -170,11 +186,13 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
     std::optional<LRESULT> result;
     IgnoreErrors([&] {
         if (fromMaxMin && message == WM_HOTKEY) {
-            // A hot key pressed while a run is active is ignored.
-            RunExclusive(*ctx_, kHotKeySite, [&] {
-                ctx_->HotKeyCleaning = true;
-                HotKeyClean(*ctx_);
-            });
+            // A hot key pressed while a run is active is ignored, and so are the presses still
+            // queued when the clean ends: they were made during it.
+            if (RunExclusive(*ctx_, kHotKeySite, [&] {
+                    ctx_->HotKeyCleaning = true;
+                    HotKeyClean(*ctx_);
+                }))
+                DropQueuedHotKeys(maxMin_->Handle());
         }
         if (message == WM_QUERYENDSESSION) {
             RequestExit(*ctx_);  // at once, or when the running work has unwound
@@ -228,7 +246,7 @@ void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
     if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
-    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get()})
+    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;
 }

@@ -37,6 +37,7 @@ public:
     void UnSubClass();
     HWND MaxMinWindow() override;
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
+    void UnregisterHotKey(HWND window, int id) override;
     void Hook(HWND maxMinWindow) override;
     void Unhook();
     void UnloadMaxMin() override;

@@ -1,5 +1,5 @@
-// The entry points of the tray menu and the help buttons. The hot-key chooser is a
-// stand-in until its window lands; it then replaces its body here.
+// The entry points of the tray menu and the help buttons: each opens its window. The
+// hot-key chooser's is in ui/hot_key_window.cpp.
 #include "ui/entry_points.h"
 
 #include "online/about_window.h"
@@ -15,8 +15,5 @@ void ShowAboutWindow(AppContext& ctx) { ShowAbout(ctx); }
 
 // At start (the main window's load) silently; on request with every outcome told.
 void CheckForProgramUpdates(AppContext& ctx) { CheckForUpdate(ctx, ctx.flags.manualUpdateCheck); }
-
-// The hot key stays as stored until the chooser exists.
-void ShowHotKeySetter(AppContext&) {}
 
 }  // namespace qm

@@ -12,6 +12,7 @@
 #include "startup/file_helpers.h"
 #include "startup/reg_op.h"
 #include "ui/entry_points.h"
+#include "ui/folder_editor.h"
 
 namespace qm {
 
@@ -177,9 +178,7 @@ void Form_Activate(AppContext& ctx) {
     TrapStep(ctx.dialogs, kActivateSite, [&] { CheckBoxValue(ctx); });
     form.Label2.SetCaption(L"Locations of Folders To Be Cleaned");
     form.Command13.SetVisible(false);
-    form.Command16.SetCaption(L"Save Folder");
     form.Command17.SetCaption(L"Help");
-    form.Command18.SetCaption(L"Close Form");
     form.Command15.SetCaption(L"Clean Folders");
     TrapStep(ctx.dialogs, kActivateSite, [&] {
         InitLoc(ctx);
@@ -209,6 +208,7 @@ void SSTab1_Click(AppContext& ctx) {
                 ctx.flags.cookieTabReady = true;
                 SetCookieList(ctx);
                 break;
+            case kTabYourFolder: ActivateList(ctx); break;
             default: break;
         }
     });
@@ -315,8 +315,10 @@ void BindMainForm(AppContext& ctx) {
     form.cache.Click.Connect([&ctx] { cache_Click(ctx); });
     BindCookieViewer(ctx);
     form.SSTab1.Click.Connect([&ctx] { SSTab1_Click(ctx); });
-    for (ButtonModel* close : {&form.Command2, &form.Command4, &form.Command7, &form.Command10, &form.Command18})
+    for (ButtonModel* close : {&form.Command2, &form.Command4, &form.Command7, &form.Command10})
         close->Click.Connect([&form] { form.form.SetVisible(false); });
+    form.Command18.Click.Connect([&ctx] { Command18_Click(ctx); });
+    BindFolderEditor(ctx);
     for (ButtonModel* help : {&form.Command6, &form.Command9, &form.Command11, &form.Command12, &form.Command17})
         help->Click.Connect([&ctx] { ShowHelpWindow(ctx); });
 

@@ -52,6 +52,13 @@ struct MainFormModel {
     ListModel List6;
     ListModel List7;
 
+    // The folder editor ("Your Folder" tab): the stored folders, the folder chosen in browse
+    // mode (through the system's folder picker) and the files of the folder shown.
+    ListModel List5;
+    TextBoxModel Dir1;
+    ListModel File1;
+    ButtonModel Browse{L"Browse..."};
+
     // Options ("Options" tab, group Frame2) and their hint line.
     LabelModel Frame2{L"AutoClean Options"};
     LabelModel Label4{L"Select An Option Below For AutoClean Function"};

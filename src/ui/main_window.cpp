@@ -8,6 +8,8 @@
 #include "startup/app_context.h"
 #include "startup/system_info.h"
 #include "ui/dpi.h"
+#include "ui/folder_editor.h"
+#include "ui/folder_picker.h"
 #include "ui/main_form.h"
 
 namespace qm {
@@ -26,7 +28,7 @@ constexpr int CommandId(int number) { return 100 + number; }
 constexpr int LabelId(int number) { return 400 + number; }
 enum ListId : int {
     kCacheId = 301, kMsieId, kNsId, kFireFoxId, kList2Id, kCombo1Id, kCombo2Id, kCombo3Id,
-    kCboLocId, kLstCookieId, kMsSavedId, kNs2SavedId, kFireFoxSavedId
+    kCboLocId, kLstCookieId, kMsSavedId, kNs2SavedId, kFireFoxSavedId, kList5Id, kFile1Id, kDir1Id
 };
 // The cookie viewer's record tabs, detail boxes, count label and deletion buttons.
 constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
@@ -235,6 +237,26 @@ void MainWindow::BuildYourFolderPage() {
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(16), ButtonAt(146, 100)), form.Command16);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(17), ButtonAt(254, 90)), form.Command17);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(18), ButtonAt(352, 110)), form.Command18);
+    // List mode shows List5 where browse mode shows the chosen folder and its picker.
+    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox | LBS_WANTKEYBOARDINPUT, kList5Id, Box(kMargin, 32, 544, 120)),
+                  form.List5, false);
+    dir1_ = Add(kTabYourFolder, WC_EDITW, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kDir1Id,
+                Box(kMargin, 34, 430, 24));
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(19), Box(446, 32, 106, 28)), form.Browse);
+    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox, kFile1Id, Box(kMargin, 158, 544, 116)), form.File1, false);
+    subscriptions_.push_back(form.Dir1.Changed.Subscribe([this] { MirrorDir1(); }));
+    subscriptions_.push_back(form.Browse.Click.Subscribe([this] { ChooseFolder(); }));
+    MirrorDir1();
+}
+
+void MainWindow::MirrorDir1() {
+    const auto& dir1 = ctx_.frmMain.Dir1;
+    ::SetWindowTextW(dir1_, dir1.Text().c_str());
+    ::ShowWindow(dir1_, dir1.Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void MainWindow::ChooseFolder() {
+    if (const auto folder = PickFolder(Handle(), ctx_.frmMain.Dir1.Text())) ctx_.frmMain.Dir1.SetText(*folder);
 }
 
 void MainWindow::Bind() {
@@ -300,7 +322,10 @@ bool MainWindow::TranslateTabKeys(const MSG& message) {
     return true;
 }
 
-void MainWindow::OnPageCommand(HWND control, UINT code) { binder_->OnCommand(control, code); }
+void MainWindow::OnPageCommand(HWND control, UINT code) {
+    if (control == Control(kList5Id) && code == LBN_DBLCLK) return List5_DblClick(ctx_);
+    binder_->OnCommand(control, code);
+}
 
 // The lists that act on Enter as on a double click: lstCookie keeps, a kept list drops.
 ListModel* MainWindow::ActionList(HWND control) const {
@@ -317,6 +342,10 @@ void MainWindow::OnEnter(HWND focus) {
 
 int MainWindow::OnListKey(HWND control, UINT key) {
     auto& form = ctx_.frmMain;
+    if (key == VK_DELETE && control == Control(kList5Id)) {
+        List5_DblClick(ctx_);  // Delete removes a stored folder as a double click does
+        return -2;
+    }
     ListModel* list = ActionList(control);
     if (key == VK_DELETE && list && list != &form.lstCookie) {
         list->DblClick();

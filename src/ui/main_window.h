@@ -60,6 +60,9 @@ private:
     void MirrorForm();
     void ShowPage(int tab);
     void OnPageCommand(HWND control, UINT code);
+    // A key for a list box that asked for them (WM_VKEYTOITEM); true when taken.
+    void MirrorDir1();
+    void ChooseFolder();
     void OnPagePointer(int page, HWND control);
     ListModel* ActionList(HWND control) const;
     void OnEnter(HWND focus);
@@ -72,6 +75,7 @@ private:
     std::vector<Placed> placed_;
     std::unique_ptr<ControlBinder> binder_;
     HWND frame2_ = nullptr;
+    HWND dir1_ = nullptr;
     UniqueGdiObject font_;
     UINT dpi_ = 96;
     std::vector<Subscription> subscriptions_;

@@ -100,7 +100,11 @@ void CleanAndShutdown(AppContext& ctx) {
     }
     RunSelectedCleans(ctx, cleanPath, kRoleStep, false);
     ctx.pump.Sleep(1000);
-    TrapStep(ctx.dialogs, kMenuSite, [&] { CleanShutDown(ctx); });
+    bool shuttingDown = false;
+    TrapStep(ctx.dialogs, kMenuSite, [&] { shuttingDown = CleanShutDown(ctx); });
+    // A refused request has been reported: the program stays resident rather than leave
+    // the computer on without it.
+    if (!shuttingDown) return;
     ctx.pump.Sleep(200);
     RequestExit(ctx);
 }

@@ -19,6 +19,7 @@
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
 #include "ui/count_window.h"
+#include "shutdown/shutdown_window.h"
 #include "ui/desktop_host.h"
 #include "ui/tray_menu.h"
 
@@ -684,6 +685,31 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     EXPECT_EQ(test::ReadBytes(netscape), nsBefore);
     EXPECT_EQ(test::ReadBytes(fireFox), "# HTTP Cookie File\nb.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n");
     EXPECT_FALSE(test::PathExists(cookies + L"\\me@gone[1].txt"));
+}
+
+// Run only inside a Wine prefix of its own by tests/e2e/shutdown_prefix_test.sh: the request
+// ends the prefix's session, so the script checks the outcome from outside (the system call it
+// led to, the Temp folder). The marker file tells it what was seen here.
+TEST(ShutdownPrefix, DISABLED_CleanAndShutdownCleansSaysFarewellAndEndsTheSession) {
+    const std::wstring temp = L"C:\\qm-shutdown-temp";
+    const std::wstring marker = L"C:\\qm-shutdown-marker.txt";
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    for (const wchar_t* name : {L"Shutdown", L"TempFiles"})
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, name, L"Yes");
+    const test::ScopedEnv tempVariable(L"Temp", temp);
+    RunningProgram program(L"");
+    ASSERT_TRUE(program.Started());
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto windows = program.Windows(kMainWindowClass);
+        main = windows.empty() ? nullptr : windows.front();
+        return main != nullptr;
+    }));
+    ChooseTrayItem(main, L"Clean And Shutdown");  // the question starts it by itself after 4 seconds
+    const bool farewell = WaitUntil([&] { return Visible(program, kShutdownWindowClass) != nullptr; }, 60s);
+    const bool ended = program.WaitForExit(60s) != -1;
+    test::WriteBytes(marker, std::string(farewell ? "farewell seen\n" : "no farewell\n") +
+                                 (ended ? "program ended\n" : "program still running\n"));
 }
 
 }  // namespace

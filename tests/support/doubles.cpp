@@ -42,7 +42,7 @@ bool RecordingUiHost::ShellTrayAdd() {
 bool RecordingUiHost::RegisterHotKey(HWND, int id, UINT modifiers, UINT virtualKey) {
     calls.push_back(L"RegisterHotKey " + std::to_wstring(id) + L" " + std::to_wstring(modifiers) + L" " +
                     std::to_wstring(virtualKey));
-    return hotKeyResult;
+    return hotKeyAccepts ? hotKeyAccepts(modifiers, virtualKey) : hotKeyResult;
 }
 
 void RecordingUiHost::ShowHelpModal() {
@@ -56,6 +56,7 @@ void RecordingUiHost::ShowfrmCount(const std::wstring& role, bool timerCheck) {
 
 void RecordingUiHost::ShowCount(const std::wstring& role, bool timerCheck) {
     calls.push_back(L"ShowCount " + role + (timerCheck ? L" 1" : L" 0"));
+    if (onShowCount) onShowCount();
 }
 
 bool RecordingUiHost::Called(const std::wstring& call) const { return IndexOf(call) >= 0; }

@@ -52,6 +52,7 @@ public:
     bool trayAddResult = true;
     bool hotKeyResult = true;
     std::function<void()> onShowHelp;
+    std::function<void()> onShowCount;  // runs when the result is shown
 
     void LoadMainForm() override { calls.push_back(L"LoadMainForm"); }
     void UnloadMainForm() override { calls.push_back(L"UnloadMainForm"); }
@@ -62,6 +63,9 @@ public:
     HWND maxMinWindow = nullptr;  // a test that opens real windows may give a real owner
     HWND MaxMinWindow() override { return maxMinWindow; }
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
+    void UnregisterHotKey(HWND, int id) override { calls.push_back(L"UnregisterHotKey " + std::to_wstring(id)); }
+    // Decides each registration when set (else hotKeyResult does).
+    std::function<bool(UINT modifiers, UINT virtualKey)> hotKeyAccepts;
     void Hook(HWND) override { calls.push_back(L"Hook"); }
     void UnloadMaxMin() override { calls.push_back(L"UnloadMaxMin"); }
     void ShowHelp() override { calls.push_back(L"ShowHelp"); }
