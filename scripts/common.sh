@@ -13,12 +13,10 @@ qm_on_exit() {
     trap "$QM_EXIT_STEPS" EXIT
 }
 
-qm_install_missing() {
-    local wanted=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
-                  xvfb xauth x11-utils xdotool imagemagick googletest nsis unzip openssl python3 mawk
-                  osslsigncode)
+# Installs those of the given Debian packages that are missing.
+qm_install_packages() {
     local missing=()
-    for package in "${wanted[@]}"; do
+    for package in "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -27,6 +25,17 @@ qm_install_missing() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What the build and the Wine tests need.
+qm_install_missing() {
+    qm_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 \
+        xvfb xauth x11-utils xdotool imagemagick googletest nsis unzip openssl python3 mawk osslsigncode
+}
+
+# clang 14 with its runtime library (libFuzzer and the sanitizers) for scripts/fuzz.sh.
+qm_install_fuzzing() {
+    qm_install_packages clang-14 libclang-rt-14-dev cmake ninja-build
 }
 
 qm_build() {

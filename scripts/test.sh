@@ -3,6 +3,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 qm_install_missing
+qm_install_fuzzing  # the "fuzz" test builds the parsers natively
 qm_build
 qm_wine_env persistent
 qm_display

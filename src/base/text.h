@@ -9,6 +9,11 @@ namespace qm {
 
 inline constexpr wchar_t kCrLf[] = L"\r\n";
 
+// The same UTF-16 units as the system's wide text (wchar_t is 16 bits on Windows) and as
+// the portable parsers take it (char16_t).
+inline std::u16string ToU16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+inline std::wstring FromU16(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
 // Conversions between the active code page (cookie files, INI files) and UTF-16.
 std::wstring WidenAnsi(std::string_view text);
 std::string NarrowAnsi(std::wstring_view text);

@@ -1,14 +1,15 @@
 #include "clean/restart_operations.h"
 
-#include <cstring>
 #include <map>
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/pending_list_format.h"
 #include "clean/search_delete.h"
 #include "startup/api.h"
 #include "startup/file_helpers.h"
 #include "startup/reg_op.h"
+#include "startup/registry_data.h"
 
 namespace qm {
 
@@ -72,13 +73,7 @@ std::vector<std::wstring> ReadOwnList(const wchar_t* name) {
     std::vector<std::wstring> strings;
     if (!ReadStored(HKEY_CURRENT_USER, kProgramKey, name, value) || !value.present || value.type != REG_MULTI_SZ)
         return strings;
-    std::wstring raw(value.bytes.size() / sizeof(wchar_t), L'\0');
-    if (!raw.empty()) std::memcpy(raw.data(), value.bytes.data(), raw.size() * sizeof(wchar_t));
-    for (size_t at = 0; at < raw.size();) {
-        const size_t end = std::min(raw.find(L'\0', at), raw.size());
-        if (end > at) strings.push_back(raw.substr(at, end - at));
-        at = end + 1;
-    }
+    for (const auto& item : MultiStringItems(value.bytes)) strings.push_back(FromU16(item));
     return strings;
 }
 
@@ -179,32 +174,12 @@ std::wstring SystemPathForm(const std::wstring& fullPath) {
 }
 
 std::optional<PendingList> ParsePendingList(DWORD type, const std::vector<BYTE>& bytes) {
-    if (type != REG_MULTI_SZ || bytes.size() % sizeof(wchar_t) != 0) return std::nullopt;
+    const std::optional<PendingText> parsed = ParsePendingText(type, bytes);
+    if (!parsed) return std::nullopt;
     PendingList list;
-    list.raw.assign(bytes.size() / sizeof(wchar_t), L'\0');
-    if (!list.raw.empty()) std::memcpy(list.raw.data(), bytes.data(), bytes.size());
-    const std::wstring& raw = list.raw;
-    if (raw.empty()) return list;
-    if (raw.back() != L'\0') return std::nullopt;
-    const size_t body = raw.size() - 1;  // before the closing terminator
-    std::vector<size_t> starts;
-    for (size_t at = 0; at < body;) {
-        const size_t nul = raw.find(L'\0', at);
-        if (nul >= body) return std::nullopt;  // a string without its own terminator
-        starts.push_back(at);
-        at = nul + 1;
-    }
-    if (starts.size() % 2 != 0) return std::nullopt;
-    for (size_t i = 0; i < starts.size(); i += 2) {
-        PendingList::Entry entry;
-        entry.begin = starts[i];
-        entry.pair.source = raw.substr(starts[i], starts[i + 1] - starts[i] - 1);
-        const size_t destinationEnd = raw.find(L'\0', starts[i + 1]);
-        entry.pair.destination = raw.substr(starts[i + 1], destinationEnd - starts[i + 1]);
-        entry.end = destinationEnd + 1;
-        if (entry.pair.source.empty()) return std::nullopt;
-        list.entries.push_back(std::move(entry));
-    }
+    list.raw = FromU16(parsed->raw);
+    for (const auto& entry : parsed->entries)
+        list.entries.push_back({{FromU16(entry.source), FromU16(entry.destination)}, entry.begin, entry.end});
     return list;
 }
 
@@ -249,20 +224,19 @@ bool WithdrawOwnRestartOperations() {
         StoredValue stored;
         if (!ReadPending(stored)) return false;
         if (!stored.present) return WriteOwnList(kOwnPendingValue, {});
-        const std::optional<PendingList> pending = ParsePendingList(stored.type, stored.bytes);
+        const std::optional<PendingText> pending = ParsePendingText(stored.type, stored.bytes);
         if (!pending) return false;
 
-        std::vector<bool> withdrawn(own.size(), false);
-        std::wstring kept;
+        // Each of our pairs takes out one pending entry, the first that matches it.
+        std::vector<bool> ownUsed(own.size(), false);
+        std::vector<bool> withdrawn(pending->entries.size(), false);
         bool changed = false;
-        for (const auto& entry : pending->entries) {
+        for (size_t i = 0; i < pending->entries.size(); ++i) {
+            const auto& entry = pending->entries[i];
+            const RestartPair pair{FromU16(entry.source), FromU16(entry.destination)};
             size_t match = 0;
-            while (match < own.size() && (withdrawn[match] || !SamePair(own[match], entry.pair))) ++match;
-            if (match < own.size()) {
-                withdrawn[match] = changed = true;
-                continue;
-            }
-            kept.append(pending->raw, entry.begin, entry.end - entry.begin);
+            while (match < own.size() && (ownUsed[match] || !SamePair(own[match], pair))) ++match;
+            if (match < own.size()) ownUsed[match] = withdrawn[i] = changed = true;
         }
         // Nothing of ours is pending any more (the restart carried it out): forget it.
         if (!changed) return WriteOwnList(kOwnPendingValue, {});
@@ -270,7 +244,7 @@ bool WithdrawOwnRestartOperations() {
         // the list that was read.
         StoredValue again;
         if (!ReadPending(again) || !(again == stored)) continue;
-        if (!kept.empty()) kept += L'\0';
+        const std::wstring kept = FromU16(PendingTextWithout(*pending, withdrawn));
         if (!WriteMulti(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingValue, kept)) return false;
         return WriteOwnList(kOwnPendingValue, {});
     }

@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cookies/cookie_database.h"
+#include "cookies/cookie_time.h"
+#include "cookies/ns_cookie_format.h"
 #include "startup/file_helpers.h"
 
 namespace qm {
@@ -29,13 +32,22 @@ inline SYSTEMTIME SystemUtcNow() {
     return now;
 }
 
-// One line of a cookies.txt file, kept verbatim.
-struct CookieTxtLine {
-    std::string text;    // the line's bytes without its ending
-    std::string ending;  // the CR and LF bytes that followed it (more than one pair when blank lines follow)
-    bool deleted = false;
-    std::int32_t number = 0;  // the line's index + 1
-};
+inline SYSTEMTIME ToSystemTime(const CivilTime& time) {
+    SYSTEMTIME moment{};
+    moment.wYear = static_cast<WORD>(time.year);
+    moment.wMonth = static_cast<WORD>(time.month);
+    moment.wDayOfWeek = static_cast<WORD>(time.dayOfWeek);
+    moment.wDay = static_cast<WORD>(time.day);
+    moment.wHour = static_cast<WORD>(time.hour);
+    moment.wMinute = static_cast<WORD>(time.minute);
+    moment.wSecond = static_cast<WORD>(time.second);
+    return moment;
+}
+
+inline std::optional<SYSTEMTIME> ToSystemTime(const std::optional<CivilTime>& time) {
+    if (!time) return std::nullopt;
+    return ToSystemTime(*time);
+}
 
 // The cookies.txt file last scanned, line by line, and what the write needs to know about it.
 struct CookieTxtTable {

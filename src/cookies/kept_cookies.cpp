@@ -4,43 +4,17 @@
 #include <utility>
 
 #include "base/handles.h"
+#include "base/text.h"
 #include "cookies/discovery.h"
+#include "cookies/kept_list_format.h"
 #include "cookies/ns_cookies.h"
 
 namespace qm {
 
 namespace {
 
-bool IsDecimalName(std::wstring_view name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-}
-
-// Numeric order of decimal names of any length: without leading zeros, shorter is smaller.
-bool NumericLess(const std::wstring& a, const std::wstring& b) {
-    const auto digits = [](const std::wstring& name) {
-        const size_t first = name.find_first_not_of(L'0');
-        return first == std::wstring::npos ? std::wstring_view() : std::wstring_view(name).substr(first);
-    };
-    const std::wstring_view x = digits(a), y = digits(b);
-    if (x.size() != y.size()) return x.size() < y.size();
-    if (x != y) return x < y;
-    return a < b;  // "1" before "01": a stable order for equal numbers
-}
-
-std::wstring TextOf(const std::vector<BYTE>& data, DWORD size) {
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    std::copy_n(data.data(), text.size() * sizeof(wchar_t), reinterpret_cast<BYTE*>(text.data()));
-    return text.substr(0, text.find(L'\0'));
-}
-
-struct NumberedValue {
-    std::wstring name;
-    std::wstring text;
-};
-
-// Every numbered value of an open key; false (and error set) when the key cannot be listed
-// or a numbered value is no text.
-bool ListNumbered(HKEY key, std::vector<NumberedValue>& values, DWORD& error) {
+// Every numbered value of an open key; false (and error set) when the key cannot be listed.
+bool ListNumbered(HKEY key, std::vector<StoredValueData>& values, DWORD& error) {
     std::vector<wchar_t> name(256);
     std::vector<BYTE> data(1024);
     for (DWORD index = 0;;) {
@@ -60,13 +34,9 @@ bool ListNumbered(HKEY key, std::vector<NumberedValue>& values, DWORD& error) {
         }
         if (error != ERROR_SUCCESS) return false;
         ++index;
-        const std::wstring valueName(name.data(), nameLength);
-        if (!IsDecimalName(valueName)) continue;
-        if (type != REG_SZ && type != REG_EXPAND_SZ) {
-            error = ERROR_INVALID_DATATYPE;
-            return false;
-        }
-        values.push_back({valueName, TextOf(data, size)});
+        std::u16string valueName = ToU16(std::wstring_view(name.data(), nameLength));
+        if (IsDecimalName(valueName))
+            values.push_back({std::move(valueName), type, std::vector<std::uint8_t>(data.begin(), data.begin() + size)});
     }
 }
 
@@ -98,16 +68,19 @@ KeptList ReadKeptList(const std::wstring& key) {
         list.error = static_cast<DWORD>(status);
         return list;
     }
-    std::vector<NumberedValue> values;
+    std::vector<StoredValueData> values;
     if (!ListNumbered(handle.get(), values, list.error)) {
         list.state = KeptList::State::Damaged;
         return list;
     }
-    std::sort(values.begin(), values.end(),
-              [](const NumberedValue& a, const NumberedValue& b) { return NumericLess(a.name, b.name); });
+    const std::optional<std::vector<std::u16string>> entries = KeptEntriesOf(values);
+    if (!entries) {
+        list.state = KeptList::State::Damaged;
+        list.error = ERROR_INVALID_DATATYPE;
+        return list;
+    }
     list.state = KeptList::State::Entries;
-    for (auto& value : values)
-        if (!value.text.empty() && value.text != L"0") list.entries.push_back(std::move(value.text));
+    for (const auto& entry : *entries) list.entries.push_back(FromU16(entry));
     return list;
 }
 
@@ -139,7 +112,7 @@ bool WriteKeptList(const std::wstring& key, const std::vector<std::wstring>& ent
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) return false;
         std::wstring valueName(name.data(), length);
-        if (IsDecimalName(valueName) && !written.count(valueName)) stale.push_back(std::move(valueName));
+        if (IsDecimalName(ToU16(valueName)) && !written.count(valueName)) stale.push_back(std::move(valueName));
     }
     bool removed = true;
     for (const auto& valueName : stale)

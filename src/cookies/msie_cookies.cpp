@@ -1,7 +1,5 @@
 #include "cookies/msie_cookies.h"
 
-#include <array>
-
 #include "base/handles.h"
 #include "base/text.h"
 #include "cookies/cookie_display.h"
@@ -13,9 +11,7 @@ namespace qm {
 
 namespace {
 
-constexpr std::string_view kRecordSeparator = "\n*\n";
 constexpr int kFilesPerPump = 50;
-constexpr std::uint64_t kMaxTimeHalf = 4294967295ULL;
 
 // Both name tests look for a part found after the first character (and only the first
 // occurrence counts, so "dat.txt" is no index file but "index.dat.txt" is).
@@ -53,11 +49,6 @@ bool ReadWhole(HANDLE file, std::string& text, DWORD size) {
     }
     text.resize(total);
     return true;
-}
-
-bool EndsWithSeparator(std::string_view text) {
-    return text.size() >= kRecordSeparator.size() &&
-           text.substr(text.size() - kRecordSeparator.size()) == kRecordSeparator;
 }
 
 void ShowDecoded(AppContext& ctx, const std::optional<MsieRecord>& decoded) {
@@ -187,25 +178,11 @@ CookieLoadResult LoadCookieFile(CookieState& state, const std::wstring& path) {
 
     std::string text;
     if (!ReadWhole(file.get(), text, static_cast<DWORD>(size.QuadPart))) return {CookieLoad::Unreadable, ::GetLastError()};
-    if (text.empty() || text.back() != '\n') text += '\n';
-    if (!EndsWithSeparator(text)) return {CookieLoad::NoRecords};
+    if (!CompleteCookieFileText(text)) return {CookieLoad::NoRecords};
 
     state.recordStarts = RecordStarts(text);
     state.text = std::move(text);
     return {CookieLoad::Records};
-}
-
-std::vector<int> RecordStarts(std::string_view text) {
-    std::vector<size_t> separators;
-    for (size_t at = text.find(kRecordSeparator); at != std::string_view::npos;
-         at = text.find(kRecordSeparator, at + kRecordSeparator.size()))
-        separators.push_back(at);
-    // One record per separator: the first at 1, each later one just after the separator
-    // before it.
-    std::vector<int> starts;
-    for (size_t record = 0; record < separators.size(); ++record)
-        starts.push_back(record == 0 ? 1 : static_cast<int>(separators[record - 1] + kRecordSeparator.size()) + 1);
-    return starts;
 }
 
 bool MsieClick2(AppContext& ctx, const std::wstring& folder, const std::wstring& fileName) {
@@ -247,62 +224,22 @@ void ShowMsieRecord(AppContext& ctx, int recordIndex) {
     ParseMSIE(ctx, text.substr(static_cast<size_t>(starts[static_cast<size_t>(recordIndex)] - 1)));
 }
 
-int ParseField(std::string_view text, std::string& field) {
-    size_t end = 0;
-    while (end < text.size() && static_cast<unsigned char>(text[end]) >= 32) ++end;
-    field.assign(text.substr(0, end));
-    const size_t position = end + 1;  // 1-based position of the ending character
-    return position < text.size() ? static_cast<int>(position) : 0;
-}
-
-std::optional<std::int32_t> UnsignedToLong(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return std::nullopt;
-    const std::string_view digits = text.substr(first, text.find_last_not_of(' ') - first + 1);
-    if (digits.size() > 10) return std::nullopt;
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (value > kMaxTimeHalf) return std::nullopt;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
-
 std::optional<SYSTEMTIME> MSIEDate(std::string_view high, std::string_view low) {
-    const std::optional<std::int32_t> highHalf = UnsignedToLong(high);
-    const std::optional<std::int32_t> lowHalf = UnsignedToLong(low);
-    if (!highHalf || !lowHalf) return std::nullopt;
-    const FILETIME time{static_cast<DWORD>(*lowHalf), static_cast<DWORD>(*highHalf)};
-    SYSTEMTIME moment{};
-    if (!::FileTimeToSystemTime(&time, &moment)) return std::nullopt;
-    moment.wMilliseconds = 0;
-    return moment;
+    return ToSystemTime(MsieTime(high, low));
 }
 
 std::optional<MsieRecord> DecodeMsieRecord(std::string_view recordText) {
-    enum Field { kName, kValue, kHostPath, kFlags, kExpiresLow, kExpiresHigh, kCreatedLow, kCreatedHigh, kFieldCount };
-    std::array<std::string, kFieldCount> fields;
-    size_t at = 0;
-    for (std::string& field : fields) {
-        // A field without its ending leaves the position where it was.
-        const int ending = ParseField(recordText.substr(at), field);
-        if (ending > 0) at += static_cast<size_t>(ending);
-    }
-
-    const std::optional<SYSTEMTIME> expires = MSIEDate(fields[kExpiresHigh], fields[kExpiresLow]);
-    const std::optional<SYSTEMTIME> created = MSIEDate(fields[kCreatedHigh], fields[kCreatedLow]);
-    if (!expires || !created) return std::nullopt;
-
+    const std::optional<MsieFields> fields = ParseMsieFields(recordText);
+    if (!fields) return std::nullopt;
     MsieRecord decoded;
-    decoded.record.name = WidenAnsi(fields[kName]);
-    decoded.record.value = WidenAnsi(fields[kValue]);
-    decoded.record.hostPath = WidenAnsi(fields[kHostPath]);
-    decoded.record.created = *created;
-    decoded.record.expires = *expires;
-    decoded.secure = fields[kFlags] != "0";
-    decoded.createdText = FormatGeneralDate(*created);
-    decoded.expiresText = FormatGeneralDate(*expires);
+    decoded.record.name = WidenAnsi(fields->name);
+    decoded.record.value = WidenAnsi(fields->value);
+    decoded.record.hostPath = WidenAnsi(fields->hostPath);
+    decoded.record.created = ToSystemTime(fields->created);
+    decoded.record.expires = ToSystemTime(fields->expires);
+    decoded.secure = fields->secure;
+    decoded.createdText = FormatGeneralDate(decoded.record.created);
+    decoded.expiresText = FormatGeneralDate(decoded.record.expires);
     return decoded;
 }
 

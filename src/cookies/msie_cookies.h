@@ -1,10 +1,7 @@
 #pragma once
 // Internet Explorer cookie files: listing a folder's cookie files into lstCookie,
-// loading one file into the shared cookie text and decoding its records.
-//
-// A file is a run of records; a record is eight fields, each ended by a line feed, then
-// a line holding "*": name, value, host and path, flags, expiry low and high half,
-// creation low and high half (the halves of two FILETIMEs, as unsigned decimals).
+// loading one file into the shared cookie text and decoding its records (the format
+// itself is in msie_cookie_format.h).
 #include <windows.h>
 
 #include <cstdint>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "cookies/cookie_state.h"
+#include "cookies/msie_cookie_format.h"
 
 namespace qm {
 
@@ -23,8 +21,6 @@ inline constexpr wchar_t kCookieCountCaption[] = L"Number of Cookies in selected
 inline constexpr wchar_t kInvalidCookieFormat[] = L"Invalid Cookie Format";
 inline constexpr wchar_t kCookieErrorTitle[] = L"Dorvik Error Message";
 inline constexpr wchar_t kRecordTabCaption[] = L"Key/Value &";
-// Files above this size are not split into records.
-inline constexpr std::uint64_t kMaxCookieFileSize = 65535;
 
 // A path that compares less than or equal to a single blank: empty, " ", or beginning
 // with a control character. Such a path names no folder.
@@ -58,19 +54,7 @@ struct CookieLoadResult {
 };
 CookieLoadResult LoadCookieFile(CookieState& state, const std::wstring& path);
 
-// 1-based starts of the records of a text that ends with line feed, "*", line feed.
-std::vector<int> RecordStarts(std::string_view text);
-
-// Copies text up to its first character below code 32 into field. Returns that
-// character's 1-based position, or 0 when no such character comes before the text's last
-// position (field then holds everything up to the end or up to that last character).
-int ParseField(std::string_view text, std::string& field);
-
-// A time half: a whole decimal number from 0 to 4294967295 (blanks around it allowed),
-// returned as the signed 32-bit number with the same bits. Nothing for anything else.
-std::optional<std::int32_t> UnsignedToLong(std::string_view text);
-// The FILETIME made of two time halves as a SYSTEMTIME, in UTC. Nothing when a half is
-// not a valid number or the time cannot be converted.
+// MsieTime as the system's time record, in UTC.
 std::optional<SYSTEMTIME> MSIEDate(std::string_view high, std::string_view low);
 
 // One record's fields, decoded; nothing when its time fields are not valid.

@@ -13,44 +13,6 @@ namespace qm {
 namespace {
 
 constexpr int kLinesPerPump = 100;
-constexpr std::int64_t kLargestPackedValue = 2147483647;
-constexpr std::int64_t kSecondsPerDay = 86400;
-constexpr std::int64_t kDaysFrom1601To1970 = 134774;
-constexpr int kFirstYear = 1601;  // the range the system's time functions take
-constexpr int kLastYear = 30827;
-
-bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
-bool EndsField(char c) { return static_cast<unsigned char>(c) < 32; }
-
-// Days since 1970-01-01 of a civil date (proleptic Gregorian), any month or day count.
-std::int64_t DaysFromCivil(std::int64_t year, std::int64_t month, std::int64_t day) {
-    // Months out of 1..12 carry into the year first; days carry by plain addition.
-    std::int64_t months = year * 12 + (month - 1);
-    year = months >= 0 ? months / 12 : -((-months + 11) / 12);
-    month = months - year * 12 + 1;
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const std::int64_t yearOfEra = year - era * 400;
-    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468 + (day - 1);
-}
-
-// Seconds since 1970 as a SYSTEMTIME; nothing outside the years the system can show.
-std::optional<SYSTEMTIME> FromUnixSeconds(std::int64_t seconds) {
-    constexpr std::int64_t kLimit = 400ll * 365 * kSecondsPerDay * 100;  // far beyond year 30827 either way
-    if (seconds > kLimit || seconds < -kLimit) return std::nullopt;
-    std::int64_t days = seconds / kSecondsPerDay;
-    if (seconds % kSecondsPerDay < 0) --days;
-    const std::int64_t ticks = (days + kDaysFrom1601To1970) * kSecondsPerDay + (seconds - days * kSecondsPerDay);
-    if (ticks < 0) return std::nullopt;
-    const std::uint64_t units = static_cast<std::uint64_t>(ticks) * 10'000'000ull;
-    const FILETIME time{static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
-    SYSTEMTIME moment{};
-    if (!::FileTimeToSystemTime(&time, &moment) || moment.wYear < kFirstYear || moment.wYear > kLastYear)
-        return std::nullopt;
-    return moment;
-}
 
 // Cookie bytes as text: plain ASCII is copied, anything else goes through the code page.
 std::wstring WidenCookieText(std::string_view text) {
@@ -63,28 +25,6 @@ std::string_view WithoutLeadingDot(std::string_view domain) {
     if (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
     return domain;
 }
-
-bool EqualsAsciiNoCase(std::string_view text, std::string_view word) {
-    if (text.size() != word.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != word[i]) return false;
-    }
-    return true;
-}
-
-bool StartsWithAsciiNoCase(std::string_view text, std::string_view head) {
-    return text.size() >= head.size() && EqualsAsciiNoCase(text.substr(0, head.size()), head);
-}
-
-// The header sets bits 8-15 and keeps the low byte; a file without one keeps the last.
-void TakeHeader(std::int32_t& headerKind, std::string_view firstLine) {
-    if (StartsWithAsciiNoCase(firstLine, "# NETSCAPE HTTP COOKIE")) headerKind = (headerKind & 0xFF) | kHeaderNetscape;
-    else if (StartsWithAsciiNoCase(firstLine, "# HTTP COOKIE")) headerKind = (headerKind & 0xFF) | kHeaderHttp;
-}
-
-bool HasHttpHeader(std::int32_t headerKind) { return (headerKind & 0xFF00) == kHeaderHttp; }
 
 // How a cookie's expiry is listed: its date, "Never", or nothing when it is not a date.
 // Many cookies share an expiry, so each distinct value is formatted once per scan.
@@ -164,89 +104,18 @@ void ScanAgainKeepingMarks(AppContext& ctx, const std::wstring& path) {
 }  // namespace
 
 void SplitCookieTxt(std::string_view bytes, CookieTxtTable& table) {
-    table.lines.clear();
+    table.lines = SplitCookieTxtLines(bytes);
     table.holdsNul = bytes.find('\0') != std::string_view::npos;
-    size_t at = 0;
-    while (at < bytes.size()) {
-        size_t textEnd = at;
-        while (textEnd < bytes.size() && !IsLineBreak(bytes[textEnd])) ++textEnd;
-        size_t endingEnd = textEnd;
-        while (endingEnd < bytes.size() && IsLineBreak(bytes[endingEnd])) ++endingEnd;
-        CookieTxtLine line;
-        line.text.assign(bytes.substr(at, textEnd - at));
-        line.ending.assign(bytes.substr(textEnd, endingEnd - textEnd));
-        line.number = static_cast<std::int32_t>(table.lines.size()) + 1;
-        table.lines.push_back(std::move(line));
-        at = endingEnd;
-    }
 }
 
-std::string CookieTxtBytes(const CookieTxtTable& table) {
-    std::string bytes;
-    size_t size = 0;
-    for (const auto& line : table.lines) size += line.text.size() + line.ending.size();
-    bytes.reserve(size);
-    for (const auto& line : table.lines) {
-        if (!line.deleted) {
-            bytes += line.text;
-            bytes += line.ending;
-            continue;
-        }
-        const size_t ownBreak = line.ending.compare(0, 2, "\r\n") == 0 ? 2 : (line.ending.empty() ? 0 : 1);
-        bytes.append(line.ending, ownBreak);
-    }
-    return bytes;
-}
-
-bool IsCookieLine(std::string_view text) { return text > std::string_view(" ") && text.front() != '#'; }
-
-Ns2Fields SplitNs2Fields(std::string_view line) {
-    Ns2Fields fields;
-    std::string_view* const parts[] = {&fields.domain, &fields.domainFlag, &fields.path, &fields.secure,
-                                       &fields.expiry, &fields.name,       &fields.value};
-    size_t at = 0;
-    for (std::string_view* part : parts) {
-        if (at > line.size()) break;
-        size_t end = at;
-        while (end < line.size() && !EndsField(line[end])) ++end;
-        *part = line.substr(at, end - at);
-        at = end + 1;
-    }
-    return fields;
-}
-
-std::optional<std::int64_t> ParseExpiry(std::string_view field) {
-    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
-    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
-    bool negative = false;
-    if (!field.empty() && (field.front() == '-' || field.front() == '+')) {
-        negative = field.front() == '-';
-        field.remove_prefix(1);
-    }
-    if (field.empty() || field.size() > 18) return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : field) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return negative ? -value : value;
-}
+std::string CookieTxtBytes(const CookieTxtTable& table) { return CookieTxtBytes(table.lines); }
 
 std::optional<SYSTEMTIME> NS2Date(std::uint16_t timeWord, std::uint16_t dateWord) {
-    const std::int64_t day = dateWord & 0x1F;
-    const std::int64_t month = (dateWord >> 5) & 0x0F;
-    const std::int64_t year = ((dateWord >> 9) & 0x7F) + 1980;
-    const std::int64_t seconds = (timeWord & 0x1F) * 2;
-    const std::int64_t minutes = (timeWord >> 5) & 0x3F;
-    const std::int64_t hours = (timeWord >> 11) & 0x1F;
-    return FromUnixSeconds(DaysFromCivil(year, month, day) * kSecondsPerDay + hours * 3600 + minutes * 60 + seconds);
+    return ToSystemTime(PackedDosTime(timeWord, dateWord));
 }
 
 std::optional<SYSTEMTIME> ExpiryDate(std::int32_t headerKind, std::int64_t value) {
-    if (!HasHttpHeader(headerKind) && value >= 0 && value <= kLargestPackedValue)
-        return NS2Date(static_cast<std::uint16_t>(value & 0xFFFF), static_cast<std::uint16_t>(value >> 16));
-    if (value == 0) return std::nullopt;
-    return FromUnixSeconds(value);
+    return ToSystemTime(ExpiryTime(headerKind, value));
 }
 
 std::optional<SYSTEMTIME> ParseNsDate(AppContext& ctx, std::string_view value) {
@@ -318,7 +187,7 @@ void NS2Scan(AppContext& ctx, const std::wstring& path) {
     table.readWhole = read.complete;
     table.stamp = read.stamp;
     SplitCookieTxt(read.bytes, table);
-    if (!table.lines.empty()) TakeHeader(ctx.cookies.headerKind, table.lines.front().text);
+    if (!table.lines.empty()) ctx.cookies.headerKind = HeaderKindAfter(ctx.cookies.headerKind, table.lines.front().text);
     ListCookies(ctx);
 
     if (form.lstCookie.ListCount() > 0) {

@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "cookies/cookie_state.h"
+#include "cookies/ns_cookie_format.h"
 
 namespace qm {
 
@@ -20,19 +21,13 @@ class AppContext;
 
 // Larger files are listed only as far as this and never rewritten.
 inline constexpr std::uint64_t kMaxCookieTxtSize = 128ull << 20;  // a million long cookie lines
-inline constexpr std::int64_t kNeverExpires = 4294967295;
-inline constexpr std::int32_t kHeaderNetscape = 0x2000;  // "# Netscape HTTP Cookie"
-inline constexpr std::int32_t kHeaderHttp = 0x4000;      // "# HTTP Cookie": expiry is always seconds since 1970
 inline constexpr wchar_t kCookieWriteFailedTitle[] = L"Cookies Could Not Be Deleted";
 inline constexpr wchar_t kCookieWriteFailedText[] =
     L"Could not write to Cookie file.\r\nNetscape Navigator may be running, or its Cookie file may be read-only.";
 
-// Splits bytes into lines. Only CR and LF end a line; every other byte (other control
-// characters and NUL included) stays in the line's text. Blank lines belong to the ending
-// of the line before them.
+// The table's lines split from bytes (see SplitCookieTxtLines), noting NUL bytes.
 void SplitCookieTxt(std::string_view bytes, CookieTxtTable& table);
-// The bytes the write puts into the file: every line not marked deleted, text and ending
-// as read. A deleted line takes its own line break with it; blank lines after it stay.
+// The bytes the write puts into the file (see CookieTxtBytes of the lines).
 std::string CookieTxtBytes(const CookieTxtTable& table);
 
 // True when bytes begin like an SQLite database ("SQLite format 3" and a NUL).
@@ -40,23 +35,8 @@ inline bool IsSqliteDatabase(std::string_view bytes) {
     return bytes.substr(0, 16) == std::string_view("SQLite format 3\0", 16);
 }
 
-// A line that is neither blank (nothing above a blank at its start) nor a "#" comment.
-bool IsCookieLine(std::string_view text);
-
-struct Ns2Fields {
-    std::string_view domain, domainFlag, path, secure, expiry, name, value;
-};
-// The seven fields; any byte below 32 ends a field, missing fields are empty.
-Ns2Fields SplitNs2Fields(std::string_view line);
-// An expiry field as a whole number (blanks around it and a sign allowed); nothing when
-// it is not numeric.
-std::optional<std::int64_t> ParseExpiry(std::string_view field);
-
-// A packed MS-DOS date and time; parts out of range carry into the next unit.
+// PackedDosTime and ExpiryTime as the system's time record.
 std::optional<SYSTEMTIME> NS2Date(std::uint16_t timeWord, std::uint16_t dateWord);
-// What an expiry value means under a header kind: the packed MS-DOS form for values up
-// to 2147483647 unless the file has the "# HTTP Cookie" header, else seconds since 1970.
-// 0 under that header has no date (the cookie ends now); nothing when out of range.
 std::optional<SYSTEMTIME> ExpiryDate(std::int32_t headerKind, std::int64_t value);
 // The same for the current file, as the viewer shows it: an expiry of 0 (under the
 // "# HTTP Cookie" header) shows now in txtExpire and "0 secs" in txtLife and returns now.

@@ -68,6 +68,15 @@ std::optional<Sha256> ParseHash(std::string_view text) {
 
 std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
+// Only ever given the ASCII texts that ParseVersionFile accepted.
+std::string Narrow(std::wstring_view ascii) {
+    std::string text;
+    for (const wchar_t c : ascii) text += static_cast<char>(c);
+    return text;
+}
+
+std::string Quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
+
 }  // namespace
 
 std::optional<std::vector<unsigned>> ParseVersionNumbers(std::string_view text) {
@@ -111,6 +120,18 @@ std::optional<PublishedVersion> ParseVersionFile(std::string_view bytes) {
     const auto hash = ParseHash((*fields)[2]);
     if (!version || !hash) return std::nullopt;
     return PublishedVersion{Widen(name), Widen((*fields)[1]), *version, *hash};
+}
+
+std::string VersionFileText(const PublishedVersion& published) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const std::string name = Narrow(published.displayName);
+    std::string hash;
+    for (const std::uint8_t byte : published.installerHash) {
+        hash += kHex[byte >> 4];
+        hash += kHex[byte & 0x0F];
+    }
+    return (name.find('"') == std::string::npos ? Quoted(name) : name) + ',' + Quoted(Narrow(published.versionText)) +
+           ',' + Quoted(hash) + "\r\n";
 }
 
 }  // namespace qm

@@ -25,6 +25,10 @@ struct PublishedVersion {
 // that is not one to four numbers, a hash that is not 64 hex digits, fewer than three fields.
 std::optional<PublishedVersion> ParseVersionFile(std::string_view bytes);
 
+// The file's text for a record that ParseVersionFile accepts: "name","version","hash" (the
+// hash in lower-case hex; a name that holds a double quote, which a quoted field cannot, bare).
+std::string VersionFileText(const PublishedVersion& published);
+
 // "5", "5.1", "10.0.0.1": one to four numbers of at most five digits, separated by dots.
 std::optional<std::vector<unsigned>> ParseVersionNumbers(std::string_view text);
 

@@ -7,6 +7,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "startup/registry_data.h"
 
 namespace qm {
 
@@ -50,32 +51,46 @@ long ReadIni(const std::wstring& file, const std::wstring& section, const std::w
     }
 }
 
-long ReadRegistryText(HKEY key, const std::wstring& name, std::wstring& value) {
-    DWORD type = REG_NONE, size = 0;
+// The value's type and every byte of it, however large.
+long ReadRegistryData(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+    DWORD size = 0;
     LONG status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
-    std::vector<BYTE> data;
     for (int attempt = 0; attempt < 3 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
         data.assign(size + sizeof(wchar_t), 0);
         DWORD read = static_cast<DWORD>(data.size());
         status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &read);
+        size = read;  // on ERROR_MORE_DATA the value grew meanwhile: ask again with its new size
         if (status == ERROR_SUCCESS) {
-            size = read;
+            data.resize(size);
             break;
         }
-        size = read;  // the value grew meanwhile: ask again with its new size
     }
+    return status;
+}
+
+long ReadRegistryText(HKEY key, const std::wstring& name, std::wstring& value) {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    const long status = ReadRegistryData(key, name, type, data);
     if (status != ERROR_SUCCESS) return status;
     // Numbers or binary data read as text would be garbage; leave the default instead.
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_UNSUPPORTED_TYPE;
-    value = CutAtNul(std::wstring_view(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t)));
+    const std::optional<std::u16string> text = RegistryText(type, data);
+    if (!text) return ERROR_UNSUPPORTED_TYPE;
+    value = FromU16(*text);
     return ERROR_SUCCESS;
 }
 
-template <class Number>
-long ReadRegistryNumber(HKEY key, const std::wstring& name, Number& number) {
-    number = 0;
-    DWORD size = sizeof(number);
-    return ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size);
+// A number of the given width in bytes, whatever the value's type, as the system reads it
+// into a variable of that size: more bytes than that is "more data".
+long ReadRegistryNumber(HKEY key, const std::wstring& name, size_t width, std::uint64_t& number) {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    const long status = ReadRegistryData(key, name, type, data);
+    if (status != ERROR_SUCCESS) return status;
+    const std::optional<std::uint64_t> read = NumberOfWidth(data, width);
+    if (!read) return ERROR_MORE_DATA;
+    number = *read;
+    return ERROR_SUCCESS;
 }
 
 long ReadRegistry(HKEY root, const std::wstring& path, const std::wstring& name, TypeLetter type,
@@ -88,15 +103,14 @@ long ReadRegistry(HKEY root, const std::wstring& path, const std::wstring& name,
         return opened;
     }
     if (type == TypeLetter::Text) return ReadRegistryText(key.get(), name, value);
+    std::uint64_t number = 0;
     if (type == TypeLetter::Boolean) {
-        std::uint16_t flag = 0;
-        const long status = ReadRegistryNumber(key.get(), name, flag);
-        if (status == ERROR_SUCCESS) value = flag ? L"True" : L"False";
+        const long status = ReadRegistryNumber(key.get(), name, sizeof(std::uint16_t), number);
+        if (status == ERROR_SUCCESS) value = number ? L"True" : L"False";
         return status;
     }
-    std::uint32_t number = 0;
-    const long status = ReadRegistryNumber(key.get(), name, number);
-    if (status == ERROR_SUCCESS) value = std::to_wstring(static_cast<std::int32_t>(number));
+    const long status = ReadRegistryNumber(key.get(), name, sizeof(std::uint32_t), number);
+    if (status == ERROR_SUCCESS) value = std::to_wstring(static_cast<std::int32_t>(static_cast<std::uint32_t>(number)));
     return status;
 }
 

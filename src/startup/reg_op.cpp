@@ -3,7 +3,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <optional>
@@ -11,6 +10,7 @@
 #include "base/app_error.h"
 #include "base/dialogs.h"
 #include "base/os_version.h"
+#include "startup/registry_data.h"
 
 namespace qm {
 
@@ -49,46 +49,23 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
     return expanded;
 }
 
-std::vector<std::wstring> SplitAtNul(std::wstring_view text) {
-    std::vector<std::wstring> items;
-    if (text.empty()) return items;
-    size_t start = 0;
-    for (size_t nul = text.find(L'\0'); nul != std::wstring_view::npos; nul = text.find(L'\0', start)) {
-        items.emplace_back(text.substr(start, nul - start));
-        start = nul + 1;
-    }
-    items.emplace_back(text.substr(start));
-    return items;
-}
-
-std::wstring TextFromBytes(const std::vector<BYTE>& data, DWORD size) {
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
-    return text;
-}
-
-std::int32_t NumberFromBytes(const std::vector<BYTE>& data, DWORD size) {
-    DWORD number = 0;
-    std::memcpy(&number, data.data(), std::min<DWORD>(size, sizeof(number)));
-    return static_cast<std::int32_t>(number);
-}
-
 // The content the way this object hands it out, by the stored type and the options.
 RegVariant DecodeValue(DWORD type, const std::vector<BYTE>& data, DWORD size, int options) {
+    const ByteSpan bytes(data.data(), size);
     switch (type) {
     case REG_SZ:
-        return CutAtNul(TextFromBytes(data, size));
     case REG_EXPAND_SZ: {
-        std::wstring text = CutAtNul(TextFromBytes(data, size));
-        return (options & RegOp::kExpandOnRead) ? ExpandEnvironment(text) : text;
+        std::wstring text = FromU16(RegistryText(type, bytes).value_or(u""));
+        return (type == REG_EXPAND_SZ && (options & RegOp::kExpandOnRead)) ? ExpandEnvironment(text) : text;
     }
     case REG_DWORD:
-        return NumberFromBytes(data, size);
+        return static_cast<std::int32_t>(NumberFromBytes(bytes));
     case REG_MULTI_SZ: {
-        std::wstring text = TextFromBytes(data, size);
-        while (!text.empty() && text.back() == L'\0') text.pop_back();  // the closing NULs
-        if (options & RegOp::kMultiAsArray) return SplitAtNul(text);
-        return text;
+        const std::u16string text = MultiStringText(bytes);
+        if (!(options & RegOp::kMultiAsArray)) return FromU16(text);
+        std::vector<std::wstring> items;
+        for (const auto& item : SplitAtNul(text)) items.push_back(FromU16(item));
+        return items;
     }
     default:
         return kUnsupportedFormat;

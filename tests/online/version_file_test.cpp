@@ -51,6 +51,23 @@ TEST(VersionFile, OnlyAWellFormedFileMakesAnOffer) {
     EXPECT_EQ(parsed->installerHash[31], 0x08);
 }
 
+TEST(VersionFile, WrittenFileReadsBackAsTheSameRecord) {
+    // Names a quoted field cannot hold (a quote) and ones a bare field cannot (a comma,
+    // blanks at either end).
+    const std::vector<std::string> names = {"Quillmere", "Say \"Hi\"", "One, Two", "  padded  ", "a\"",
+                                            std::string(64, 'n')};
+    for (const std::string& name : names) {
+        const auto published = ParseVersionFile((name.find('"') == std::string::npos ? '"' + name + '"' : name) +
+                                                ",5.1.0.7,\"" + kHash + "\"");
+        ASSERT_TRUE(published) << name;
+        const auto again = ParseVersionFile(VersionFileText(*published));
+        ASSERT_TRUE(again) << name;
+        EXPECT_EQ(again->displayName, published->displayName);
+        EXPECT_EQ(again->versionText, L"5.1.0.7");
+        EXPECT_EQ(again->installerHash, published->installerHash);
+    }
+}
+
 TEST(VersionFile, VersionsCompareAsNumbers) {
     struct Case {
         const char* published;

@@ -5,12 +5,17 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "clean/clean_commands.h"
 #include "clean/count_form.h"
 #include "clean/run_state.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/link_fixtures.h"
 #include "ui/count_window.h"
+#include "ui/folder_editor.h"
 #include "ui/main_form.h"
 #include "ui/tray_menu.h"
 
@@ -38,6 +43,59 @@ void PumpFor(
             ::Sleep(5);
         }
     }
+}
+
+// The first visible child of a class (and a caption, when given), at any depth.
+HWND FindChild(HWND parent, const wchar_t* className, const wchar_t* caption = nullptr) {
+    struct Search {
+        const wchar_t *className, *caption;
+        HWND found = nullptr;
+    } search{className, caption};
+    ::EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t name[64] = {};
+            ::GetClassNameW(child, name, 64);
+            if (_wcsicmp(name, s.className) != 0 || !::IsWindowVisible(child)) return TRUE;
+            if (s.caption && Text(child) != s.caption) return TRUE;
+            s.found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Clicks "Browse..." and, from a second thread while the system's folder picker runs, types
+// the folder into the picker and presses its OK button (Cancel when there is no name box).
+void PickWithTheSystemPicker(HWND browse, const std::wstring& folder) {
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread driver([&] {
+        HWND picker = nullptr;
+        for (int tries = 0; tries < 200 && !picker; ++tries) {
+            ::Sleep(50);
+            ::EnumThreadWindows(
+                uiThread,
+                [](HWND window, LPARAM found) {
+                    wchar_t name[16] = {};
+                    ::GetClassNameW(window, name, 16);
+                    if (std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+                    *reinterpret_cast<HWND*>(found) = window;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&picker));
+        }
+        if (!picker) return;
+        ::Sleep(300);  // the picker fills its view first
+        if (const HWND name = FindChild(picker, L"Edit")) {
+            ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+            ::SendMessageW(::GetDlgItem(picker, IDOK), BM_CLICK, 0, 0);
+        } else {
+            ::SendMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+        }
+    });
+    ::SendMessageW(browse, BM_CLICK, 0, 0);
+    driver.join();
 }
 
 bool Shown(HWND window) { return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -295,6 +353,64 @@ TEST_F(DesktopHostTest, EndOfSessionEndsTheProgramOnceTheRunningWorkHasUnwound) 
     EXPECT_TRUE(host.Unloaded());
     EXPECT_FALSE(::IsWindow(main));
     EXPECT_FALSE(ctx.frmMain.form.Loaded());
+}
+
+// The "Your Folder" tab through its real controls and the system's folder picker: a folder
+// with a non-ASCII name is stored without a trailing separator and later cleaned, a second
+// copy, a drive root and the Windows folder are refused, and Delete removes the stored one.
+TEST_F(DesktopHostTest, TheFolderEditorStoresRefusesAndRemovesThroughItsRealControls) {
+    const std::wstring odd = temp / L"Dossier \u00e9t\u00e9 \u65e5\u672c %;";
+    test::MakeFolder(odd + L"\\inner");
+    test::WriteBytes(odd + L"\\a.txt", "a");
+    test::WriteBytes(odd + L"\\inner\\b.txt", "b");
+    BindCleanCommands(ctx);
+    host.LoadMainForm();
+    ctx.frmMain.form.SetVisible(true);
+    ctx.frmMain.SSTab1.Select(kTabYourFolder);
+    PumpFor(200);
+    const HWND page = host.MainView()->Page(kTabYourFolder);
+    const auto stored = [] {
+        std::wstring first;
+        return ScratchRegistry::GetString(HKEY_CURRENT_USER, kUserFolderKey, L"File0", first) ? first : L"<none>";
+    };
+    const auto click = [&](const wchar_t* caption) {
+        const HWND button = FindChild(page, L"Button", caption);
+        ASSERT_NE(button, nullptr) << caption;
+        ::SendMessageW(button, BM_CLICK, 0, 0);
+        PumpFor(100);
+    };
+    const struct {
+        std::wstring folder, picked;
+        size_t messages;  // questions and refusals, each answered with its first button
+    } cases[] = {{odd, odd, 2}, {odd + L"\\", odd, 2}, {L"C:\\", L"C:\\", 2}, {L"C:\\windows", L"C:\\windows", 2}};
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        if (Text(FindChild(page, L"Button", L"Add Folder")) == L"Add Folder") click(L"Add Folder");
+        PickWithTheSystemPicker(FindChild(page, L"Button", L"Browse..."), c.folder);
+        EXPECT_EQ(ctx.frmMain.Dir1.Text(), c.picked);
+        click(L"Save Folder");
+        EXPECT_EQ(dialogs.messages.size(), c.messages) << c.folder;
+        EXPECT_EQ(stored(), odd) << c.folder;
+    }
+    EXPECT_FALSE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, kUserFolderKey, L"File1"));
+
+    click(L"Clean Folders");
+    PumpFor(3000, [&] { return !test::PathExists(odd + L"\\a.txt"); });
+    EXPECT_EQ(test::ListTree(odd), L"") << "emptied";
+    EXPECT_TRUE(test::PathExists(odd)) << "the folder itself stays";
+
+    ctx.frmMain.form.SetVisible(true);  // the clean hid the window
+    PumpFor(200);
+    click(L"Show List");
+    const HWND list = host.MainView()->Control(314);
+    ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+    ::SendMessageW(list, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(314, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    ::SetFocus(list);
+    ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+    PumpFor(200);
+    EXPECT_EQ(stored(), L"<none>");
+    EXPECT_EQ(ctx.frmMain.Command16.Caption(), L"Save Folder") << "the last one gone: browse mode";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "support/doubles.h"
 #include "support/fixtures.h"
 #include "ui/desktop_host.h"
+#include "ui/entry_points.h"
 #include "ui/hot_key_window.h"
 #include "ui/main_form.h"
 
@@ -304,6 +305,55 @@ TEST_F(RealKeysTest, FivePressesDuringACleanStartOneClean) {
 
     EXPECT_TRUE(TempEmpty());
     EXPECT_EQ(hooks.heldRemovals, 1);
+}
+
+// The chooser's real window: a bare letter and a key another window holds are refused and
+// Alt+C keeps cleaning; Ctrl+Shift+F9 is saved in the four values and cleans at once.
+TEST_F(RealKeysTest, TheChooserWindowSavesOnlyAKeyThatCanClean) {
+    StoreHotKey(kDefaultCleanHotKey);
+    Register(MOD_ALT, 'C');
+    ASSERT_TRUE(::RegisterHotKey(target_.get(), 7, MOD_CONTROL | MOD_SHIFT, VK_F10));  // held elsewhere
+    const struct {
+        const wchar_t* key;
+        bool shift, ctrl, alt;
+        const wchar_t* message;
+        std::wstring cleaningKeys, storedKey;
+    } cases[] = {
+        {L"A", false, false, false, kHotKeyRefusedMessage, L"alt+c", L"67"},
+        {L"F10", true, true, false, kHotKeyTakenSaveMessage, L"alt+c", L"67"},
+        {L"F9", true, true, false, kHotKeySavedMessage, L"ctrl+shift+F9", L"120"},
+    };
+    for (const auto& c : cases) {
+        ShowHotKeySetter(ctx);
+        const HWND window = ::FindWindowW(kHotKeyWindowClass, kHotKeyWindowCaption);
+        ASSERT_NE(window, nullptr);
+        const HWND combo = ::GetDlgItem(window, 100);
+        ::SendMessageW(combo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(c.key));
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(100, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        const bool wanted[] = {c.shift, c.ctrl, c.alt};
+        for (int box = 0; box < 3; ++box) {
+            const HWND check = ::GetDlgItem(window, 101 + box);
+            if ((::SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED) != wanted[box])
+                ::SendMessageW(check, BM_CLICK, 0, 0);
+        }
+        ::SendMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+        PumpFor(300);
+        ASSERT_FALSE(dialogs.messages.empty()) << c.key;
+        EXPECT_EQ(dialogs.Last().text, c.message) << c.key;
+        EXPECT_EQ(Setting(L"MaxMinKey"), c.storedKey) << c.key;
+        if (::IsWindow(window)) ::SendMessageW(window, WM_CLOSE, 0, 0);
+
+        FillTemp(2);
+        ::SetForegroundWindow(target_.get());
+        Press(c.cleaningKeys);
+        PumpFor(8000, [&] { return TempEmpty(); });
+        EXPECT_TRUE(TempEmpty()) << c.key << ": " << c.cleaningKeys << " no longer cleans";
+        dialogs.messages.clear();
+    }
+    EXPECT_EQ(Setting(L"MaxMinShift"), L"65536");
+    EXPECT_EQ(Setting(L"MaxMinCtrl"), L"131072");
+    EXPECT_EQ(Setting(L"MaxMinAlt"), L"");
+    ::UnregisterHotKey(target_.get(), 7);
 }
 
 TEST_F(RealKeysTest, PressesWhileTheRefusalIsOpenAreDropped) {

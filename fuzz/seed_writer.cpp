@@ -1,0 +1,129 @@
+// Writes each fuzz target's seed corpus: valid inputs made by the project's own writers
+// and formats. Usage: seed_writer <folder>; it fills <folder>/<target>/.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "clean/pending_list_format.h"
+#include "cookies/ns_cookie_format.h"
+#include "online/version_file.h"
+#include "startup/registry_data.h"
+#include "value_list_input.h"
+
+using namespace qm;
+namespace fs = std::filesystem;
+
+namespace {
+
+void Write(const fs::path& folder, const std::string& target, int number, const std::string& bytes) {
+    fs::create_directories(folder / target);
+    std::ofstream(folder / target / ("seed-" + std::to_string(number)), std::ios::binary) << bytes;
+}
+
+std::string FromBytes(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+CookieTxtLine Line(std::string text, std::string ending) { return {std::move(text), std::move(ending)}; }
+
+void CookiesTxt(const fs::path& folder) {
+    const std::vector<std::vector<CookieTxtLine>> files = {
+        {Line("# Netscape HTTP Cookie File", "\r\n"), Line("# This is a generated file!  Do not edit.", "\r\n\r\n"),
+         Line(".example.com\tTRUE\t/\tFALSE\t2145916800\tsession\tabc123", "\r\n"),
+         Line("www.example.org\tFALSE\t/path\tTRUE\t4294967295\tkeep\tforever", "\r\n")},
+        {Line("# HTTP Cookie File", "\n"), Line(".shop.example\tTRUE\t/\tFALSE\t0\tcart\t3 items", "\n"),
+         Line(".shop.example\tTRUE\t/\tFALSE\t-1\told\tvalue", "")},
+        {Line("host.example\tFALSE\t/\tFALSE\t589496320\tpacked\tdos date", "\n\n"),
+         Line("#HttpOnly_.secure.example\tTRUE\t/\tTRUE\t1893456000\tid\tx", "\r")},
+    };
+    int number = 0;
+    for (const auto& lines : files) {
+        Write(folder, "cookies_txt", ++number, CookieTxtBytes(lines));
+        Write(folder, "cookies_txt", ++number, CookieTxtBytes(lines) + '\x05');  // marks some lines
+    }
+}
+
+std::string MsieRecord(const std::string& name, const std::string& value, const std::string& hostPath,
+                       const std::string& flags, std::uint64_t expires, std::uint64_t created) {
+    const auto half = [](std::uint64_t time, int shift) { return std::to_string((time >> shift) & 0xFFFFFFFF); };
+    return name + '\n' + value + '\n' + hostPath + '\n' + flags + '\n' + half(expires, 0) + '\n' + half(expires, 32) +
+           '\n' + half(created, 0) + '\n' + half(created, 32) + "\n*\n";
+}
+
+void MsieCookies(const fs::path& folder) {
+    const std::uint64_t year2030 = 0x01DB8A5E6D9A8000ull, year2020 = 0x01D5C03669A38000ull;
+    Write(folder, "msie_cookie", 1, MsieRecord("id", "a1b2", "example.com/", "0", year2030, year2020));
+    Write(folder, "msie_cookie", 2,
+          MsieRecord("one", "1", "shop.example/cart/", "1024", year2030, year2020) +
+              MsieRecord("two", "caf\xE9", "shop.example/", "9216", year2030 + 1, year2020 + 1));
+    Write(folder, "msie_cookie", 3, MsieRecord("", "", "", "0", 0, 0));
+}
+
+std::string PendingValue(const std::u16string& characters, std::uint8_t marks) {
+    return std::string(1, static_cast<char>(marks)) + FromBytes(BytesFromUtf16(characters));
+}
+
+void PendingList(const fs::path& folder) {
+    using namespace std::string_literals;
+    const std::u16string other = u"\\??\\C:\\Other\\old.dll\0!\\??\\C:\\Other\\new.dll\0"s;
+    const std::u16string ours = u"\\??\\C:\\Users\\me\\AppData\\Local\\Temp\\locked.tmp\0\0"s;
+    Write(folder, "pending_list", 1, PendingValue(other + ours + u'\0', 0x02));
+    Write(folder, "pending_list", 2, PendingValue(ours + other + ours + u'\0', 0x05));
+    Write(folder, "pending_list", 3, PendingValue(u"\0"s, 0));
+}
+
+void RegistryValues(const fs::path& folder) {
+    using namespace std::string_literals;
+    const auto value = [](std::uint32_t type, std::uint8_t width, const std::string& bytes) {
+        return std::string{static_cast<char>(type), static_cast<char>(width)} + bytes;
+    };
+    Write(folder, "registry_value", 1, value(kRegSz, 4, FromBytes(BytesFromUtf16(u"C:\\Temp\0"s))));
+    Write(folder, "registry_value", 2, value(kRegExpandSz, 4, FromBytes(BytesFromUtf16(u"%TEMP%\\x"))));
+    Write(folder, "registry_value", 3, value(kRegDword, 4, "\x2A\0\0\0"s));
+    Write(folder, "registry_value", 4, value(kRegBinary, 2, "\xFF\xFF"s));
+    Write(folder, "registry_value", 5, value(kRegMultiSz, 4, FromBytes(BytesFromUtf16(u"one\0two\0\0"s))));
+}
+
+void KeptLists(const fs::path& folder) {
+    using namespace std::string_literals;
+    const auto text = [](const std::u16string& name, const std::u16string& entry) {
+        return StoredValueData{name, kRegSz, BytesFromUtf16(entry + u'\0')};
+    };
+    std::vector<std::uint8_t> input;
+    for (const auto& value : {text(u"0", u".example.com\tid\t2030-01-01"), text(u"10", u"shop.example\tcart\t"),
+                              text(u"2", u"0"), text(u"Count", u"3"),
+                              StoredValueData{u"3", kRegExpandSz, BytesFromUtf16(u"%x%\tname")}})
+        fuzz::AppendValue(input, value);
+    Write(folder, "kept_list", 1, FromBytes(input));
+    fuzz::AppendValue(input, StoredValueData{u"4", kRegDword, {1, 0, 0, 0}});
+    Write(folder, "kept_list", 2, FromBytes(input));
+}
+
+void VersionFiles(const fs::path& folder) {
+    PublishedVersion published{L"Quillmere", L"5.1.0", {5, 1, 0}, {}};
+    for (size_t i = 0; i < published.installerHash.size(); ++i)
+        published.installerHash[i] = static_cast<std::uint8_t>(i * 37);
+    Write(folder, "version_file", 1, VersionFileText(published));
+    published.displayName = L"Say \"Hi\"";
+    published.versionText = L"10.0.0.1";
+    published.version = {10, 0, 0, 1};
+    Write(folder, "version_file", 2, "\xEF\xBB\xBF" + VersionFileText(published));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: seed_writer <folder>\n";
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    CookiesTxt(folder);
+    MsieCookies(folder);
+    PendingList(folder);
+    RegistryValues(folder);
+    KeptLists(folder);
+    VersionFiles(folder);
+    return 0;
+}

@@ -1,0 +1,124 @@
+#include "cookies/ns_cookie_format.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::int64_t kLargestPackedValue = 2147483647;
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+bool EndsField(char c) { return static_cast<unsigned char>(c) < 32; }
+
+bool StartsWithAsciiNoCase(std::string_view text, std::string_view upperHead) {
+    return text.size() >= upperHead.size() && EqualsAsciiNoCase(text.substr(0, upperHead.size()), upperHead);
+}
+
+}  // namespace
+
+bool EqualsAsciiNoCase(std::string_view text, std::string_view upperWord) {
+    if (text.size() != upperWord.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperWord[i]) return false;
+    }
+    return true;
+}
+
+std::vector<CookieTxtLine> SplitCookieTxtLines(std::string_view bytes) {
+    std::vector<CookieTxtLine> lines;
+    size_t at = 0;
+    while (at < bytes.size()) {
+        size_t textEnd = at;
+        while (textEnd < bytes.size() && !IsLineBreak(bytes[textEnd])) ++textEnd;
+        size_t endingEnd = textEnd;
+        while (endingEnd < bytes.size() && IsLineBreak(bytes[endingEnd])) ++endingEnd;
+        CookieTxtLine line;
+        line.text.assign(bytes.substr(at, textEnd - at));
+        line.ending.assign(bytes.substr(textEnd, endingEnd - textEnd));
+        line.number = static_cast<std::int32_t>(lines.size()) + 1;
+        lines.push_back(std::move(line));
+        at = endingEnd;
+    }
+    return lines;
+}
+
+std::string CookieTxtBytes(const std::vector<CookieTxtLine>& lines) {
+    std::string bytes;
+    size_t size = 0;
+    for (const auto& line : lines) size += line.text.size() + line.ending.size();
+    bytes.reserve(size);
+    for (const auto& line : lines) {
+        if (!line.deleted) {
+            bytes += line.text;
+            bytes += line.ending;
+            continue;
+        }
+        const size_t ownBreak = line.ending.compare(0, 2, "\r\n") == 0 ? 2 : (line.ending.empty() ? 0 : 1);
+        bytes.append(line.ending, ownBreak);
+    }
+    return bytes;
+}
+
+bool IsCookieLine(std::string_view text) { return text > std::string_view(" ") && text.front() != '#'; }
+
+Ns2Fields SplitNs2Fields(std::string_view line) {
+    Ns2Fields fields;
+    std::string_view* const parts[] = {&fields.domain, &fields.domainFlag, &fields.path, &fields.secure,
+                                       &fields.expiry, &fields.name,       &fields.value};
+    size_t at = 0;
+    for (std::string_view* part : parts) {
+        if (at > line.size()) break;
+        size_t end = at;
+        while (end < line.size() && !EndsField(line[end])) ++end;
+        *part = line.substr(at, end - at);
+        at = end + 1;
+    }
+    return fields;
+}
+
+std::optional<std::int64_t> ParseExpiry(std::string_view field) {
+    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+    bool negative = false;
+    if (!field.empty() && (field.front() == '-' || field.front() == '+')) {
+        negative = field.front() == '-';
+        field.remove_prefix(1);
+    }
+    if (field.empty() || field.size() > 18) return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : field) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
+std::int32_t HeaderKindAfter(std::int32_t headerKind, std::string_view firstLine) {
+    if (StartsWithAsciiNoCase(firstLine, "# NETSCAPE HTTP COOKIE")) return (headerKind & 0xFF) | kHeaderNetscape;
+    if (StartsWithAsciiNoCase(firstLine, "# HTTP COOKIE")) return (headerKind & 0xFF) | kHeaderHttp;
+    return headerKind;
+}
+
+bool HasHttpHeader(std::int32_t headerKind) { return (headerKind & 0xFF00) == kHeaderHttp; }
+
+std::optional<CivilTime> PackedDosTime(std::uint16_t timeWord, std::uint16_t dateWord) {
+    const std::int64_t day = dateWord & 0x1F;
+    const std::int64_t month = (dateWord >> 5) & 0x0F;
+    const std::int64_t year = ((dateWord >> 9) & 0x7F) + 1980;
+    const std::int64_t seconds = (timeWord & 0x1F) * 2;
+    const std::int64_t minutes = (timeWord >> 5) & 0x3F;
+    const std::int64_t hours = (timeWord >> 11) & 0x1F;
+    return CivilFromUnixSeconds(DaysFromCivil(year, month, day) * kSecondsPerDay + hours * 3600 + minutes * 60 +
+                                seconds);
+}
+
+std::optional<CivilTime> ExpiryTime(std::int32_t headerKind, std::int64_t value) {
+    if (!HasHttpHeader(headerKind) && value >= 0 && value <= kLargestPackedValue)
+        return PackedDosTime(static_cast<std::uint16_t>(value & 0xFFFF), static_cast<std::uint16_t>(value >> 16));
+    if (value == 0) return std::nullopt;
+    return CivilFromUnixSeconds(value);
+}
+
+}  // namespace qm
