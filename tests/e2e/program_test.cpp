@@ -15,6 +15,9 @@
 #include "clean/restart_operations.h"
 #include "help/help_window.h"
 #include "startup/reg_op.h"
+#include "cookies/discovery.h"
+#include "cookies/kept_cookies.h"
+#include "support/browser_fixtures.h"
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
@@ -685,6 +688,66 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     EXPECT_EQ(test::ReadBytes(netscape), nsBefore);
     EXPECT_EQ(test::ReadBytes(fireFox), "# HTTP Cookie File\nb.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n");
     EXPECT_FALSE(test::PathExists(cookies + L"\\me@gone[1].txt"));
+}
+
+// Today's browsers in the user's application data folders: "auto" empties their caches and
+// removes exactly the unkept cookies of each database, but leaves alone the database another
+// process holds, a "Cookies" file that is no database, one of another schema, and every
+// other file of each profile.
+TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedUserValue userLocal(kUserShellFolders, L"Local AppData"), shellLocal(kShellFolders, L"Local AppData");
+    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
+    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    test::TempFolder root(L"qm-e2e-today");
+    test::CurrentProfile profile(root.Path());
+    const std::vector<test::CookieRow> rows{{".example.com", "SID", "", "\x01v10s", 13400000000000000},
+                                            {"shop.example.com", "cart", "plain", "", 0},
+                                            {".tracker.net", "id", "", "\x01v10x", 13400000000000000}};
+    for (const auto& database : profile.CookieDatabases()) {
+        if (database.kind == kKindFireFoxCookieDb) test::WriteFirefoxCookies(database.path, rows);
+        else test::WriteChromiumCookies(database.path, rows);
+    }
+    const std::wstring held = profile.chromeDefault + L"Network\\Cookies";
+    const std::wstring notADatabase = profile.edgeDefault + L"Cookies";
+    const std::wstring otherSchema = profile.braveProfile3 + L"Network\\Cookies";
+    test::WriteBytes(notADatabase, "host\tname\tvalue\n");
+    ::DeleteFileW(test::LongPath(otherSchema).c_str());
+    ASSERT_TRUE(test::ExecuteSql(otherSchema, "CREATE TABLE cookies(host TEXT, name TEXT); INSERT INTO cookies VALUES('a','b')"));
+    const std::wstring inetCache = profile.local + L"Microsoft\\Windows\\INetCache";
+    const auto others = profile.OtherFiles();
+
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Local AppData", profile.local, REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile.roaming, REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", inetCache, REG_EXPAND_SZ);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", inetCache);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"CookieFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kChromiumSavedKey, L"0", L"example.com\tSID\tx");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kFireFoxSavedKey, L"0", L"shop.example.com\tcart\tx");
+    std::vector<std::pair<std::wstring, std::string>> untouched;
+    {
+        test::DatabaseHolder browser(held);
+        ASSERT_TRUE(browser.Holding());
+        for (const auto& path : {held, notADatabase, otherSchema}) untouched.emplace_back(path, test::ReadBytes(path));
+        ASSERT_EQ(RunAutoWithoutWindows(), 0);
+        for (const auto& [path, bytes] : untouched) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
+    }
+
+    for (const auto& database : profile.CookieDatabases()) {
+        if (database.path == held || database.path == notADatabase || database.path == otherSchema) continue;
+        if (database.kind == kKindFireFoxCookieDb)
+            EXPECT_EQ(test::CookiesLeft(database.path, "moz_cookies", "host"),
+                      std::vector<std::string>{"shop.example.com\tcart"});
+        else
+            EXPECT_EQ(test::CookiesLeft(database.path, "cookies", "host_key"),
+                      std::vector<std::string>{".example.com\tSID"}) << NarrowUtf8(database.path);
+    }
+    EXPECT_EQ(test::CookiesLeft(held, "cookies", "host_key").size(), 3u);
+    for (const auto& folder : profile.CacheFolders()) EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+    EXPECT_EQ(test::ListTree(inetCache), L"");
+    for (const auto& [path, bytes] : others) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
 }
 
 // Run only inside a Wine prefix of its own by tests/e2e/shutdown_prefix_test.sh: the request
