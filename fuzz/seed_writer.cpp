@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "clean/pending_list_format.h"
+#include "clean/wininit_format.h"
 #include "cookies/ns_cookie_format.h"
 #include "online/version_file.h"
 #include "startup/registry_data.h"
@@ -73,6 +74,18 @@ void PendingList(const fs::path& folder) {
     Write(folder, "pending_list", 3, PendingValue(u"\0"s, 0));
 }
 
+void WininitFiles(const fs::path& folder) {
+    const SameIniLine exact = [](std::string_view a, std::string_view b) { return a == b; };
+    const std::vector<std::string> ours = {"NUL=C:\\WINDOWS\\TEMPOR~1\\CONTENT.IE5\\INDEX.DAT",
+                                           "NUL=C:\\WINDOWS\\COOKIES\\INDEX.DAT"};
+    const std::string other = "[Settings]\r\nBoot=1\r\n[rename]\r\nC:\\OLD.SYS=C:\\NEW.SYS\r\n\r\n[Later]\r\nx=y";
+    std::vector<std::string> added;
+    const std::string lines = ours[0] + '\n' + ours[1] + '\n';
+    Write(folder, "wininit", 1, '\x02' + lines + other);
+    Write(folder, "wininit", 2, '\x02' + lines + WithRenameLines(other, ours, added, exact));
+    Write(folder, "wininit", 3, '\x01' + ours[0] + '\n' + WithRenameLines("", ours, added, exact));
+}
+
 void RegistryValues(const fs::path& folder) {
     using namespace std::string_literals;
     const auto value = [](std::uint32_t type, std::uint8_t width, const std::string& bytes) {
@@ -122,6 +135,7 @@ int main(int argc, char** argv) {
     CookiesTxt(folder);
     MsieCookies(folder);
     PendingList(folder);
+    WininitFiles(folder);
     RegistryValues(folder);
     KeptLists(folder);
     VersionFiles(folder);

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "clean/pending_list_format.h"
 #include "clean/search_delete.h"
+#include "clean/wininit_format.h"
 #include "startup/api.h"
 #include "startup/file_helpers.h"
 #include "startup/reg_op.h"
@@ -17,7 +18,6 @@ namespace {
 
 constexpr wchar_t kRecordSeparator = L'|';  // never part of a path
 constexpr std::uint64_t kMaxWininitSize = 1u << 20;
-constexpr char kIniLineBreak[] = "\r\n";
 constexpr int kWriteAttempts = 3;
 
 // ---- Registry values, raw ----------------------------------------------------------------
@@ -106,59 +106,8 @@ bool IsSchedulable(const std::wstring& path, bool deletion) {
 
 std::wstring RecordOf(const RestartPair& pair) { return pair.source + kRecordSeparator + pair.destination; }
 
-// ---- Wininit.ini text --------------------------------------------------------------------
-
-struct IniLine {
-    std::string_view text, ending;
-};
-
-std::vector<IniLine> SplitIniLines(std::string_view text) {
-    std::vector<IniLine> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = at;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-        size_t next = end;
-        if (next < text.size() && text[next] == '\r') ++next;
-        if (next < text.size() && text[next] == '\n') ++next;
-        lines.push_back({text.substr(at, end - at), text.substr(end, next - end)});
-        at = next;
-    }
-    return lines;
-}
-
-std::string_view TrimIni(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-bool SameIniLine(std::string_view a, std::string_view b) { return EqualsNoCase(WidenAnsi(TrimIni(a)), WidenAnsi(TrimIni(b))); }
-bool IsSectionHeader(std::string_view text) { return StartsWith(WidenAnsi(TrimIni(text)), L"["); }
-bool IsRenameHeader(std::string_view text) { return SameIniLine(text, "[rename]"); }
-
-// The first "[rename]" section: its header's index and the index after its last line.
-bool FindRenameSection(const std::vector<IniLine>& lines, size_t& header, size_t& end) {
-    for (header = 0; header < lines.size(); ++header)
-        if (IsRenameHeader(lines[header].text)) break;
-    if (header == lines.size()) return false;
-    for (end = header + 1; end < lines.size(); ++end)
-        if (IsSectionHeader(lines[end].text)) break;
-    return true;
-}
-
-std::string Joined(const std::vector<IniLine>& lines, size_t from, size_t to) {
-    std::string text;
-    for (size_t i = from; i < to; ++i) {
-        text += lines[i].text;
-        text += lines[i].ending;
-    }
-    return text;
-}
-
-void EndWithLineBreak(std::string& text) {
-    if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += kIniLineBreak;
-}
+// Wininit.ini lines compare in the code page's letter case.
+bool SameAnsiLine(std::string_view a, std::string_view b) { return EqualsNoCase(WidenAnsi(a), WidenAnsi(b)); }
 
 }  // namespace
 
@@ -253,51 +202,11 @@ bool WithdrawOwnRestartOperations() {
 
 std::string WithRenameLines(std::string_view text, const std::vector<std::string>& lines,
                             std::vector<std::string>& added) {
-    added.clear();
-    const std::vector<IniLine> existing = SplitIniLines(text);
-    size_t header = 0, end = 0;
-    const bool hasSection = FindRenameSection(existing, header, end);
-    for (const auto& line : lines) {
-        if (TrimIni(line).empty()) continue;
-        bool present = false;
-        for (size_t i = header + 1; hasSection && i < end && !present; ++i) present = SameIniLine(existing[i].text, line);
-        for (const auto& other : added) present = present || SameIniLine(other, line);
-        if (!present) added.push_back(line);
-    }
-    if (added.empty()) return std::string(text);
-
-    std::string newLines;
-    for (const auto& line : added) newLines += line + kIniLineBreak;
-    if (!hasSection) {
-        std::string result(text);
-        EndWithLineBreak(result);
-        return result + "[rename]" + kIniLineBreak + newLines;
-    }
-    // After the section's last line that is not blank, so the new lines stay in it.
-    size_t insertAt = end;
-    while (insertAt > header + 1 && TrimIni(existing[insertAt - 1].text).empty()) --insertAt;
-    std::string result = Joined(existing, 0, insertAt);
-    EndWithLineBreak(result);
-    return result + newLines + Joined(existing, insertAt, existing.size());
+    return WithRenameLines(text, lines, added, SameAnsiLine);
 }
 
 std::string WithoutRenameLines(std::string_view text, const std::vector<std::string>& lines) {
-    const std::vector<IniLine> existing = SplitIniLines(text);
-    size_t header = 0, end = 0;
-    if (!FindRenameSection(existing, header, end)) return std::string(text);
-    std::vector<bool> used(lines.size(), false);
-    std::string result = Joined(existing, 0, header + 1);
-    for (size_t i = header + 1; i < end; ++i) {
-        size_t match = 0;
-        while (match < lines.size() && (used[match] || !SameIniLine(existing[i].text, lines[match]))) ++match;
-        if (match < lines.size()) {
-            used[match] = true;
-            continue;
-        }
-        result += existing[i].text;
-        result += existing[i].ending;
-    }
-    return result + Joined(existing, end, existing.size());
+    return WithoutRenameLines(text, lines, SameAnsiLine);
 }
 
 bool AddWininitLines(const std::wstring& wininit, const std::vector<std::string>& lines, int& added) {
