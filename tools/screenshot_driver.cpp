@@ -225,7 +225,9 @@ int wmain() {
     });
     Shot("result");
 
-    // "Select HotKey": the chooser.
+    // "Select HotKey": the chooser, with the main window closed to the tray first.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    WaitFor([&] { return ::IsWindowVisible(main) == FALSE; }, 5s);
     ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 13, 0);
     HWND chooser = nullptr;
     WaitFor([&] { return (chooser = FindOwnWindow(id, qm::kHotKeyWindowClass)) != nullptr; });
