@@ -145,7 +145,9 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
 // replaced, so the folder guard is not asked; discovery reached the file through plain
 // folders only, and the database module refuses a link, a file that is no SQLite database
 // and a database of another schema. Returns false when the browser held it.
-bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, CookieSchema schema, const KeptIdentities& kept) {
+bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
+                         const KeptIdentities& kept) {
+    if (ProfileInUse(store, kind)) return false;
     const DatabaseClean result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
         return kept.identities.count(DatabaseCookieIdentity(host, name)) > 0;
     });
@@ -216,7 +218,7 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
                 return;
             }
             if (const auto schema = DatabaseSchemaOf(kind)) {
-                const bool cleaned = CleanCookieDatabase(ctx, store, *schema, *family->kept);
+                const bool cleaned = CleanCookieDatabase(ctx, store, kind, *schema, *family->kept);
                 if (!cleaned && tellRunningBrowsers && toldRunning.insert(kind).second)
                     ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
             } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guardNow(), store, *family->kept);

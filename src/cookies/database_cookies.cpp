@@ -1,7 +1,10 @@
 #include "cookies/database_cookies.h"
 
+#include <windows.h>
+
 #include <algorithm>
 
+#include "base/handles.h"
 #include "base/text.h"
 #include "cookies/cookie_display.h"
 #include "cookies/current_browsers.h"
@@ -114,6 +117,16 @@ void DatabaseClick(AppContext& ctx) {
     record.expires = *expiry;
     form.txtExpire.SetText(FormatGeneralDate(*expiry));
     DispLifeTime(ctx, state.utcNow(), *expiry);
+}
+
+bool ProfileInUse(const std::wstring& database, std::int32_t kind) {
+    if (kind != kKindFireFoxCookieDb) return false;
+    const size_t slash = database.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    const std::wstring lock = database.substr(0, slash + 1) + L"parent.lock";
+    UniqueFile file(::CreateFileW(lock.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !file && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 std::wstring BrowserRunningText(std::int32_t kind) {
