@@ -6,6 +6,7 @@
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
+#include "cookies/current_browsers.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
 #include "startup/system_info.h"
@@ -42,6 +43,7 @@ std::wstring BrowserName(std::int32_t kind) {
         case 0x1000: return L"Microsoft";
         case 0x2000: return L"Netscape";
         case 0x4000: return L"FireFox";
+        case 0x8000: return ChromiumBrowserName(kind);
         default: return L"";
     }
 }

@@ -141,17 +141,17 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     for (int i = 0; i < marked; ++i) ProgressTick(ctx);
 }
 
-// The database's folder must be one a clean may change; the browser must not hold it.
-// Returns false when the browser held it.
-bool CleanCookieDatabase(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store, CookieSchema schema,
+// Only SQLite changes the database (and its own journal): no folder is emptied and no file
+// replaced, so the folder guard is not asked; discovery reached the file through plain
+// folders only, and the database module refuses a link, a file that is no SQLite database
+// and a database of another schema. Returns false when the browser held it.
+bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
                          const KeptIdentities& kept) {
-    const size_t slash = store.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return true;
-    if (!GuardStore(ctx, guard, store.substr(0, slash + 1))) return true;
+    if (ProfileInUse(store, kind)) return false;
     const DatabaseClean result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
         return kept.identities.count(DatabaseCookieIdentity(host, name)) > 0;
     });
-    for (int i = 0; i < result.deleted; ++i) ProgressTick(ctx);
+    ProgressTicks(ctx, result.deleted);
     return result.outcome != DatabaseOutcome::Locked;
 }
 
@@ -200,7 +200,11 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
     if (form.cboLoc.ListCount() == 0) return;
 
     KeptFamilies families;
-    const DeletionGuard guard;
+    std::optional<DeletionGuard> guard;  // made when a store needs it: it asks for every system folder
+    const auto guardNow = [&guard]() -> const DeletionGuard& {
+        if (!guard) guard.emplace();
+        return *guard;
+    };
     std::set<std::int32_t> toldRunning;  // each running browser is named once
     for (int i = 0; i < form.cboLoc.ListCount(); ++i) {
         TrapStep(ctx.dialogs, kSite, [&] {
@@ -214,11 +218,11 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
                 return;
             }
             if (const auto schema = DatabaseSchemaOf(kind)) {
-                const bool cleaned = CleanCookieDatabase(ctx, guard, store, *schema, *family->kept);
+                const bool cleaned = CleanCookieDatabase(ctx, store, kind, *schema, *family->kept);
                 if (!cleaned && tellRunningBrowsers && toldRunning.insert(kind).second)
                     ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
-            } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guard, store, *family->kept);
-            else CleanCookieTxt(ctx, guard, store, *family->kept);
+            } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guardNow(), store, *family->kept);
+            else CleanCookieTxt(ctx, guardNow(), store, *family->kept);
         });
     }
 }

@@ -28,5 +28,8 @@ inline constexpr std::chrono::milliseconds kProgressRepaintInterval{50};
 // item in CleanCount. The bar is repainted, and waiting window messages run, at most
 // every kProgressRepaintInterval.
 void ProgressTick(AppContext& ctx);
+// count ticks at once, for removals made in one step (rows of a cookie database): the bar
+// ends where count ticks would leave it and is repainted once.
+void ProgressTicks(AppContext& ctx, int count);
 
 }  // namespace qm

@@ -57,9 +57,14 @@ DatabaseOutcome OutcomeOf(int code) {
     }
 }
 
-// True when the file begins with SQLite's header. Anything else is never handed to SQLite,
-// which would take an empty file for an empty database.
+// True when the file begins with SQLite's header. Anything else (a link, an empty file,
+// which SQLite would take for an empty database) is never handed to SQLite.
 bool HasSqliteHeader(const std::wstring& path, DatabaseOutcome& why) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        why = DatabaseOutcome::Missing;  // a link or a folder is never a store
+        return false;
+    }
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
@@ -78,6 +83,27 @@ bool HasSqliteHeader(const std::wstring& path, DatabaseOutcome& why) {
     return IsSqliteDatabase(std::string_view(header, read));
 }
 
+// What the SQL function qm_keep(host, name) asks; a failure of keep fails the statement.
+struct KeepCall {
+    const KeepCookie& keep;
+    bool failed = false;
+};
+
+std::string_view TextOf(sqlite3_value* value) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return text ? std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(value))) : std::string_view();
+}
+
+void KeepFunction(sqlite3_context* context, int /*count*/, sqlite3_value** values) {
+    auto& call = *static_cast<KeepCall*>(sqlite3_user_data(context));
+    try {
+        sqlite3_result_int(context, call.keep(TextOf(values[0]), TextOf(values[1])) ? 1 : 0);
+    } catch (...) {
+        call.failed = true;
+        sqlite3_result_error(context, "keep failed", -1);
+    }
+}
+
 class Database {
 public:
     // Opens an existing file for reading and writing (never creating one).
@@ -89,10 +115,19 @@ public:
         db_.reset(raw);
         if (code != SQLITE_OK) return OutcomeOf(code);
         sqlite3_busy_timeout(db_.get(), kDatabaseBusyMilliseconds);
-        return DatabaseOutcome::Done;
+        // The file comes from outside: its schema may not call functions with side effects.
+        // The check reads every page; a cache that holds them spares the delete reading them
+        // again and spilling pages before the commit.
+        return OutcomeOf(Execute("PRAGMA trusted_schema = OFF; PRAGMA cache_size = -65536"));
     }
 
     int Execute(const char* sql) { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }
+    int Changes() const { return sqlite3_changes(db_.get()); }
+    // qm_keep(host, name) for this connection only, usable from top-level SQL only.
+    int AddKeepFunction(KeepCall& call) {
+        return sqlite3_create_function_v2(db_.get(), "qm_keep", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, &call,
+                                          KeepFunction, nullptr, nullptr, nullptr);
+    }
 
     UniqueStatement Prepare(std::string_view sql, int& code) {
         sqlite3_stmt* raw = nullptr;
@@ -245,34 +280,18 @@ DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema,
     clean.outcome = Prepared(db, transaction, path, schema, "BEGIN IMMEDIATE");
     if (clean.outcome != DatabaseOutcome::Done) return clean;
 
+    // One statement visits every row once and asks keep for it: no second pass by rowid.
+    KeepCall call{keep};
+    int code = db.AddKeepFunction(call);
+    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
     const SchemaColumns& columns = ColumnsOf(schema);
-    int code = SQLITE_OK;
-    const UniqueStatement rows = db.Prepare(
-        std::string("SELECT rowid, \"") + columns.columns[0] + "\", \"name\" FROM " + columns.table, code);
-    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
-    std::vector<std::int64_t> unkept;
-    while ((code = sqlite3_step(rows.get())) == SQLITE_ROW) {
-        const auto text = [&](int column) {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(rows.get(), column));
-            return bytes ? std::string_view(bytes, static_cast<size_t>(sqlite3_column_bytes(rows.get(), column)))
-                         : std::string_view();
-        };
-        if (!keep(text(1), text(2))) unkept.push_back(sqlite3_column_int64(rows.get(), 0));
-    }
-    if (code != SQLITE_DONE) return {OutcomeOf(code), 0};
-
-    const UniqueStatement remove =
-        db.Prepare(std::string("DELETE FROM ") + columns.table + " WHERE rowid = ?", code);
-    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
-    for (const std::int64_t rowid : unkept) {
-        sqlite3_bind_int64(remove.get(), 1, rowid);
-        code = sqlite3_step(remove.get());
-        if (code != SQLITE_DONE) return {OutcomeOf(code), 0};
-        sqlite3_reset(remove.get());
-    }
+    code = db.Execute((std::string("DELETE FROM ") + columns.table + " WHERE NOT qm_keep(\"" + columns.columns[0] +
+                       "\", \"name\")").c_str());
+    if (code != SQLITE_OK || call.failed) return {code == SQLITE_OK ? DatabaseOutcome::Damaged : OutcomeOf(code), 0};
+    const int deleted = db.Changes();
     code = transaction.Commit();
     if (code != SQLITE_OK) return {OutcomeOf(code), 0};
-    clean.deleted = static_cast<int>(unkept.size());
+    clean.deleted = deleted;
     return clean;
 }
 

@@ -1,5 +1,10 @@
 #include "cookies/database_cookies.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
+#include "base/handles.h"
 #include "base/text.h"
 #include "cookies/cookie_display.h"
 #include "cookies/current_browsers.h"
@@ -43,7 +48,20 @@ std::wstring DatabaseCookieLine(const DatabaseCookie& cookie) {
 }
 
 std::wstring DatabaseCookieIdentity(std::string_view host, std::string_view name) {
-    return CookieIdentity(WidenUtf8(WithoutLeadingDot(host)) + L'\t' + WidenUtf8(name));
+    host = WithoutLeadingDot(host);
+    // The clean asks this for every row: plain ASCII without TABs (nearly every cookie) is
+    // built directly; anything else goes through the line, exactly as the viewer shows it.
+    const auto plain = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (!plain(host) || !plain(name)) return CookieIdentity(WidenUtf8(host) + L'\t' + WidenUtf8(name));
+    host = host.substr(0, host.find('['));
+    std::wstring identity;
+    identity.reserve(host.size() + 1 + name.size());
+    identity.append(host.begin(), host.end());
+    identity += L'\t';
+    identity.append(name.begin(), name.end());
+    return identity;
 }
 
 void DatabaseScan(AppContext& ctx, const std::wstring& path, CookieSchema schema) {
@@ -99,6 +117,16 @@ void DatabaseClick(AppContext& ctx) {
     record.expires = *expiry;
     form.txtExpire.SetText(FormatGeneralDate(*expiry));
     DispLifeTime(ctx, state.utcNow(), *expiry);
+}
+
+bool ProfileInUse(const std::wstring& database, std::int32_t kind) {
+    if (kind != kKindFireFoxCookieDb) return false;
+    const size_t slash = database.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    const std::wstring lock = database.substr(0, slash + 1) + L"parent.lock";
+    UniqueFile file(::CreateFileW(lock.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !file && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 std::wstring BrowserRunningText(std::int32_t kind) {

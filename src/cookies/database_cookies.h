@@ -30,6 +30,11 @@ void DatabaseScan(AppContext& ctx, const std::wstring& path, CookieSchema schema
 // Shows the selected cookie's fields; a value kept encrypted shows as "(encrypted)".
 void DatabaseClick(AppContext& ctx);
 
+// True when the browser that owns the database is running and says so by holding a lock
+// file of its profile: Firefox keeps "parent.lock" open without sharing while it runs, even
+// between its writes to the database. (The Chromium family holds the database itself.)
+bool ProfileInUse(const std::wstring& database, std::int32_t kind);
+
 // What the user is told when a browser holds its cookie database during a cookie clean.
 std::wstring BrowserRunningText(std::int32_t kind);
 

@@ -2,6 +2,7 @@
 // removed from each cookie database, every other profile file left byte for byte.
 #include <gtest/gtest.h>
 
+#include "base/handles.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
 #include "clean/cookie_clean.h"
@@ -126,6 +127,27 @@ TEST_F(TodaysBrowsersClean, ARunningBrowserIsNamedOnceAndItsDatabaseStaysAsItWas
     }
     EXPECT_EQ(test::CookiesLeft(chrome, "cookies", "host_key").size(), 3u);
     EXPECT_TRUE(test::CookiesLeft(profile.chromeProfile1 + L"Network\\Cookies", "cookies", "host_key").empty());
+}
+
+TEST_F(TodaysBrowsersClean, ARunningFirefoxIsToldByItsProfileLockNotOnlyByTheDatabase) {
+    const std::wstring database = profile.firefoxProfile + L"cookies.sqlite";
+    FillStores();
+    {
+        // Firefox holds "parent.lock" without sharing while it runs, the database not always.
+        const UniqueFile lock(::CreateFileW(test::LongPath(profile.firefoxProfile + L"parent.lock").c_str(), GENERIC_READ,
+                                            0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        ASSERT_TRUE(lock);
+        const std::string before = test::ReadBytes(database);
+        CleanCookieStores(app.ctx, true);
+        EXPECT_EQ(test::ReadBytes(database), before);
+        ASSERT_EQ(app.dialogs.messages.size(), 1u);
+        EXPECT_EQ(app.dialogs.messages[0].text, BrowserRunningText(kKindFireFoxCookieDb));
+    }
+    // Closed: a lock file left behind no longer counts.
+    test::WriteBytes(profile.firefoxProfile + L"parent.lock", "");
+    CleanCookieStores(app.ctx, true);
+    EXPECT_TRUE(test::CookiesLeft(database, "moz_cookies", "host").empty());
+    EXPECT_EQ(app.dialogs.messages.size(), 1u);
 }
 
 TEST_F(TodaysBrowsersClean, ADamagedChromiumKeptListSparesTheWholeFamily) {

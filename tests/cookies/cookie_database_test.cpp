@@ -74,6 +74,22 @@ TEST_F(CookieDatabase, DeletesExactlyTheUnkeptRows) {
     EXPECT_EQ(test::CookiesLeft(firefox, "moz_cookies", "host"), Left{"shop.example.com\tcart"});
 }
 
+TEST_F(CookieDatabase, AFailurePartWayRollsEverythingBack) {
+    const std::wstring chromium = Path(L"Cookies");
+    test::WriteChromiumCookies(chromium, kRows);
+    const std::string before = test::ReadBytes(chromium);
+    int asked = 0;
+    const auto failOnThird = [&](std::string_view, std::string_view) {
+        if (++asked == 3) throw std::runtime_error("kept list gone");
+        return false;
+    };
+    const DatabaseClean clean = DeleteUnkeptCookies(chromium, CookieSchema::Chromium, failOnThird);
+    EXPECT_EQ(clean.outcome, DatabaseOutcome::Damaged);
+    EXPECT_EQ(clean.deleted, 0);
+    EXPECT_EQ(test::CookiesLeft(chromium, "cookies", "host_key").size(), 3u);
+    EXPECT_EQ(test::ReadBytes(chromium), before);
+}
+
 TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
     const std::wstring other = Path(L"other.sqlite");
     ASSERT_TRUE(test::ExecuteSql(other, "CREATE TABLE cookies(host TEXT, name TEXT); INSERT INTO cookies VALUES('a','b')"));

@@ -81,6 +81,22 @@ TEST_F(CurrentBrowsers, NeverGoesThroughALink) {
     EXPECT_EQ(AsLocations(CurrentCacheFolders(profile.Lookup())), profile.CacheFolders());
 }
 
+TEST_F(CurrentBrowsers, ProfileNamesAreTakenAsWrittenWhateverTheyHold) {
+    // Names with non-ASCII letters, "%" and ";" are folder names, never expanded or split.
+    const std::wstring userData = profile.local + L"Vivaldi\\User Data\\";
+    const std::wstring odd = L"Perfil \u00e9;%TEMP%";
+    test::MakeFolder(userData + odd + L"\\Network");
+    test::WriteBytes(userData + odd + L"\\Network\\Cookies", "x");
+    test::MakeFolder(userData + L"Default\\Network");
+    test::WriteBytes(userData + L"Default\\Network\\Cookies", "x");
+    test::WriteBytes(userData + L"Local State",
+                     R"({"profile":{"info_cache":{"Perfil \u00e9;%TEMP%":{},"..\\..\\Google\\Chrome\\User Data\\Default":{}}}})");
+    std::vector<Location> vivaldi;
+    for (const auto& found : AsLocations(CurrentCookieDatabases(profile.Lookup())))
+        if (found.kind == kKindVivaldi) vivaldi.push_back(found);
+    EXPECT_EQ(vivaldi, (std::vector<Location>{{userData + odd + L"\\Network\\Cookies", kKindVivaldi}}));
+}
+
 TEST_F(CurrentBrowsers, OlderLayoutsAndMissingPlacesAreHandled) {
     // An older Chromium: the cache data right in "Cache"; a Firefox profile outside the
     // profiles folder named by an absolute path; a relative path that climbs out is ignored.

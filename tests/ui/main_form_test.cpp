@@ -129,7 +129,10 @@ TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
         std::wstring count;
     } cases[] = {{0x1005, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 2 Files"},
                  {0x2004, &MainFormModel::NS, L"Netscape Internet Folder Contains 2 Files"},
-                 {0x4000, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 2 Files"}};
+                 {0x4000, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 2 Files"},
+                 {0x4003, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 2 Files"},
+                 {0x8002, &MainFormModel::Chromium, L"Chromium Internet Folder Contains 2 Files"},
+                 {0x1006, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 2 Files"}};
     for (const auto& c : cases) {
         form().cache.Clear();
         form().cache.AddItem(temp.Path() + L"\\");
@@ -137,7 +140,7 @@ TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
         form().cache.SetListIndex(0);
         EXPECT_EQ(form().Label1.Caption(), c.count);
         EXPECT_EQ(form().cache.ToolTipText(), temp.Path() + L"\\");
-        for (auto list : {&MainFormModel::MSIE, &MainFormModel::NS, &MainFormModel::FireFox})
+        for (auto list : {&MainFormModel::MSIE, &MainFormModel::NS, &MainFormModel::FireFox, &MainFormModel::Chromium})
             EXPECT_EQ((form().*list).Visible(), list == c.shown) << NarrowUtf8(c.count);
         EXPECT_EQ((form().*c.shown).ListCount(), 2);
     }
