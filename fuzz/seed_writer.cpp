@@ -113,6 +113,22 @@ void KeptLists(const fs::path& folder) {
     Write(folder, "kept_list", 2, FromBytes(input));
 }
 
+void BrowserProfiles(const fs::path& folder) {
+    Write(folder, "chromium_local_state", 1,
+          R"({"browser":{"last_redirect_origin":""},"profile":{"info_cache":{"Default":{"name":"Person 1",)"
+          R"("active_time":1.7e9},"Profile 2":{"name":"Work","avatar_icon":"chrome://theme/IDR_PROFILE_AVATAR_26"}},)"
+          R"("last_used":"Default","profiles_order":["Default","Profile 2"]},"was":[true,false,null,-0.5e-3,"\u00e9\n"]})");
+    Write(folder, "chromium_local_state", 2, "{\"profile\":{\"info_cache\":{}}}");
+    Write(folder, "firefox_profiles_ini", 1,
+          "\xEF\xBB\xBF[Install308046B0AF4A39CB]\r\nDefault=Profiles/abc123.default-release\r\nLocked=1\r\n\r\n"
+          "[Profile1]\r\nName=default\r\nIsRelative=1\r\nPath=Profiles/xyz789.default\r\nDefault=1\r\n\r\n"
+          "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/abc123.default-release\r\n\r\n"
+          "; a comment\r\n[General]\r\nStartWithLastProfile=1\r\nVersion=2\r\n");
+    Write(folder, "firefox_profiles_ini", 2,
+          "[Profile0]\nName=Elsewhere\nIsRelative=0\nPath=D:\\Mozilla\\Profiles\\other\n"
+          "[Profile1]\nName=Share\nIsRelative=0\nPath=\\\\server\\share\\profile\n");
+}
+
 void VersionFiles(const fs::path& folder) {
     PublishedVersion published{L"Quillmere", L"5.1.0", {5, 1, 0}, {}};
     for (size_t i = 0; i < published.installerHash.size(); ++i)
@@ -139,5 +155,6 @@ int main(int argc, char** argv) {
     RegistryValues(folder);
     KeptLists(folder);
     VersionFiles(folder);
+    BrowserProfiles(folder);
     return 0;
 }
