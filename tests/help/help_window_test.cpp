@@ -74,18 +74,6 @@ std::wstring ExecutableFolder() {
     return self.substr(0, self.find_last_of(L'\\'));
 }
 
-void PumpFor(std::chrono::milliseconds span) {
-    const auto end = std::chrono::steady_clock::now() + span;
-    while (std::chrono::steady_clock::now() < end) {
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
 class HelpWindowTest : public ::testing::Test {
 protected:
     ScratchRegistry registry;
@@ -207,7 +195,7 @@ TEST_F(HelpWindowTest, CloseMeHidesAtOnceAndUnloadsASecondLater) {
     ::SendMessageW(window, WM_COMMAND, kHelpCloseCommand, 0);
     EXPECT_TRUE(::IsWindow(window));
     EXPECT_FALSE(::IsWindowVisible(window));
-    PumpFor(std::chrono::milliseconds(1500));
+    test::PumpMessages(1500);
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_NE(Stored(kHelpWidthValue), L"<missing>");
 }

@@ -237,4 +237,19 @@ LockedFile::~LockedFile() {
     if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
 }
 
+void PumpMessages(DWORD milliseconds, const std::function<bool()>& done, HWND dialog) {
+    const ULONGLONG until = ::GetTickCount64() + milliseconds;
+    MSG message;
+    while (!(done && done()) && ::GetTickCount64() < until) {
+        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::Sleep(5);
+            continue;
+        }
+        if (message.message == WM_QUIT) continue;
+        if (dialog && ::IsDialogMessageW(dialog, &message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
 }  // namespace qm::test

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -80,6 +81,10 @@ std::string WineUnixPath(const std::wstring& path);
 // Starts a Unix program from inside Wine (a command line with its full path) and waits for
 // it as far as Wine lets us tell; false when it could not be started.
 bool RunUnixCommand(std::wstring commandLine);
+
+// Runs the message loop for up to milliseconds, or until done answers true. With a dialog
+// window, its keys (Tab, Enter, Esc) are handled as the program's own loop handles them.
+void PumpMessages(DWORD milliseconds, const std::function<bool()>& done = {}, HWND dialog = nullptr);
 // A directory link (Wine: a Unix symbolic link, seen as a reparse point).
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
 // Holds a file open without sharing delete, so it cannot be removed meanwhile.

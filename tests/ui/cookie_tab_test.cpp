@@ -20,22 +20,6 @@ using test::ScratchRegistry;
 
 constexpr int kLstCookieId = 310, kNs2SavedId = 312;
 
-// Runs the loop as the program does, dialog keys included.
-void PumpDialog(HWND main, DWORD milliseconds) {
-    const DWORD until = ::GetTickCount() + milliseconds;
-    MSG message;
-    while (::GetTickCount() < until) {
-        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::Sleep(5);
-            continue;
-        }
-        if (message.message == WM_QUIT) continue;
-        if (::IsDialogMessageW(main, &message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-}
-
 std::map<std::wstring, std::wstring> StoredNs() {
     std::map<std::wstring, std::wstring> values;
     for (int i = 0; i < 10; ++i) {
@@ -58,7 +42,7 @@ protected:
     }
     ~CookieTabTest() override {
         host.UnloadMainForm();
-        PumpDialog(nullptr, 50);
+        test::PumpMessages(50, {}, nullptr);
     }
     HWND Control(int id) { return host.MainView()->Control(id); }
     HWND Main() { return host.MainWindow(); }
@@ -72,13 +56,13 @@ protected:
         locations.Clear();
         locations.SetItemData(locations.AddItem(cookiesTxt), kKindNetscapeCookieFile);
         locations.SetListIndex(0);
-        PumpDialog(Main(), 100);
+        test::PumpMessages(100, {}, Main());
     }
     void Key(HWND control, WPARAM key) {
         ::SetFocus(control);
         ::PostMessageW(control, WM_KEYDOWN, key, 1);
         ::PostMessageW(control, WM_KEYUP, key, 0xC0000001);
-        PumpDialog(Main(), 100);
+        test::PumpMessages(100, {}, Main());
     }
     void DoubleClickLine(HWND list, int line) {
         RECT item{};
@@ -88,7 +72,7 @@ protected:
         ::SendMessageW(list, WM_LBUTTONUP, 0, at);
         ::SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
         ::SendMessageW(list, WM_LBUTTONUP, 0, at);
-        PumpDialog(Main(), 100);
+        test::PumpMessages(100, {}, Main());
     }
 
     ScratchRegistry registry;

@@ -30,21 +30,6 @@ std::wstring Text(HWND window) {
     return text;
 }
 
-void PumpFor(
-    DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
-    const DWORD until = ::GetTickCount() + milliseconds;
-    MSG message;
-    while (!done() && ::GetTickCount() < until) {
-        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) continue;
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        } else {
-            ::Sleep(5);
-        }
-    }
-}
-
 // The first visible child of a class (and a caption, when given), at any depth.
 HWND FindChild(HWND parent, const wchar_t* className, const wchar_t* caption = nullptr) {
     struct Search {
@@ -109,7 +94,7 @@ protected:
     }
     ~DesktopHostTest() override {
         host.UnloadMainForm();
-        PumpFor(50);
+        test::PumpMessages(50);
     }
     HWND Control(int id) { return host.MainView()->Control(id); }
     HWND Main() { return host.MainWindow(); }
@@ -261,11 +246,11 @@ TEST_F(DesktopHostTest, ThePointerOverAnOptionWritesItsHintAndTheFrameBringsBack
 TEST_F(DesktopHostTest, ListsFollowTheirModelOnceMessagesRun) {
     host.LoadMainForm();
     for (int i = 0; i < 12; ++i) ctx.frmMain.List2.AddItem(L"C:\\temp\\file" + std::to_wstring(i));
-    PumpFor(200);
+    test::PumpMessages(200);
     EXPECT_EQ(::SendMessageW(Control(305), LB_GETCOUNT, 0, 0), 12);
     ctx.frmMain.List2.RemoveItem(0);
     ctx.frmMain.List2.AddItem(L"C:\\temp\\last");
-    PumpFor(200);
+    test::PumpMessages(200);
     ASSERT_EQ(::SendMessageW(Control(305), LB_GETCOUNT, 0, 0), 12);
     wchar_t line[64] = {};
     ::SendMessageW(Control(305), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
@@ -274,7 +259,7 @@ TEST_F(DesktopHostTest, ListsFollowTheirModelOnceMessagesRun) {
     EXPECT_STREQ(line, L"C:\\temp\\last");
 
     ctx.frmMain.List2.AddItem(L"C:\\temp\\" + std::wstring(300, L'x'));  // wider than the list
-    PumpFor(200);
+    test::PumpMessages(200);
     RECT list{};
     ::GetClientRect(Control(305), &list);
     EXPECT_GT(::SendMessageW(Control(305), LB_GETHORIZONTALEXTENT, 0, 0), list.right);
@@ -320,7 +305,7 @@ TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
     items = -1;  // a button pressed but not released does nothing
     ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN);
     EXPECT_EQ(items, -1);
-    PumpFor(400);
+    test::PumpMessages(400);
 }
 
 TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndReturns) {
@@ -339,7 +324,7 @@ TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndRetu
 
     host.ShowCount(L"frmMain", true);
     EXPECT_FALSE(ctx.frmMain.form.Visible());
-    PumpFor(5000, [&] { return ctx.frmMain.form.Visible(); });
+    test::PumpMessages(5000, [&] { return ctx.frmMain.form.Visible(); });
     EXPECT_TRUE(ctx.frmMain.form.Visible());
     EXPECT_FALSE(::IsWindowVisible(count));
 }
@@ -367,7 +352,7 @@ TEST_F(DesktopHostTest, TheFolderEditorStoresRefusesAndRemovesThroughItsRealCont
     host.LoadMainForm();
     ctx.frmMain.form.SetVisible(true);
     ctx.frmMain.SSTab1.Select(kTabYourFolder);
-    PumpFor(200);
+    test::PumpMessages(200);
     const HWND page = host.MainView()->Page(kTabYourFolder);
     const auto stored = [] {
         std::wstring first;
@@ -377,7 +362,7 @@ TEST_F(DesktopHostTest, TheFolderEditorStoresRefusesAndRemovesThroughItsRealCont
         const HWND button = FindChild(page, L"Button", caption);
         ASSERT_NE(button, nullptr) << caption;
         ::SendMessageW(button, BM_CLICK, 0, 0);
-        PumpFor(100);
+        test::PumpMessages(100);
     };
     const struct {
         std::wstring folder, picked;
@@ -395,12 +380,12 @@ TEST_F(DesktopHostTest, TheFolderEditorStoresRefusesAndRemovesThroughItsRealCont
     EXPECT_FALSE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, kUserFolderKey, L"File1"));
 
     click(L"Clean Folders");
-    PumpFor(3000, [&] { return !test::PathExists(odd + L"\\a.txt"); });
+    test::PumpMessages(3000, [&] { return !test::PathExists(odd + L"\\a.txt"); });
     EXPECT_EQ(test::ListTree(odd), L"") << "emptied";
     EXPECT_TRUE(test::PathExists(odd)) << "the folder itself stays";
 
     ctx.frmMain.form.SetVisible(true);  // the clean hid the window
-    PumpFor(200);
+    test::PumpMessages(200);
     click(L"Show List");
     const HWND list = host.MainView()->Control(314);
     ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
@@ -408,7 +393,7 @@ TEST_F(DesktopHostTest, TheFolderEditorStoresRefusesAndRemovesThroughItsRealCont
     ::SendMessageW(page, WM_COMMAND, MAKEWPARAM(314, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     ::SetFocus(list);
     ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
-    PumpFor(200);
+    test::PumpMessages(200);
     EXPECT_EQ(stored(), L"<none>");
     EXPECT_EQ(ctx.frmMain.Command16.Caption(), L"Save Folder") << "the last one gone: browse mode";
 }

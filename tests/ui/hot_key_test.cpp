@@ -194,20 +194,6 @@ TEST_F(ChangeHotKeyTest, StartUpReplacesAStoredTypingKeyByAltC) {
 
 // ---- real key presses under Xvfb -------------------------------------------------------
 
-void PumpFor(DWORD milliseconds, const std::function<bool()>& done = [] { return false; }) {
-    const DWORD until = ::GetTickCount() + milliseconds;
-    MSG message;
-    while (!done() && ::GetTickCount() < until) {
-        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) continue;
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        } else {
-            ::Sleep(5);
-        }
-    }
-}
-
 // Hot keys fire only on real key events into a focused window of the prefix: the test shows
 // a window of its own, gives it the X focus and has xdotool press the keys through XTest.
 class RealKeysTest : public ::testing::Test {
@@ -222,11 +208,11 @@ protected:
         target_.reset(::CreateWindowExW(0, L"STATIC", kTargetTitle, WS_POPUP | WS_BORDER | WS_VISIBLE, 100, 100, 300,
                                         200, nullptr, nullptr, nullptr, nullptr));
         ::SetForegroundWindow(target_.get());
-        PumpFor(200);
+        test::PumpMessages(200);
     }
     ~RealKeysTest() override {
         host.UnloadMainForm();
-        PumpFor(50);
+        test::PumpMessages(50);
     }
     void Register(UINT modifiers, UINT key) {
         ASSERT_TRUE(host.RegisterHotKey(host.MaxMinWindow(), kCleanHotKeyId, modifiers, key));
@@ -268,7 +254,7 @@ TEST_F(RealKeysTest, DefaultAndChosenKeysCleanAndShowTheTrueCount) {
         Register(c.modifiers, c.key);
 
         Press(c.keys);
-        PumpFor(8000, [&] { return TempEmpty() && ctx.frmCount.Label1.Caption() == L"3"; });
+        test::PumpMessages(8000, [&] { return TempEmpty() && ctx.frmCount.Label1.Caption() == L"3"; });
 
         EXPECT_TRUE(TempEmpty()) << c.keys;
         EXPECT_EQ(ctx.frmCount.Label1.Caption(), L"3") << c.keys;
@@ -300,8 +286,8 @@ TEST_F(RealKeysTest, FivePressesDuringACleanStartOneClean) {
     Register(MOD_ALT, 'C');
 
     Press(L"alt+c");
-    PumpFor(8000, [&] { return TempEmpty() && hooks.heldRemovals > 0; });
-    PumpFor(3000);
+    test::PumpMessages(8000, [&] { return TempEmpty() && hooks.heldRemovals > 0; });
+    test::PumpMessages(3000);
 
     EXPECT_TRUE(TempEmpty());
     EXPECT_EQ(hooks.heldRemovals, 1);
@@ -337,7 +323,7 @@ TEST_F(RealKeysTest, TheChooserWindowSavesOnlyAKeyThatCanClean) {
                 ::SendMessageW(check, BM_CLICK, 0, 0);
         }
         ::SendMessageW(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
-        PumpFor(300);
+        test::PumpMessages(300);
         ASSERT_FALSE(dialogs.messages.empty()) << c.key;
         EXPECT_EQ(dialogs.Last().text, c.message) << c.key;
         EXPECT_EQ(Setting(L"MaxMinKey"), c.storedKey) << c.key;
@@ -346,7 +332,7 @@ TEST_F(RealKeysTest, TheChooserWindowSavesOnlyAKeyThatCanClean) {
         FillTemp(2);
         ::SetForegroundWindow(target_.get());
         Press(c.cleaningKeys);
-        PumpFor(8000, [&] { return TempEmpty(); });
+        test::PumpMessages(8000, [&] { return TempEmpty(); });
         EXPECT_TRUE(TempEmpty()) << c.key << ": " << c.cleaningKeys << " no longer cleans";
         dialogs.messages.clear();
     }
@@ -364,13 +350,13 @@ TEST_F(RealKeysTest, PressesWhileTheRefusalIsOpenAreDropped) {
     dialogs.onMessage = [&](const MessageBoxRequest&) {
         ::SetForegroundWindow(target_.get());
         Press(L"alt+c", 4);
-        PumpFor(1500);
+        test::PumpMessages(1500);
     };
 
     Press(L"alt+c");
-    PumpFor(3000, [&] { return !dialogs.messages.empty(); });
+    test::PumpMessages(3000, [&] { return !dialogs.messages.empty(); });
     dialogs.onMessage = nullptr;
-    PumpFor(1000);
+    test::PumpMessages(1000);
 
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.Last().text, L"The AutoClean Box Must Be Checked For This Function To Work!");
