@@ -1,5 +1,5 @@
 // Drives Quillmere.exe through what the README shows: the five tabs of the main window,
-// the tray menu and the result window. For each picture it prints "SHOT <name>" and
+// the tray menu, the result window and the hot-key chooser. For each picture it prints "SHOT <name>" and
 // waits for a line on its input, so that the calling script can photograph the screen.
 //
 // It changes the Wine prefix it runs in (settings, a Temp folder with twelve files), so
@@ -18,6 +18,7 @@
 #include "startup/reg_op.h"
 #include "ui/count_window.h"
 #include "ui/desktop_host.h"
+#include "ui/hot_key_window.h"
 #include "ui/tray_menu.h"
 
 namespace {
@@ -169,6 +170,8 @@ int wmain() {
     ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
     FillInternetCache();
     FillCookieFolder();
+    ::CreateDirectoryW(L"C:\\Old Downloads", nullptr);  // one folder of the user's for the "Your Folder" tab
+    SetString(qm::kUserFolderKey, L"File0", L"C:\\Old Downloads");
 
     std::wstring command = L"\"" + OwnFolder() + L"\\Quillmere.exe\"";
     STARTUPINFOW startup{};
@@ -221,6 +224,15 @@ int wmain() {
         return std::wstring(text) != L"Cleaning";
     });
     Shot("result");
+
+    // "Select HotKey": the chooser, with the main window closed to the tray first.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    WaitFor([&] { return ::IsWindowVisible(main) == FALSE; }, 5s);
+    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 13, 0);
+    HWND chooser = nullptr;
+    WaitFor([&] { return (chooser = FindOwnWindow(id, qm::kHotKeyWindowClass)) != nullptr; });
+    Shot("hot-key");
+    if (chooser) ::PostMessageW(chooser, WM_CLOSE, 0, 0);
 
     ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 9, 0);  // "Exit Program"
     const DWORD ended = ::WaitForSingleObject(program.hProcess, 20000);

@@ -193,6 +193,9 @@ void lstCookie_Click(AppContext& ctx) {
     if (ctx.cookies.viewerQuiet) return;
     TrapStep(ctx.dialogs, kShowSite, [&] {
         auto& form = ctx.frmMain;
+        // Discovery refills the location box on every activation: until a location is chosen
+        // again, the lines shown belong to none.
+        if (form.cboLoc.ListIndex() < 0) return;
         if (ctx.cookies.familyTag == L"MSIE") {
             MsieClick(ctx, QualifyPath(form.cboLoc.Text()));
             return;

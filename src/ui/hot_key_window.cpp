@@ -120,6 +120,7 @@ public:
     void Present() {
         form_.form.SetVisible(true);
         ::ShowWindow(Handle(), SW_SHOW);
+        ::SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);  // above the main window
         ::SetForegroundWindow(Handle());
         ::SetFocus(::GetDlgItem(Handle(), kComboId));
     }

@@ -90,6 +90,19 @@ TEST_F(CookieViewerTest, ADamagedKeptListIsShownAsSuchAndNeverRewritten) {
     EXPECT_FALSE(test::ScratchRegistry::GetString(HKEY_CURRENT_USER, kFireFoxSavedKey, L"2", kept));
 }
 
+// Discovery runs again whenever the window is activated and empties the location box first;
+// a click on the old lines meanwhile has no store to read and shows nothing, never an error.
+TEST_F(CookieViewerTest, AClickWhileNoLocationIsChosenShowsNothing) {
+    test::WriteBytes(folder + L"me@three[1].txt", test::MsieFileText({Named("one", "1")}));
+    Show(folder, kKindIeShellCookies);
+    auto& form = app.ctx.frmMain;
+    ASSERT_EQ(form.lstCookie.ListCount(), 1);
+    form.cboLoc.Clear();
+    form.lstCookie.SetListIndex(0);
+    form.lstCookie.Click();
+    EXPECT_TRUE(app.dialogs.messages.empty());
+}
+
 TEST_F(CookieViewerTest, ClicksDuringTheCookieCleanDoNotRunTheViewer) {
     test::WriteBytes(root / L"cookies.txt", "a.com\tFALSE\t/\tFALSE\t4294967295\tA\tv\n");
     app.ctx.cookies.viewerQuiet = true;
