@@ -2,10 +2,12 @@
 # Builds the parsers natively with clang, libFuzzer and the address and undefined-behaviour
 # sanitizers (fuzz/CMakeLists.txt) and runs every fuzz target.
 #
-#   scripts/fuzz.sh [seconds-per-target]   fuzz each target that long (default 60), keeping
-#                                          what it learns in build/fuzz/corpus/<target>
-#   scripts/fuzz.sh --runs N               each target N executions from its seeds and
-#                                          regression inputs only (what the tests run)
+#   scripts/fuzz.sh [seconds-per-target] [target...]
+#                          fuzz each target (or those named) that long (default 60),
+#                          keeping what it learns in build/fuzz/corpus/<target>
+#   scripts/fuzz.sh --runs N [target...]
+#                          each target N executions from its seeds and regression inputs
+#                          only (what the tests run)
 #
 # Every input in fuzz/regressions/<target>/ is replayed first. A crash, leak, undefined
 # behaviour or broken property stops with the input saved in build/fuzz/crashes/<target>/;
@@ -16,10 +18,11 @@ source "$(dirname "$0")/common.sh"
 mode=time
 amount=60
 case "${1:-}" in
-    --runs) mode=runs; amount="${2:?--runs needs a number}" ;;
+    --runs) mode=runs; amount="${2:?--runs needs a number}"; shift 2 ;;
     "") ;;
-    *) amount="$1" ;;
+    *) amount="$1"; shift ;;
 esac
+chosen=("$@")
 
 qm_install_fuzzing
 FUZZ_BUILD="$QM_BUILD/fuzz"
@@ -32,6 +35,7 @@ rm -rf "$FUZZ_BUILD/seeds"
 
 failed=()
 while read -r target; do
+    if [ ${#chosen[@]} -gt 0 ] && [[ " ${chosen[*]} " != *" $target "* ]]; then continue; fi
     regressions="$QM_ROOT/fuzz/regressions/$target"
     crashes="$FUZZ_BUILD/crashes/$target"
     mkdir -p "$regressions" "$crashes"
