@@ -8,6 +8,7 @@
 #include "cookies/discovery.h"
 #include "cookies/kept_cookies.h"
 #include "support/doubles.h"
+#include "support/desktop_app.h"
 #include "support/fixtures.h"
 #include "ui/desktop_host.h"
 #include "ui/main_form.h"
@@ -34,18 +35,9 @@ std::string Line(const std::string& domain, const std::string& name) {
     return domain + "\tFALSE\t/\tFALSE\t4294967295\t" + name + "\tv\n";
 }
 
-class CookieTabTest : public ::testing::Test {
+class CookieTabTest : public ::testing::Test, protected test::DesktopApp {
 protected:
-    CookieTabTest() : tempVariable(L"Temp", temp.Path()) {
-        host.Attach(ctx);
-        BindMainForm(ctx);
-    }
-    ~CookieTabTest() override {
-        host.UnloadMainForm();
-        test::PumpMessages(50, {}, nullptr);
-    }
-    HWND Control(int id) { return host.MainView()->Control(id); }
-    HWND Main() { return host.MainWindow(); }
+    CookieTabTest() : DesktopApp(L"qm-cookietab") {}
 
     // Shows the tab on one cookies.txt location.
     void Open(const std::wstring& cookiesTxt) {
@@ -75,14 +67,6 @@ protected:
         test::PumpMessages(100, {}, Main());
     }
 
-    ScratchRegistry registry;
-    test::TempFolder temp{L"qm-cookietab"};
-    test::ScopedEnv tempVariable;
-    test::RecordingDialogs dialogs;
-    FixedOsVersion os{FixedOsVersion::Windows10()};
-    SystemPump pump;
-    DesktopHost host;
-    AppContext ctx{dialogs, os, pump, host};
 };
 
 TEST_F(CookieTabTest, KeepingAndDroppingThroughTheWindowChangeTheStoredListExactly) {

@@ -12,6 +12,7 @@
 #include "clean/run_state.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
+#include "support/desktop_app.h"
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
 #include "ui/count_window.h"
@@ -85,28 +86,9 @@ void PickWithTheSystemPicker(HWND browse, const std::wstring& folder) {
 
 bool Shown(HWND window) { return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
-class DesktopHostTest : public ::testing::Test {
+class DesktopHostTest : public ::testing::Test, protected test::DesktopApp {
 protected:
-    DesktopHostTest() : tempVariable(L"Temp", temp.Path()) {
-        host.Attach(ctx);
-        BindMainForm(ctx);
-        BindCountForm(ctx);
-    }
-    ~DesktopHostTest() override {
-        host.UnloadMainForm();
-        test::PumpMessages(50);
-    }
-    HWND Control(int id) { return host.MainView()->Control(id); }
-    HWND Main() { return host.MainWindow(); }
-
-    ScratchRegistry registry;
-    test::TempFolder temp{L"qm-windows"};
-    test::ScopedEnv tempVariable;
-    test::RecordingDialogs dialogs;
-    FixedOsVersion os{FixedOsVersion::Windows10()};
-    SystemPump pump;
-    DesktopHost host;
-    AppContext ctx{dialogs, os, pump, host};
+    DesktopHostTest() : DesktopApp(L"qm-windows") { BindCountForm(ctx); }
 };
 
 TEST_F(DesktopHostTest, MainWindowLoadsHiddenAtTheTopLeftWithItsTitleAndFiveTabs) {

@@ -12,6 +12,7 @@
 #include "startup/bas_main.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
+#include "support/desktop_app.h"
 #include "support/fixtures.h"
 #include "ui/desktop_host.h"
 #include "ui/entry_points.h"
@@ -196,11 +197,9 @@ TEST_F(ChangeHotKeyTest, StartUpReplacesAStoredTypingKeyByAltC) {
 
 // Hot keys fire only on real key events into a focused window of the prefix: the test shows
 // a window of its own, gives it the X focus and has xdotool press the keys through XTest.
-class RealKeysTest : public ::testing::Test {
+class RealKeysTest : public ::testing::Test, protected test::DesktopApp {
 protected:
-    RealKeysTest() : tempVariable(L"Temp", temp.Path()) {
-        host.Attach(ctx);
-        BindMainForm(ctx);
+    RealKeysTest() : DesktopApp(L"qm-realkeys") {
         BindCountForm(ctx);
         for (const wchar_t* name : {L"AutoFunction", L"TempFiles"})
             ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, name, L"Yes");
@@ -209,10 +208,6 @@ protected:
                                         200, nullptr, nullptr, nullptr, nullptr));
         ::SetForegroundWindow(target_.get());
         test::PumpMessages(200);
-    }
-    ~RealKeysTest() override {
-        host.UnloadMainForm();
-        test::PumpMessages(50);
     }
     void Register(UINT modifiers, UINT key) {
         ASSERT_TRUE(host.RegisterHotKey(host.MaxMinWindow(), kCleanHotKeyId, modifiers, key));
@@ -233,14 +228,6 @@ protected:
     bool TempEmpty() { return !test::PathExists(temp / L"f0.tmp"); }
 
     static constexpr wchar_t kTargetTitle[] = L"Quillmere key target";
-    ScratchRegistry registry;
-    test::TempFolder temp{L"qm-realkeys"};
-    test::ScopedEnv tempVariable;
-    test::RecordingDialogs dialogs;
-    FixedOsVersion os{FixedOsVersion::Windows10()};
-    SystemPump pump;
-    DesktopHost host;
-    AppContext ctx{dialogs, os, pump, host};
     UniqueWindow target_;
 };
 
