@@ -10,6 +10,7 @@
 #include "cookies/database_cookies.h"
 #include "cookies/kept_cookies.h"
 #include "support/browser_fixtures.h"
+#include "support/cookie_fixtures.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
 
@@ -24,19 +25,6 @@ const std::vector<CookieRow> kRows{
     {"shop.example.com", "cart", "plain", "", 0},
     {".tracker.net", "id", "", "\x01v10x", 13300000000000000},
 };
-
-std::vector<std::wstring> Entries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data{};
-    const HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return names;
-}
 
 class TodaysBrowsersClean : public ::testing::Test {
 protected:
@@ -76,9 +64,9 @@ TEST_F(TodaysBrowsersClean, AutomaticCleanEmptiesEveryCacheButWhatTheBrowserHold
     for (const auto& folder : profile.CacheFolders()) {
         EXPECT_TRUE(test::PathExists(folder.path)) << NarrowUtf8(folder.path);
         if (folder.path != profile.operaProfile + L"GPUCache\\")
-            EXPECT_TRUE(Entries(folder.path).empty()) << NarrowUtf8(folder.path);
+            EXPECT_TRUE(test::EnumerationOrder(folder.path).empty()) << NarrowUtf8(folder.path);
     }
-    EXPECT_EQ(Entries(profile.operaProfile + L"GPUCache\\"), std::vector<std::wstring>{L"data_1"});
+    EXPECT_EQ(test::EnumerationOrder(profile.operaProfile + L"GPUCache\\"), std::vector<std::wstring>{L"data_1"});
     // What stays is what the last Chromium-family folder still holds, as the preview shows it.
     EXPECT_EQ(app.ctx.frmMain.Chromium.ListCount(), 1);
     EXPECT_EQ(app.ctx.frmMain.Chromium.List(0), L"data_1");

@@ -101,7 +101,8 @@ ScratchMachineRegistry::~ScratchMachineRegistry() {
 std::vector<std::wstring> EnumerationOrder(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data{};
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    const std::wstring pattern = folder + (folder.ends_with(L'\\') ? L"*" : L"\\*");
+    const HANDLE find = ::FindFirstFileW(pattern.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return names;
     do {
         const std::wstring name = data.cFileName;

@@ -48,7 +48,8 @@ private:
     std::wstring name_;
 };
 
-// Names of the entries of a folder in the order the system enumerates them.
+// Names of the entries of a folder (with or without its final separator) in the order the
+// system enumerates them.
 std::vector<std::wstring> EnumerationOrder(const std::wstring& folder);
 
 }  // namespace qm::test
