@@ -139,10 +139,7 @@ void UseOnly(qm::AppContext& ctx, const std::wstring& store, std::int32_t kind) 
 int main() {
     bench::HeadlessApp app;
     qm::AppContext& ctx = app.ctx;
-    HKEY scratch = nullptr;
-    const std::wstring scratchKey = L"Software\\QuillmereBench" + std::to_wstring(::GetCurrentProcessId());
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, scratchKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch, nullptr);
-    ::RegOverridePredefKey(HKEY_CURRENT_USER, scratch);
+    const bench::ScratchUserKey scratch;
     StoreKeptLists();
 
     const std::wstring folder = TempPath(L"qm-cookie-clean-bench-") + L"\\";
@@ -170,9 +167,6 @@ int main() {
     const bool sameBytes = ReadFileBytes(file) == after;
     ::DeleteFileW(file.c_str());
 
-    ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    ::RegCloseKey(scratch);
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
 
     std::printf("cookie clean, Internet Explorer: %d files, %d kept, %d deleted\n", kFiles, kKeptFiles, deleted);
     std::printf("  floor (open, read, delete)   %9.1f ms\n", folderFloor);

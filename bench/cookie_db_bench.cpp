@@ -135,10 +135,7 @@ std::pair<double, double> BestOfEach(Prepare&& prepare, First&& first, Second&& 
 int main() {
     bench::HeadlessApp app;
     qm::AppContext& ctx = app.ctx;
-    HKEY scratch = nullptr;
-    const std::wstring scratchKey = L"Software\\QuillmereBench" + std::to_wstring(::GetCurrentProcessId());
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, scratchKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch, nullptr);
-    ::RegOverridePredefKey(HKEY_CURRENT_USER, scratch);
+    const bench::ScratchUserKey scratch;
     std::vector<std::wstring> kept;
     for (int row = 0; row < kRows; ++row)
         if (Kept(row)) kept.push_back(qm::WidenUtf8(Host(row).substr(1) + "\t" + Name(row) + "\tx"));
@@ -169,9 +166,6 @@ int main() {
 
     for (const wchar_t* name : {L"original", L"Cookies", L"Cookies-journal"}) ::DeleteFileW((folder + name).c_str());
     ::RemoveDirectoryW(folder.c_str());
-    ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    ::RegCloseKey(scratch);
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, scratchKey.c_str());
 
     std::printf("cookie clean, Chromium cookie database: %d rows, %d kept, %d deleted, %d left (floor left %d)\n", kRows,
                 kKept, deleted, left, floorLeft);

@@ -63,4 +63,25 @@ struct HeadlessApp {
     qm::AppContext ctx{dialogs, os, pump, ui};
 };
 
+// HKEY_CURRENT_USER redirected to a scratch key of its own for the benchmark's lifetime, so a
+// run never touches the user's settings; the key is deleted at the end.
+class ScratchUserKey {
+public:
+    ScratchUserKey() : name_(L"Software\\QuillmereBench" + std::to_wstring(::GetCurrentProcessId())) {
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        ::RegOverridePredefKey(HKEY_CURRENT_USER, key_);
+    }
+    ~ScratchUserKey() {
+        ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        ::RegCloseKey(key_);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, name_.c_str());
+    }
+    ScratchUserKey(const ScratchUserKey&) = delete;
+    ScratchUserKey& operator=(const ScratchUserKey&) = delete;
+
+private:
+    std::wstring name_;
+    HKEY key_ = nullptr;
+};
+
 }  // namespace bench
