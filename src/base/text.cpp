@@ -101,6 +101,11 @@ std::wstring CutAtNul(std::wstring_view text) {
     return std::wstring(text.substr(0, std::min(text.size(), text.find(L'\0'))));
 }
 
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
 std::wstring FormatThousands(std::int64_t value) {
     const std::wstring digits = std::to_wstring(value);
     NUMBERFMTW format{};

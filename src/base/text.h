@@ -36,6 +36,8 @@ std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wst
 std::wstring TrimSpaces(std::wstring_view text);  // leading and trailing blanks only
 std::wstring TrimWhite(std::wstring_view text);   // blanks, tabs, CR and LF
 std::wstring CutAtNul(std::wstring_view text);    // up to the first NUL character
+// A path without its trailing "\" or "/" ("C:\" keeps its own: it names the drive's root).
+std::wstring WithoutTrailingSeparators(std::wstring path);
 
 // A whole number with the user's thousands separator and no decimals ("12,345").
 std::wstring FormatThousands(std::int64_t value);

@@ -69,9 +69,7 @@ void TellOnce(AppContext& ctx, KeptFamilies::Family& family) {
 
 std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder) {
     // The folder itself is judged: "link\" could otherwise be read as the folder it leads to.
-    std::wstring judged = folder;
-    while (judged.size() > 3 && (judged.back() == L'\\' || judged.back() == L'/')) judged.pop_back();
-    GuardVerdict verdict = guard.Check(judged, RootKind::CookieStore);
+    GuardVerdict verdict = guard.Check(WithoutTrailingSeparators(folder), RootKind::CookieStore);
     if (!verdict.root)
         ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::CookieStore) + kCrLf + kCrLf +
                                      RefusalText(RootKind::CookieStore, verdict.refusal, folder),

@@ -150,12 +150,15 @@ ProtectedFolders::ProtectedFolders(const std::vector<std::wstring>& table) {
         const auto identity = IdentityOfPath(table[i]);
         if (!identity) continue;  // not there: nothing to protect
         tableFolders_.emplace_back(*identity, ids[i]);
-        // The folders above it, both by where it really is (links and drives resolved) and by
-        // the path as given: the system may name a drive letter that is already gone.
-        std::vector<std::wstring> above = FoldersAbove(UnicodeFid(table[i]));
-        if (const auto finalPath = FinalPathOfFolder(table[i])) {
-            const auto really = FoldersAbove(*finalPath);
-            above.insert(above.end(), really.begin(), really.end());
+        // The folders above it, by where it really is (links and drives resolved) and, where
+        // that differs, by the path as given too: the system may name a drive letter that is
+        // already gone.
+        const std::wstring given = UnicodeFid(table[i]);
+        const auto finalPath = FinalPathOfFolder(table[i]);
+        std::vector<std::wstring> above = FoldersAbove(finalPath ? *finalPath : given);
+        if (finalPath && !EqualsNoCase(WithoutTrailingSeparators(*finalPath), WithoutTrailingSeparators(given))) {
+            const auto asGiven = FoldersAbove(given);
+            above.insert(above.end(), asGiven.begin(), asGiven.end());
         }
         for (const auto& folder : above) {
             const auto aboveIdentity = IdentityOf(folder);

@@ -66,13 +66,6 @@ void SelectStored(AppContext& ctx, int index) {
     List5_Click(ctx);
 }
 
-// The chosen folder as it is stored: without a trailing separator, which would make the
-// clean remove the folder itself.
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-    return path;
-}
-
 bool AlreadyStored(const std::vector<std::wstring>& stored, const std::wstring& chosen) {
     const std::wstring wanted = ComparablePath(chosen);
     return std::any_of(stored.begin(), stored.end(),
@@ -92,7 +85,7 @@ std::wstring ConfirmedFolder(AppContext& ctx, std::wstring chosen) {
         Ask(ctx, RefusalText(RootKind::UserFolder, verdict.refusal, chosen), MB_OK | MB_ICONSTOP);
         return L"";
     }
-    return WithoutTrailingSeparators(chosen);
+    return WithoutTrailingSeparators(chosen);  // with one, the clean would remove the folder itself
 }
 
 void SaveFolder(AppContext& ctx) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace qm {
 namespace {
 
@@ -25,6 +27,12 @@ TEST(Text, TryParseIntRejectsNonNumbers) {
     EXPECT_EQ(value, 262144);
     EXPECT_TRUE(TryParseInt(L"-3", value));
     EXPECT_EQ(value, -3);
+}
+
+TEST(Text, WithoutTrailingSeparatorsKeepsADriveRoot) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\a\\", L"C:\\a"}, {L"C:\\a\\//", L"C:\\a"}, {L"C:\\", L"C:\\"}, {L"C:\\a", L"C:\\a"}, {L"", L""}};
+    for (const auto& [path, expected] : cases) EXPECT_EQ(WithoutTrailingSeparators(path), expected) << path;
 }
 
 TEST(Text, CutAtNulStopsAtTheFirstNul) {

@@ -221,7 +221,8 @@ DatabaseHolder::DatabaseHolder(const std::wstring& path) : release_(path + L".re
     std::wstring exe = self;
     exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"quillmere_db_holder.exe";
     std::wstring command = L"\"" + exe + L"\" \"" + path + L"\"";
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return;
