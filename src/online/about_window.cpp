@@ -164,13 +164,8 @@ private:
     }
 
     void Paint() {
-        PAINTSTRUCT paint{};
-        const HDC dc = ::BeginPaint(Handle(), &paint);
-        RECT client{};
-        ::GetClientRect(Handle(), &client);
-        const UniqueGdiObject background(::CreateSolidBrush(kBackground));
-        ::FillRect(dc, &client, static_cast<HBRUSH>(background.get()));
-        ::SetBkMode(dc, TRANSPARENT);
+        const PaintOnBackground painting(Handle(), kBackground);
+        const HDC dc = painting.Dc();
         for (const LabelPlace& place : kPlaces) {
             const LabelModel& label = form_.*place.label;
             if (!label.Visible()) continue;
@@ -179,7 +174,6 @@ private:
             RECT box = place.box;
             ::DrawTextW(dc, label.Caption().c_str(), -1, &box, DT_WORDBREAK | DT_NOPREFIX);
         }
-        ::EndPaint(Handle(), &paint);
     }
 
     AppContext& ctx_;

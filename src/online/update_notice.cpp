@@ -105,15 +105,10 @@ private:
     }
 
     void Paint() {
-        PAINTSTRUCT paint{};
-        const HDC dc = ::BeginPaint(Handle(), &paint);
-        RECT client{};
-        ::GetClientRect(Handle(), &client);
-        const UniqueGdiObject background(::CreateSolidBrush(kBackground));
-        ::FillRect(dc, &client, static_cast<HBRUSH>(background.get()));
+        const PaintOnBackground painting(Handle(), kBackground);
+        const HDC dc = painting.Dc();
         ::DrawIconEx(dc, 10, 10, ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)), 32, 32, 0, nullptr,
                      DI_NORMAL);
-        ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, RGB(255, 255, 255));
         ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
         const auto& offer = ctx_.update.offered;
@@ -122,7 +117,6 @@ private:
         DrawLine(dc, L"To Version " + offer.versionText, {52, 44, 290, 62});         // Label5
         DrawLine(dc, L"Click here to download and install it.", {52, 70, 260, 88});  // Label3
         DrawLine(dc, std::to_wstring(secondsLeft_), {266, 70, 290, 88});            // Label4
-        ::EndPaint(Handle(), &paint);
     }
     static void DrawLine(HDC dc, const std::wstring& text, RECT box) {
         ::DrawTextW(dc, text.c_str(), -1, &box, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);

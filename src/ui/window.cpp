@@ -81,4 +81,13 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
     return control;
 }
 
+PaintOnBackground::PaintOnBackground(HWND window, COLORREF background)
+    : window_(window), dc_(::BeginPaint(window, &paint_)) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    const UniqueGdiObject brush(::CreateSolidBrush(background));
+    ::FillRect(dc_, &client, static_cast<HBRUSH>(brush.get()));
+    ::SetBkMode(dc_, TRANSPARENT);
+}
+
 }  // namespace qm

@@ -39,6 +39,22 @@ private:
     UniqueWindow owner_;   // destroys the window with this object
 };
 
+// One WM_PAINT: begun here and ended when this goes, with the client area first filled with
+// the background colour and text drawn without a box of its own.
+class PaintOnBackground {
+public:
+    PaintOnBackground(HWND window, COLORREF background);
+    ~PaintOnBackground() { ::EndPaint(window_, &paint_); }
+    PaintOnBackground(const PaintOnBackground&) = delete;
+    PaintOnBackground& operator=(const PaintOnBackground&) = delete;
+    HDC Dc() const { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
 // Runs a modal message loop until window is destroyed, with owner disabled meanwhile.
 void RunModal(HWND window, HWND owner);
 
