@@ -100,6 +100,11 @@ std::vector<CleanKind> SelectedCleanKinds() {
 }
 
 int RunConsoleClean(AppContext& ctx, const CliOptions& options, ConsoleOutput& console) {
+    // Until the cleans take their delete call from the report, a preview would delete.
+    if (options.command == CliCommand::Preview) {
+        console.Message(L"Preview is not available in this build.");
+        return kExitRefusedOrFailed;
+    }
     // A preview holds the lock too: it reads what a clean would be changing.
     const std::optional<CleanLock> lock = CleanLock::Acquire();
     if (!lock) {

@@ -59,7 +59,7 @@ void RunAutomaticMode(AppContext& ctx) {
     // skipped rather than run after it (nobody waits for it, and the next one comes).
     const std::optional<CleanLock> lock = CleanLock::Acquire();
     if (!lock) {
-        ::OutputDebugStringW(kAutoSkippedText);
+        ::OutputDebugStringW((std::wstring(kAutoSkippedText) + L"\n").c_str());
         return;
     }
     MainStep(ctx, [&] { ctx.ui.LoadMainForm(); });
