@@ -13,6 +13,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/folder_walk.h"
 
 namespace qm {
 
@@ -41,20 +42,6 @@ bool SamePath(std::wstring_view a, std::wstring_view b) {
            CSTR_EQUAL;
 }
 
-std::wstring FinalPath(HANDLE handle) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(length + 1);
-    }
-}
-
 std::wstring_view FolderOf(std::wstring_view path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash);
@@ -66,7 +53,7 @@ std::wstring PlainFinalPath(HANDLE handle) {
     if (!::GetFileInformationByHandle(handle, &info)) return {};
     if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return {};
     if (info.nNumberOfLinks != 1) return {};
-    return FinalPath(handle);
+    return FinalPathOf(handle);
 }
 
 // The final path of the folder that the name places the database in.
@@ -76,7 +63,7 @@ std::wstring FolderFinalPath(const char* name) {
     UniqueFile handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return handle ? FinalPath(handle.get()) : std::wstring();
+    return handle ? FinalPathOf(handle.get()) : std::wstring();
 }
 
 // The open main database a side file's name belongs to, and the final path the side file
