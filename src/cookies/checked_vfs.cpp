@@ -220,24 +220,28 @@ sqlite3_vfs checkedVfs;
 void Register() {
     sqlite3_initialize();
     sqlite3_vfs* real = sqlite3_vfs_find(nullptr);
-    checkedVfs.iVersion = 2;
-    checkedVfs.szOsFile = static_cast<int>(sizeof(CheckedFile)) + real->szOsFile;
-    checkedVfs.mxPathname = real->mxPathname;
-    checkedVfs.zName = kVfsName;
-    checkedVfs.pAppData = real;
-    checkedVfs.xOpen = &VfsOpen;
-    checkedVfs.xDelete = &VfsDelete;
-    checkedVfs.xAccess = &VfsAccess;
-    checkedVfs.xFullPathname = &VfsFullPathname;
-    checkedVfs.xDlOpen = &VfsDlOpen;
-    checkedVfs.xDlError = &VfsDlError;
-    checkedVfs.xDlSym = &VfsDlSym;
-    checkedVfs.xDlClose = &VfsDlClose;
-    checkedVfs.xRandomness = &VfsRandomness;
-    checkedVfs.xSleep = &VfsSleep;
-    checkedVfs.xCurrentTime = &VfsCurrentTime;
-    checkedVfs.xGetLastError = &VfsGetLastError;
-    checkedVfs.xCurrentTimeInt64 = &VfsCurrentTimeInt64;
+    checkedVfs = sqlite3_vfs{.iVersion = 2,
+                             .szOsFile = static_cast<int>(sizeof(CheckedFile)) + real->szOsFile,
+                             .mxPathname = real->mxPathname,
+                             .pNext = nullptr,
+                             .zName = kVfsName,
+                             .pAppData = real,
+                             .xOpen = &VfsOpen,
+                             .xDelete = &VfsDelete,
+                             .xAccess = &VfsAccess,
+                             .xFullPathname = &VfsFullPathname,
+                             .xDlOpen = &VfsDlOpen,
+                             .xDlError = &VfsDlError,
+                             .xDlSym = &VfsDlSym,
+                             .xDlClose = &VfsDlClose,
+                             .xRandomness = &VfsRandomness,
+                             .xSleep = &VfsSleep,
+                             .xCurrentTime = &VfsCurrentTime,
+                             .xGetLastError = &VfsGetLastError,
+                             .xCurrentTimeInt64 = &VfsCurrentTimeInt64,
+                             .xSetSystemCall = nullptr,
+                             .xGetSystemCall = nullptr,
+                             .xNextSystemCall = nullptr};
     sqlite3_vfs_register(&checkedVfs, 0);
 }
 
