@@ -5,25 +5,13 @@
 namespace qm {
 
 std::wstring_view CleanKindName(CleanKind kind) {
-    switch (kind) {
-        case CleanKind::Internet: return L"internet";
-        case CleanKind::Cookies: return L"cookies";
-        case CleanKind::Temp: return L"temp";
-        case CleanKind::Folders: return L"folders";
-        case CleanKind::Restart: return L"restart";
-    }
-    return L"";
+    static constexpr std::wstring_view kNames[] = {L"internet", L"cookies", L"temp", L"folders", L"restart"};
+    return kNames[static_cast<size_t>(kind)];
 }
 
 std::wstring_view ItemTypeName(ItemType type) {
-    switch (type) {
-        case ItemType::File: return L"file";
-        case ItemType::Folder: return L"folder";
-        case ItemType::Link: return L"link";
-        case ItemType::Cookie: return L"cookie";
-        case ItemType::Store: return L"store";
-    }
-    return L"";
+    static constexpr std::wstring_view kNames[] = {L"file", L"folder", L"link", L"cookie", L"store"};
+    return kNames[static_cast<size_t>(type)];
 }
 
 void CleanReport::Add(ReportItem item) {

@@ -11,8 +11,8 @@
 #include "cli/cli_options.h"
 #include "cli/console_io.h"
 #include "cli/console_run.h"
-#include "cli/headless_host.h"
 #include "startup/app_context.h"
+#include "startup/headless_host.h"
 
 int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -2,27 +2,11 @@
 
 #include <cstdio>
 
+#include "base/text.h"
+
 namespace qm {
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 void AppendEscape(std::string& out, unsigned unit) {
     char escape[8];
@@ -30,30 +14,29 @@ void AppendEscape(std::string& out, unsigned unit) {
     out += escape;
 }
 
+// JSON's two-character escapes; nullptr for any other character.
+const char* ShortEscape(wchar_t c) {
+    switch (c) {
+        case L'"': return "\\\"";
+        case L'\\': return "\\\\";
+        case L'\n': return "\\n";
+        case L'\r': return "\\r";
+        case L'\t': return "\\t";
+        default: return nullptr;
+    }
+}
+
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
+// The JSON key of an outcome's list, and the table's word for what happens to an item.
 std::string_view OutcomeKey(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Removed: return "removed";
-        case Outcome::Kept: return "kept";
-        case Outcome::Refused: return "refused";
-        case Outcome::Failed: return "failed";
-        case Outcome::Scheduled: return "scheduled";
-    }
-    return "";
+    static constexpr std::string_view kKeys[] = {"removed", "kept", "refused", "failed", "scheduled"};
+    return kKeys[static_cast<size_t>(outcome)];
 }
-
-// The table's word for what happens to an item.
 std::wstring_view ActionWord(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Removed: return L"remove";
-        case Outcome::Kept: return L"keep";
-        case Outcome::Refused: return L"refuse";
-        case Outcome::Failed: return L"fail";
-        case Outcome::Scheduled: return L"schedule";
-    }
-    return L"";
+    static constexpr std::wstring_view kWords[] = {L"remove", L"keep", L"refuse", L"fail", L"schedule"};
+    return kWords[static_cast<size_t>(outcome)];
 }
 
 constexpr Outcome kOutcomes[] = {Outcome::Removed, Outcome::Kept, Outcome::Refused, Outcome::Failed,
@@ -147,27 +130,25 @@ std::wstring KindList(const std::vector<CleanKind>& kinds) {
 
 std::string JsonString(std::wstring_view text) {
     std::string out = "\"";
+    size_t plain = 0;  // start of the run of text that goes out as it is
+    const auto flush = [&](size_t end) {
+        out += NarrowUtf8(text.substr(plain, end - plain));
+        plain = end + 1;
+    };
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
-        switch (c) {
-            case L'"': out += "\\\""; continue;
-            case L'\\': out += "\\\\"; continue;
-            case L'\n': out += "\\n"; continue;
-            case L'\r': out += "\\r"; continue;
-            case L'\t': out += "\\t"; continue;
-            default: break;
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            ++i;  // a whole pair: plain text
+            continue;
         }
-        if (c < 0x20 || c == 0x7F) {
-            AppendEscape(out, c);
-        } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-            AppendEscape(out, c);  // a lone half of a pair: kept exactly, as JSON allows
-        } else {
-            AppendUtf8(out, c);
-        }
+        const char* escape = ShortEscape(c);
+        const bool odd = c < 0x20 || c == 0x7F || IsHighSurrogate(c) || IsLowSurrogate(c);
+        if (!escape && !odd) continue;
+        flush(i);
+        if (escape) out += escape;
+        else AppendEscape(out, c);  // a control character, or a lone half of a pair kept exactly
     }
+    flush(text.size());
     return out + "\"";
 }
 

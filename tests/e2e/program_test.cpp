@@ -790,18 +790,13 @@ TEST(ShutdownPrefix, DISABLED_CleanAndShutdownCleansSaysFarewellAndEndsTheSessio
 // Run only by tests/cli/cli_test.py: the resident program's "Clean Temp" question stays open
 // (a clean of the resident program has begun and holds the clean lock) until the script has
 // run its console cleans against it and asks for the release.
-TEST(CliScenarios, DISABLED_ResidentCleanHoldsTheLockUntilReleased) {
+TEST_F(ProgramTest, DISABLED_ResidentCleanHoldsTheLockUntilReleased) {
     const std::wstring marker = L"C:\\qm-cli\\resident.txt";
     const std::wstring release = L"C:\\qm-cli\\release.txt";
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
     RunningProgram program(L"");
-    ASSERT_TRUE(program.Started());
-    HWND main = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        const auto windows = program.Windows(kMainWindowClass);
-        main = windows.empty() ? nullptr : windows.front();
-        return main != nullptr && !program.Windows(kMaxMinWindowClass).empty();
-    }));
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
     ChooseTrayItem(main, L"Configure Program");
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
     ::PostMessageW(FindControl(main, 103), BM_CLICK, 0, 0);

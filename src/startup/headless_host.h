@@ -1,6 +1,6 @@
 #pragma once
-// The window host of the console program: it has no windows. The cleans update their form
-// models as always; nothing shows them.
+// A window host without windows, for the console program and the benchmarks: the cleans
+// update their form models as always; nothing shows them.
 #include "base/dialogs.h"
 #include "startup/ui_host.h"
 
