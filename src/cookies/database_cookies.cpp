@@ -48,20 +48,7 @@ std::wstring DatabaseCookieLine(const DatabaseCookie& cookie) {
 }
 
 void DatabaseCookieIdentity(std::string_view host, std::string_view name, std::wstring& identity) {
-    host = WithoutLeadingDot(host);
-    // Plain ASCII without TABs (nearly every cookie) is built directly; anything else goes
-    // through the line, exactly as the viewer shows it.
-    const auto plain = [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(), [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x80; });
-    };
-    if (!plain(host) || !plain(name)) {
-        identity = CookieIdentity(WidenUtf8(host) + L'\t' + WidenUtf8(name));
-        return;
-    }
-    if (!host.starts_with('[')) host = host.substr(0, host.find('['));
-    identity.assign(host.begin(), host.end());
-    identity += L'\t';
-    identity.append(name.begin(), name.end());
+    CookieIdentityOf(host, name, WidenUtf8, identity);
 }
 
 void DatabaseScan(AppContext& ctx, const std::wstring& path, CookieSchema schema) {
