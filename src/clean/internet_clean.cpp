@@ -61,12 +61,12 @@ void ClearList(AppContext& ctx, const BrowserView& view) {
 }
 
 // Lists what is left of the location in the browser's list and says how much in Label1.
-void ShowRemaining(AppContext& ctx, const BrowserView& view, const std::wstring& folder) {
+void ShowRemaining(AppContext& ctx, const BrowserView& view, const WalkFolder& top, const std::wstring& folder) {
     ListModel& list = ctx.frmMain.*view.list;
     ClearList(ctx, view);
     auto& search = ctx.SearchSpec;
     search.StartAt(folder);
-    SearchForFiles(ctx, search.StartPath, view.searchTag);
+    SearchForFiles(ctx, top, search.StartPath, view.searchTag);
     list.SetVisible(true);
     list.Refresh();
     ctx.frmMain.Label1.SetCaption(view.labelPrefix + std::to_wstring(list.ListCount()) + L" Files");
@@ -84,13 +84,18 @@ bool RestartCleaningWanted() {
     return settings.Text(L"CleanDat") == L"Yes";
 }
 
-std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
 // A Firefox session file: "sessionstore" in its path below the location (never in the
 // location's own path, which may be named anything).
-bool IsSessionFile(const WalkFolder& location, const FileItem& file) {
-    return ContainsNoCase(std::wstring_view(file.path).substr(location.LongPath().size()), kSessionFileMark);
+bool IsSessionFile(std::wstring_view relative) { return ContainsNoCase(relative, kSessionFileMark); }
+
+// Every pass over a cache leaves Outlook's and Office's folders whole.
+DeletePass CachePass(AppContext& ctx) {
+    DeletePass pass(ctx);
+    pass.SpareOutlookFolders();
+    return pass;
 }
+
+bool IsRemovedFile(const DeleteEvent& event) { return event.kind == ItemKind::File && event.reason == SkipReason::None; }
 
 // A Firefox location the manual clean empties whole: a cache folder, never a profile.
 bool IsFireFoxCacheFolder(std::int32_t kind, const std::wstring& location) {
@@ -115,94 +120,97 @@ struct AutoRun {
     AppContext& ctx;
     bool scheduleLocked;
 
-    // Deletes the files (those that pass keep); a file that stays may wait for the restart.
-    template <class Keep>
-    void DeleteFiles(const WalkFolder& top, Keep&& keep) {
-        std::vector<FileItem> files;
-        SelectFiles(top, files, true);
-        for (const auto& file : files) {
-            if (!keep(file)) continue;
-            if (DeleteWithForce(file)) ++ctx.CleanCount;
-            else if (scheduleLocked) ScheduleForRun(ctx, file.path);
-        }
+    // Deletes the files (those choose picks), counting each; a file that stays may wait
+    // for the restart.
+    void DeleteFiles(const WalkFolder& top, const FileChoice& choose = {}) {
+        DeletePass pass = CachePass(ctx);
+        pass.OnEvent([this](const DeleteEvent& event) {
+            if (event.kind != ItemKind::File) return;
+            if (event.reason == SkipReason::None) ++ctx.CleanCount;
+            else if (scheduleLocked && event.reason == SkipReason::InUse) ScheduleForRun(ctx, std::wstring(event.path));
+        });
+        pass.DeleteFiles(top, true, choose);
     }
 
     void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
         RememberCacheFolder(folder);
-        DeleteFiles(top, [](const FileItem&) { return true; });
+        DeleteFiles(top);
         ClearList(ctx, kMsieView);
         // "Content.IE5" holds the index file: it stays, its buckets go.
+        DeletePass folders = CachePass(ctx);
         std::optional<ListedFolder> contentIe5;
-        for (const auto& sub : SubFolders(top)) {
+        for (const auto& sub : folders.Subfolders(top)) {
             if (!sub.IsLink() && EndsWith(sub.longPath, kContentIe5)) {
                 contentIe5 = sub;
                 continue;
             }
-            DeleteWithForce(sub);
+            folders.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
             ++ctx.CleanCount;  // counted whether or not it went
         }
-        if (contentIe5) {
-            const std::optional<WalkFolder> buckets = WalkFolder::OpenListed(*contentIe5);
-            for (const auto& bucket : buckets ? SubFolders(*buckets) : std::vector<ListedFolder>()) {
-                if (DeleteWithForce(bucket)) ++ctx.CleanCount;
-                else if (scheduleLocked && !bucket.IsLink()) ScheduleForRun(ctx, bucket.longPath);
-            }
+        const std::optional<WalkFolder> buckets = contentIe5 ? top.OpenChild(*contentIe5) : std::nullopt;
+        for (const auto& bucket : buckets ? folders.Subfolders(*buckets) : std::vector<ListedFolder>()) {
+            if (folders.RemoveSubfolder(*buckets, bucket, OnFailedSubfolder::GoOn) == 0) ++ctx.CleanCount;
+            else if (scheduleLocked && !bucket.IsLink()) ScheduleForRun(ctx, bucket.longPath);
         }
-        ShowRemaining(ctx, kMsieView, folder);
+        ShowRemaining(ctx, kMsieView, top, folder);
     }
 
     void Netscape(const WalkFolder& top, const std::wstring& folder) {
-        DeleteFiles(top, [](const FileItem&) { return true; });
-        ShowRemaining(ctx, kNetscapeView, folder);
+        DeleteFiles(top);
+        ShowRemaining(ctx, kNetscapeView, top, folder);
     }
 
     void FireFox(const WalkFolder& top, const std::wstring& folder) {
-        DeleteFiles(top, [&](const FileItem& file) { return IsSessionFile(top, file); });
-        ShowRemaining(ctx, kFireFoxView, folder);
+        DeleteFiles(top, IsSessionFile);
+        ShowRemaining(ctx, kFireFoxView, top, folder);
     }
 
     // Nothing is scheduled for the restart: the browser that holds a file will use the
     // cache again, and the next clean takes what it lets go.
     void WholeCache(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-        std::vector<FileItem> files;
-        SelectFiles(top, files, true);
-        for (const auto& file : files)
-            if (DeleteWithForce(file)) ++ctx.CleanCount;
-        for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
-        ShowRemaining(ctx, view, folder);
+        DeletePass pass = CachePass(ctx);
+        pass.OnEvent([this](const DeleteEvent& event) {
+            if (IsRemovedFile(event)) ++ctx.CleanCount;
+        });
+        pass.DeleteFiles(top, true);
+        for (const auto& sub : pass.Subfolders(top)) pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+        ShowRemaining(ctx, view, top, folder);
     }
 };
 
 // ---- The "Clean Internet" command: the progress tick, nothing scheduled --------------------
 
-template <class Keep>
-void DeleteFilesTicking(AppContext& ctx, const WalkFolder& top, Keep&& keep) {
-    std::vector<FileItem> files;
-    SelectFiles(top, files, true);
-    for (const auto& file : files)
-        if (keep(file) && DeleteWithForce(file)) ProgressTick(ctx);
+// A pass that moves the progress bar for each removed file.
+DeletePass TickingPass(AppContext& ctx) {
+    DeletePass pass = CachePass(ctx);
+    pass.OnEvent([&ctx](const DeleteEvent& event) {
+        if (IsRemovedFile(event)) ProgressTick(ctx);
+    });
+    return pass;
 }
 
 void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder) {
     RememberCacheFolder(folder);
-    DeleteFilesTicking(ctx, top, [](const FileItem&) { return true; });
+    TickingPass(ctx).DeleteFiles(top, true);
     ClearList(ctx, kMsieView);
-    for (const auto& sub : SubFolders(top)) {
-        const bool removed = DeleteWithForce(sub);
-        if (removed && NameOf(sub.longPath) == kContentIe5) ProgressTick(ctx);
+    DeletePass folders = CachePass(ctx);
+    for (const auto& sub : folders.Subfolders(top)) {
+        const bool removed = folders.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn) == 0;
+        if (removed && sub.Name() == kContentIe5) ProgressTick(ctx);
     }
-    ShowRemaining(ctx, kMsieView, folder);
+    ShowRemaining(ctx, kMsieView, top, folder);
 }
 
 void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool wholeFolder) {
-    DeleteFilesTicking(ctx, top, [&](const FileItem& file) { return wholeFolder || IsSessionFile(top, file); });
-    ShowRemaining(ctx, kFireFoxView, folder);
+    TickingPass(ctx).DeleteFiles(top, true, wholeFolder ? FileChoice() : FileChoice(IsSessionFile));
+    ShowRemaining(ctx, kFireFoxView, top, folder);
 }
 
 void CleanWholeCacheNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-    DeleteFilesTicking(ctx, top, [](const FileItem&) { return true; });
-    for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
-    ShowRemaining(ctx, view, folder);
+    DeletePass pass = TickingPass(ctx);
+    pass.DeleteFiles(top, true);
+    for (const auto& sub : pass.Subfolders(top)) pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+    ShowRemaining(ctx, view, top, folder);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "clean/folder_walk.h"
 #include "cookies/cookie_display.h"
 #include "cookies/msie_cookies.h"
 #include "startup/app_context.h"
@@ -79,11 +80,13 @@ void ListCookies(AppContext& ctx) {
 }
 
 // The write itself: 0, or why the file stays as it is.
-DWORD WriteCookieTxt(const CookieTxtTable& table) {
+DWORD WriteCookieTxt(const CookieTxtTable& table, const WalkFolder* store) {
     FileStamp now;
     if (!CurrentStamp(table.path, now)) return ::GetLastError();
     if (!(now == table.stamp)) return ERROR_FILE_INVALID;  // changed since the scan: a browser is writing it
-    return ReplaceWholeFile(table.path, CookieTxtBytes(table));
+    if (!store) return ReplaceWholeFile(table.path, CookieTxtBytes(table));
+    const std::wstring_view name = std::wstring_view(table.path).substr(table.path.find_last_of(L"\\/") + 1);
+    return ReplaceWholeFile(store->Handle(), name, CookieTxtBytes(table));
 }
 
 // Scans the file again and marks deleted the lines whose text was marked before, so a
@@ -239,11 +242,11 @@ int MarkUnkeptCookies(AppContext& ctx, const std::unordered_set<std::wstring>& k
     return marked;
 }
 
-CookieWrite NS2Write(AppContext& ctx) {
+CookieWrite NS2Write(AppContext& ctx, const WalkFolder* store) {
     if (!ctx.cookies.cookieTxt.readWhole || ctx.cookies.cookieTxt.holdsNul) return CookieWrite::Refused;
     const std::wstring path = ctx.cookies.cookieTxt.path;
     for (;;) {
-        if (WriteCookieTxt(ctx.cookies.cookieTxt) == 0) return CookieWrite::Written;
+        if (WriteCookieTxt(ctx.cookies.cookieTxt, store) == 0) return CookieWrite::Written;
         const int answer = ctx.dialogs.ShowMessage(
             {kCookieWriteFailedText, kCookieWriteFailedTitle, MB_RETRYCANCEL | MB_ICONWARNING});
         if (answer != IDRETRY) {

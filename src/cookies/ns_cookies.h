@@ -18,6 +18,7 @@
 namespace qm {
 
 class AppContext;
+class WalkFolder;
 
 // Larger files are listed only as far as this and never rewritten.
 inline constexpr std::uint64_t kMaxCookieTxtSize = 128ull << 20;  // a million long cookie lines
@@ -66,7 +67,8 @@ enum class CookieWrite {
 };
 // Writes the table back to the file it was read from, in one step. When that fails (the
 // file is read-only, held open, or changed since the scan) the user may retry or cancel;
-// cancelling scans the file again, so the list shows it as it is.
-CookieWrite NS2Write(AppContext& ctx);
+// cancelling scans the file again, so the list shows it as it is. A clean passes the store
+// folder it holds through the guard, and the file is replaced relative to that folder.
+CookieWrite NS2Write(AppContext& ctx, const WalkFolder* store = nullptr);
 
 }  // namespace qm
