@@ -9,6 +9,7 @@
 #include "clean/clean_kinds.h"
 #include "clean/deletion_guard.h"
 #include "clean/held_delete.h"
+#include "clean/restart_operations.h"
 #include "cookies/current_browsers.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
@@ -198,6 +199,8 @@ namespace {
 // guard, as every clean deletes.
 void RemoveOldCopy(AppContext& ctx, std::optional<DeletionGuard>& guard, const std::wstring& folder, RootKind kind) {
     if (folder.empty()) return;
+    // Still waiting to replace the cookie index at the next restart.
+    if (IsOwnPendingMoveSource(QualifyPath(folder) + L"old.txt")) return;
     if (!guard) guard.emplace();  // made for the first folder: it asks for every system folder
     const GuardVerdict verdict = guard->Check(WithoutTrailingSeparators(folder), kind);
     if (verdict.root) DeletePass(ctx).DeleteFile(verdict.root->Folder(), L"old.txt");
@@ -207,6 +210,7 @@ void RemoveOldCopy(AppContext& ctx, std::optional<DeletionGuard>& guard, const s
 
 void CleanUp(AppContext& ctx) {
     IgnoreErrors([&] {
+        ForgetCarriedOutRestartOperations();
         RegOp settings;
         settings.SetKey(kProgramKey);
         std::optional<DeletionGuard> guard;

@@ -11,6 +11,7 @@
 #include "clean/clean_dat.h"
 #include "clean/clean_kinds.h"
 #include "clean/deletion_guard.h"
+#include "clean/firefox_sessions.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
 #include "cookies/discovery.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr TrapSite kMainSite{L"Clean", L"MainCleanInternetFiles"};
 constexpr TrapSite kAutoSite{L"Clean", L"AutoCleanInternetFiles2"};
 constexpr wchar_t kContentIe5[] = L"Content.IE5";
-constexpr wchar_t kSessionFileMark[] = L"sessionstore";
 
 // Where a browser family shows what is left of its cache.
 struct BrowserView {
@@ -60,16 +60,20 @@ void ClearList(AppContext& ctx, const BrowserView& view) {
     list.Refresh();
 }
 
+void ShowList(AppContext& ctx, const BrowserView& view) {
+    ListModel& list = ctx.frmMain.*view.list;
+    list.SetVisible(true);
+    list.Refresh();
+    ctx.frmMain.Label1.SetCaption(view.labelPrefix + std::to_wstring(list.ListCount()) + L" Files");
+}
+
 // Lists what is left of the location in the browser's list and says how much in Label1.
 void ShowRemaining(AppContext& ctx, const BrowserView& view, const WalkFolder& top, const std::wstring& folder) {
-    ListModel& list = ctx.frmMain.*view.list;
     ClearList(ctx, view);
     auto& search = ctx.SearchSpec;
     search.StartAt(folder);
     SearchForFiles(ctx, top, search.StartPath, view.searchTag);
-    list.SetVisible(true);
-    list.Refresh();
-    ctx.frmMain.Label1.SetCaption(view.labelPrefix + std::to_wstring(list.ListCount()) + L" Files");
+    ShowList(ctx, view);
 }
 
 void RememberCacheFolder(const std::wstring& folder) {
@@ -84,10 +88,6 @@ bool RestartCleaningWanted() {
     return settings.Text(L"CleanDat") == L"Yes";
 }
 
-// A Firefox session file: "sessionstore" in its path below the location (never in the
-// location's own path, which may be named anything).
-bool IsSessionFile(std::wstring_view relative) { return ContainsNoCase(relative, kSessionFileMark); }
-
 // Every pass over a cache leaves Outlook's and Office's folders whole.
 DeletePass CachePass(AppContext& ctx) {
     DeletePass pass(ctx);
@@ -97,7 +97,8 @@ DeletePass CachePass(AppContext& ctx) {
 
 bool IsRemovedFile(const DeleteEvent& event) { return event.kind == ItemKind::File && event.reason == SkipReason::None; }
 
-// A Firefox location the manual clean empties whole: a cache folder, never a profile.
+// A Firefox location whose every file goes: an old "...\Cache" folder. Any other Firefox
+// location but cache2 is a profile, which loses its session files only.
 bool IsFireFoxCacheFolder(std::int32_t kind, const std::wstring& location) {
     std::wstring path = location;
     while (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -114,22 +115,35 @@ std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& g
     return std::move(verdict.root);
 }
 
+// Deletes the session files of a profile; deleted() after each file that went, and lists
+// the ones that stayed (never anything else of the profile) as what is left.
+template <class OnDeleted, class OnStayed>
+void CleanSessionFiles(AppContext& ctx, const WalkFolder& profile, OnDeleted&& deleted, OnStayed&& stayed) {
+    ClearList(ctx, kFireFoxView);
+    DeletePass pass(ctx);
+    ForEachSessionFile(profile, [&](const WalkFolder& folder, const ListedEntry& file) {
+        if (pass.DeleteFile(folder, file.name, file.attributes)) return deleted();
+        (ctx.frmMain.*kFireFoxView.list).AddItem(std::wstring(file.name));
+        stayed(folder.ChildPath(file.name));
+    });
+    ShowList(ctx, kFireFoxView);
+}
+
 // ---- The automatic clean: counts directly, schedules what stays ---------------------------
 
 struct AutoRun {
     AppContext& ctx;
     bool scheduleLocked;
 
-    // Deletes the files (those choose picks), counting each; a file that stays may wait
-    // for the restart.
-    void DeleteFiles(const WalkFolder& top, const FileChoice& choose = {}) {
+    // Deletes every file of the tree, counting each; a file that stays may wait for the restart.
+    void DeleteFiles(const WalkFolder& top) {
         DeletePass pass = CachePass(ctx);
         pass.OnEvent([this](const DeleteEvent& event) {
             if (event.kind != ItemKind::File) return;
             if (event.reason == SkipReason::None) ++ctx.CleanCount;
             else if (scheduleLocked && event.reason == SkipReason::InUse) ScheduleForRun(ctx, std::wstring(event.path));
         });
-        pass.DeleteFiles(top, true, choose);
+        pass.DeleteFiles(top, true);
     }
 
     void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
@@ -155,14 +169,18 @@ struct AutoRun {
         ShowRemaining(ctx, kMsieView, top, folder);
     }
 
-    void Netscape(const WalkFolder& top, const std::wstring& folder) {
+    // A Netscape location or an old Firefox cache folder: every file.
+    void EveryFile(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
         DeleteFiles(top);
-        ShowRemaining(ctx, kNetscapeView, top, folder);
+        ShowRemaining(ctx, view, top, folder);
     }
 
-    void FireFox(const WalkFolder& top, const std::wstring& folder) {
-        DeleteFiles(top, IsSessionFile);
-        ShowRemaining(ctx, kFireFoxView, top, folder);
+    void FireFoxSessions(const WalkFolder& profile) {
+        CleanSessionFiles(
+            ctx, profile, [&] { ++ctx.CleanCount; },
+            [&](const std::wstring& path) {
+                if (scheduleLocked) ScheduleForRun(ctx, path);
+            });
     }
 
     // Nothing is scheduled for the restart: the browser that holds a file will use the
@@ -201,8 +219,9 @@ void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std:
     ShowRemaining(ctx, kMsieView, top, folder);
 }
 
-void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool wholeFolder) {
-    TickingPass(ctx).DeleteFiles(top, true, wholeFolder ? FileChoice() : FileChoice(IsSessionFile));
+void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool cacheFolder) {
+    if (!cacheFolder) return CleanSessionFiles(ctx, top, [&] { ProgressTick(ctx); }, [](const std::wstring&) {});
+    TickingPass(ctx).DeleteFiles(top, true);
     ShowRemaining(ctx, kFireFoxView, top, folder);
 }
 
@@ -257,8 +276,9 @@ void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
             const std::wstring folder = QualifyPath(location);
             if (IsWholeCacheFolder(kind)) run.WholeCache(root->Folder(), folder, WholeCacheView(kind));
             else if (family == kFamilyMsie) run.InternetExplorer(root->Folder(), folder);
-            else if (family == kFamilyNetscape) run.Netscape(root->Folder(), folder);
-            else run.FireFox(root->Folder(), folder);
+            else if (family == kFamilyNetscape) run.EveryFile(root->Folder(), folder, kNetscapeView);
+            else if (IsFireFoxCacheFolder(kind, location)) run.EveryFile(root->Folder(), folder, kFireFoxView);
+            else run.FireFoxSessions(root->Folder());
         });
     }
     ReportUnscheduled(ctx);

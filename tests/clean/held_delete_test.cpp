@@ -181,7 +181,7 @@ TEST_F(HeldDeleteTest, EveryCleanLeavesAFolderSwappedForALinkAlone) {
         {"Internet Explorer cache, automatic", L"sub", L"a.txt", cacheClean(kKindIeShellCache, true)},
         {"Internet Explorer cache, Clean Internet", L"sub", L"a.txt", cacheClean(kKindIeShellCache, false)},
         {"Chromium cache", L"sub", L"a.txt", cacheClean(kKindChrome, true)},
-        {"Firefox session files", L"sub", L"sessionstore.bak", cacheClean(kKindFireFoxProfiles, true)},
+        {"Firefox session files", L"sessionstore-backups", L"sessionstore.bak", cacheClean(kKindFireFoxProfiles, true)},
         {"Internet Explorer cookie store", L"qmroot", L"", [&] {
              auto& stores = ctx.frmMain.cboLoc;
              stores.Clear();
@@ -194,6 +194,7 @@ TEST_F(HeldDeleteTest, EveryCleanLeavesAFolderSwappedForALinkAlone) {
         Make(dir / L"qmroot\\sessionstore.bak");
         Make(dir / L"qmroot\\me@here[1].txt");
         Make(dir / L"qmroot\\sub\\sessionstore.js");
+        Make(dir / L"qmroot\\sessionstore-backups\\recovery.jsonlz4");
         test::SwapBeforeOpen swap(row.victim, outside.Path());
         {
             const ScopedWalkHooks hooks(swap);
@@ -202,7 +203,9 @@ TEST_F(HeldDeleteTest, EveryCleanLeavesAFolderSwappedForALinkAlone) {
         EXPECT_EQ(swap.Swaps(), 1) << row.clean;
         swap.RemoveLinks();
         ExpectOutsideIntact(row.clean);
-        if (*row.cleanedFile) EXPECT_FALSE(PathExists(dir / (std::wstring(L"qmroot\\") + row.cleanedFile))) << row.clean;
+        if (*row.cleanedFile) {
+            EXPECT_FALSE(PathExists(dir / (std::wstring(L"qmroot\\") + row.cleanedFile))) << row.clean;
+        }
         test::RemoveTree(dir / L"qmroot");
         test::RemoveTree(dir / (std::wstring(L"qmroot\\") + row.victim + L"-moved"));
         test::RemoveTree(dir / L"qmroot-moved");
