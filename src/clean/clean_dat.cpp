@@ -5,6 +5,7 @@
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
+#include "clean/report_recording.h"
 #include "clean/search_delete.h"
 #include "startup/api.h"
 #include "startup/app_context.h"
@@ -76,6 +77,7 @@ std::vector<std::string> WininitLinesFor(const RememberedFolders& folders) {
 }
 
 void AddCleanDat9x(AppContext& ctx, const std::wstring& windowsFolder) {
+    if (IsPreview(ctx)) return;  // the console program (which previews) runs on the NT family only
     const std::wstring folder = TrimSpaces(windowsFolder);
     if (folder.empty()) {
         ctx.dialogs.ShowMessage({kNoWindowsFolderText, kTitleInformation, MB_OK | MB_ICONINFORMATION});
@@ -100,9 +102,17 @@ std::wstring SystemWindowsFolder() {
 }
 
 Scheduled ScheduleForRun(AppContext& ctx, const std::wstring& source, const std::wstring& destination) {
+    if (IsPreview(ctx)) {
+        // What the system would be asked for: an existing file or folder that is no link.
+        const DWORD attributes = ::GetFileAttributesW(LongPathForm(source).c_str());
+        const bool possible = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        if (possible) ReportScheduled(ctx, source, destination, true);
+        return possible ? Scheduled::Added : Scheduled::Skipped;
+    }
     const Scheduled result = ScheduleAtRestart(source, destination);
     if (result == Scheduled::Added || result == Scheduled::AlreadyThere) ctx.restart.restartPending = true;
     if (result == Scheduled::Failed) ++ctx.restart.unscheduled;
+    if (result != Scheduled::Skipped) ReportScheduled(ctx, source, destination, result != Scheduled::Failed);
     return result;
 }
 

@@ -17,6 +17,7 @@
 #include "clean/deletion_guard.h"
 #include "clean/held_delete.h"
 #include "clean/progress_tick.h"
+#include "clean/report_recording.h"
 #include "clean/search_delete.h"
 #include "cookies/database_cookies.h"
 #include "cookies/discovery.h"
@@ -68,6 +69,7 @@ void TellOnce(AppContext& ctx, KeptFamilies::Family& family) {
 std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder) {
     // The folder itself is judged: "link\" could otherwise be read as the folder it leads to.
     GuardVerdict verdict = guard.Check(WithoutTrailingSeparators(folder), RootKind::CookieStore);
+    if (!verdict.root) ReportRefusedRoot(ctx, RootKind::CookieStore, verdict.refusal, folder);
     if (!verdict.root)
         ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::CookieStore) + kCrLf + kCrLf +
                                      RefusalText(RootKind::CookieStore, verdict.refusal, folder),
@@ -116,11 +118,11 @@ void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     DeletePass pass(ctx);
     int seen = 0;
     for (const auto& file : ListCookieFiles(folder)) {
-        if (!IsKeptCookieFile(file.path, file.name, kept) && pass.DeleteFile(folder, file.name, file.attributes))
-            ProgressTick(ctx);
+        if (IsKeptCookieFile(file.path, file.name, kept)) ReportKept(ctx, ItemType::File, file.path, L"kept cookie");
+        else if (pass.DeleteFile(folder, file.name, file.attributes)) ProgressTick(ctx);
         if (++seen % kFilesPerPump == 0) ctx.pump.DoEvents();
     }
-    CopyIndexForRestart(pass, folder);
+    if (!IsPreview(ctx)) CopyIndexForRestart(pass, folder);
 }
 
 // Parses, marks and writes the file on its own: the viewer's list is scanned again only
@@ -135,8 +137,13 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     CookieTxtTable table;
     if (!ReadCookieTxt(store, table)) return;
     const int marked = MarkUnkeptLines(table, kept.identities);
-    if (marked == 0) return;
+    if (marked == 0) return ReportCookieLines(ctx, table, false);
     const CookieWrite written = WriteCookieTxt(ctx, table, &root->Folder());
+    ReportCookieLines(ctx, table, written == CookieWrite::Written);
+    if (written == CookieWrite::Refused)
+        ReportRefused(ctx, ItemType::Store, store, FirstLine(CookieTxtUnchangedText(store, table.holdsNul)));
+    else if (written == CookieWrite::Cancelled)
+        ReportRefused(ctx, ItemType::Store, store, FirstLine(kCookieWriteFailedText));
     if (written == CookieWrite::Refused && interactive)
         ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
     if (written == CookieWrite::Written) ProgressTicks(ctx, marked);
@@ -149,13 +156,25 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
 // and a database of another schema. Returns false when the browser held it.
 bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
                          const KeptIdentities& kept) {
-    if (ProfileInUse(store, kind)) return false;
+    if (ProfileInUse(store, kind)) {
+        ReportRefused(ctx, ItemType::Store, store, FirstLine(BrowserRunningText(kind)));
+        return false;
+    }
     std::wstring identity;
-    const DatabaseClean result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
-        DatabaseCookieIdentity(host, name, identity);
-        return kept.identities.count(identity) > 0;
-    });
+    CookieRowLog rows(ctx);
+    const DatabaseClean result = DeleteUnkeptCookies(
+        store, schema,
+        [&](std::string_view host, std::string_view name) {
+            DatabaseCookieIdentity(host, name, identity);
+            return rows.Note(host, name, kept.identities.count(identity) > 0);
+        },
+        IsPreview(ctx) ? DatabaseWrite::DryRun : DatabaseWrite::Commit);
     ProgressTicks(ctx, result.deleted);
+    rows.Report(store, result.outcome == DatabaseOutcome::Done);
+    if (result.outcome == DatabaseOutcome::Locked)
+        ReportRefused(ctx, ItemType::Store, store, FirstLine(BrowserRunningText(kind)));
+    else if (result.outcome != DatabaseOutcome::Done && result.outcome != DatabaseOutcome::Missing)
+        ReportRefused(ctx, ItemType::Store, store, L"not changed: no cookie database of the expected kind, or damaged");
     return result.outcome != DatabaseOutcome::Locked;
 }
 
@@ -231,6 +250,7 @@ void CleanCookieStores(AppContext& ctx, bool interactive) {
             KeptFamilies::Family* family = families.Of(kind);
             if (!family) return;
             if (!family->kept) {
+                ReportRefused(ctx, ItemType::Store, store, FirstLine(KeptListDamagedText(family->key)));
                 TellOnce(ctx, *family);
                 return;
             }

@@ -230,12 +230,7 @@ bool RemoveEmptiedFolder(const WalkFolder& folder) {
     return hooks.RemoveFolder(folder);
 }
 
-namespace {
-
-// Deletes a link through a handle opened on it. Where the system opened the target
-// instead of the link (Wine does), deleting through this handle would remove the target:
-// only a handle on the link may go.
-bool RemoveOpenedLink(const UniqueFile& link) {
+bool IsOpenedLink(const UniqueFile& link) {
     if (!link) return false;
     FILE_ATTRIBUTE_TAG_INFO opened{};
     if (!::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &opened, sizeof(opened)) ||
@@ -243,14 +238,25 @@ bool RemoveOpenedLink(const UniqueFile& link) {
         ::SetLastError(ERROR_NOT_A_REPARSE_POINT);
         return false;
     }
-    return DeleteThroughHandle(link.get());
+    return true;
 }
+
+UniqueFile OpenListedLink(const WalkFolder& folder, std::wstring_view name) {
+    return OpenRelative(folder.Handle(), name, DELETE | FILE_READ_ATTRIBUTES,
+                        FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT);
+}
+
+namespace {
+
+// Deletes a link through a handle opened on it. Where the system opened the target
+// instead of the link (Wine does), deleting through this handle would remove the target:
+// only a handle on the link may go.
+bool RemoveOpenedLink(const UniqueFile& link) { return IsOpenedLink(link) && DeleteThroughHandle(link.get()); }
 
 }  // namespace
 
 bool RemoveLink(const WalkFolder& folder, std::wstring_view name) {
-    return RemoveOpenedLink(OpenRelative(folder.Handle(), name, DELETE | FILE_READ_ATTRIBUTES,
-                                         FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT));
+    return RemoveOpenedLink(OpenListedLink(folder, name));
 }
 
 bool RemoveLink(const std::wstring& longPath) {

@@ -163,6 +163,11 @@ WalkHooks& CurrentWalkHooks();
 // (Explorer marks every customised folder read-only). It is gone once the handle closes.
 bool RemoveEmptiedFolder(const WalkFolder& folder);
 
+// A directory link listed in a held folder, opened as the link (for deletion), and whether a
+// handle is really on a link: where the system opens the target instead (Wine does), it is not,
+// and the last error says so.
+UniqueFile OpenListedLink(const WalkFolder& folder, std::wstring_view name);
+bool IsOpenedLink(const UniqueFile& link);
 // Removes a directory link listed in a held folder, the link itself and never its target.
 // False when the link stays (also where the system cannot open the link apart from its
 // target, as Wine).

@@ -45,7 +45,7 @@ SkipReason ReasonOf(DWORD error, ItemKind kind) {
 class PlatformRemoverImpl final : public Remover {
 public:
     DWORD RemoveFile(const WalkFolder& folder, std::wstring_view name, DWORD listed) override {
-        UniqueFile file = OpenRelative(folder.Handle(), name, kFileDeleteAccess, kFileOptions);
+        UniqueFile file = OpenListedFileForDelete(folder, name);
         if (!file) {
             const DWORD error = ::GetLastError();
             // In use: its attributes are still set back (attribute access shares with anyone).
@@ -80,6 +80,10 @@ public:
 };
 
 }  // namespace
+
+UniqueFile OpenListedFileForDelete(const WalkFolder& folder, std::wstring_view name) {
+    return OpenRelative(folder.Handle(), name, kFileDeleteAccess, kFileOptions);
+}
 
 Remover& PlatformRemover() {
     static PlatformRemoverImpl remover;

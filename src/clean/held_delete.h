@@ -65,6 +65,10 @@ public:
     // A held folder whose content has been dealt with, through its own handle.
     virtual DWORD RemoveFolder(const WalkFolder& folder) = 0;
 };
+// A file listed in a held folder, opened as the platform's remover opens it to delete it
+// (a file only, a link as itself); a preview opens it so to learn whether the delete would
+// be let through, and the file's size.
+UniqueFile OpenListedFileForDelete(const WalkFolder& folder, std::wstring_view name);
 // Removes for real: NtCreateFile relative to the held folder (FILE_OPEN_REPARSE_POINT),
 // a read-only bit cleared through the file's handle, then FileDispositionInformation.
 Remover& PlatformRemover();

@@ -13,6 +13,7 @@
 #include "clean/deletion_guard.h"
 #include "clean/firefox_sessions.h"
 #include "clean/progress_tick.h"
+#include "clean/report_recording.h"
 #include "clean/search_delete.h"
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
@@ -108,6 +109,7 @@ bool IsFireFoxCacheFolder(std::int32_t kind, const std::wstring& location) {
 std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& guard, const std::wstring& location,
                                          bool tellUser) {
     GuardVerdict verdict = guard.Check(location, RootKind::InternetCache);
+    if (!verdict.root) ReportRefusedRoot(ctx, RootKind::InternetCache, verdict.refusal, location);
     if (!verdict.root && tellUser)
         ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::InternetCache) + kCrLf + kCrLf +
                                      RefusalText(RootKind::InternetCache, verdict.refusal, location),

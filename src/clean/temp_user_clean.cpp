@@ -12,6 +12,7 @@
 #include "clean/deletion_guard.h"
 #include "clean/held_delete.h"
 #include "clean/progress_tick.h"
+#include "clean/report_recording.h"
 #include "clean/search_delete.h"
 #include "clean/sys_check.h"
 #include "startup/app_context.h"
@@ -38,6 +39,7 @@ std::wstring ProcessTempVariable() {
 // Tells the user, in an interactive run, why a root was left as it was.
 void TellNotCleaned(AppContext& ctx, const std::wstring& role, RootKind kind, RootRefusal refusal,
                     const std::wstring& path) {
+    ReportRefusedRoot(ctx, kind, refusal, path);
     if (role != kRoleMain) return;
     ctx.dialogs.ShowMessage({NotCleanedHeading(kind) + kCrLf + kCrLf + RefusalText(kind, refusal, path), kTitleInfo,
                              MB_OK | MB_ICONINFORMATION});

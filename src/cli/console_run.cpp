@@ -10,6 +10,7 @@
 #include "clean/clean_kinds.h"
 #include "clean/clean_lock.h"
 #include "clean/progress_tick.h"
+#include "clean/report_recording.h"
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
@@ -100,11 +101,6 @@ std::vector<CleanKind> SelectedCleanKinds() {
 }
 
 int RunConsoleClean(AppContext& ctx, const CliOptions& options, ConsoleOutput& console) {
-    // Until the cleans take their delete call from the report, a preview would delete.
-    if (options.command == CliCommand::Preview) {
-        console.Message(L"Preview is not available in this build.");
-        return kExitRefusedOrFailed;
-    }
     // A preview holds the lock too: it reads what a clean would be changing.
     const std::optional<CleanLock> lock = CleanLock::Acquire();
     if (!lock) {
@@ -115,6 +111,7 @@ int RunConsoleClean(AppContext& ctx, const CliOptions& options, ConsoleOutput& c
     const ReportHeading heading{ProgramVersionText(), options.kinds.empty() ? SelectedCleanKinds() : options.kinds};
     CleanReport report(options.command == CliCommand::Preview);
     ReportInstalled installed(ctx, report);
+    ReportingDeletes deletes(ctx, report);  // a preview's delete calls only try
     ProgressLine progress(console, report);
     report.onRecord = [&](const ReportItem& item) { progress.Show(item.kind, false); };
 

@@ -293,7 +293,7 @@ DatabaseRead ReadRows(const std::wstring& path, CookieSchema schema) {
     return read;
 }
 
-DatabaseClean DeleteRows(const std::wstring& path, CookieSchema schema, const KeepCookie& keep) {
+DatabaseClean DeleteRows(const std::wstring& path, CookieSchema schema, const KeepCookie& keep, DatabaseWrite write) {
     Database db;
     Transaction transaction(db);
     // Deleted rows are overwritten with zeros where they stood. IMMEDIATE takes the write
@@ -306,9 +306,11 @@ DatabaseClean DeleteRows(const std::wstring& path, CookieSchema schema, const Ke
     int code = db.AddKeepFunction(call);
     if (code != SQLITE_OK) return {OutcomeOf(code)};
     const SchemaColumns& columns = ColumnsOf(schema);
-    code = db.Execute((std::string("DELETE FROM ") + columns.table + " WHERE NOT qm_keep(\"" + columns.columns[0] +
+    const char* verb = write == DatabaseWrite::Commit ? "DELETE FROM " : "SELECT count(*) FROM ";
+    code = db.Execute((std::string(verb) + columns.table + " WHERE NOT qm_keep(\"" + columns.columns[0] +
                        "\", \"name\")").c_str());
     if (code != SQLITE_OK || call.failed) return {code == SQLITE_OK ? DatabaseOutcome::Damaged : OutcomeOf(code)};
+    if (write == DatabaseWrite::DryRun) return {DatabaseOutcome::Done};  // rolled back: nothing was written
     const int deleted = db.Changes();
     code = transaction.Commit();
     if (code != SQLITE_OK) return {OutcomeOf(code)};
@@ -327,9 +329,10 @@ DatabaseRead ReadCookieDatabase(const std::wstring& path, CookieSchema schema) {
     return read;
 }
 
-DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep) {
+DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep,
+                                  DatabaseWrite write) {
     const RefusalWatch watch;
-    DatabaseClean clean = DeleteRows(path, schema, keep);
+    DatabaseClean clean = DeleteRows(path, schema, keep, write);
     clean.outcome = watch.Judge(clean.outcome);
     return clean;
 }

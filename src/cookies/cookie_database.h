@@ -51,9 +51,12 @@ struct DatabaseClean {
     int deleted = 0;  // rows removed (0 unless Done)
 };
 // Deletes, inside one transaction, every row for which keep(host, name) is false; any
-// failure rolls the transaction back. keep sees the host and name as stored.
+// failure rolls the transaction back. keep sees the host and name as stored. A dry run (a
+// preview) takes the same lock and asks keep for the same rows, then writes nothing.
 using KeepCookie = std::function<bool(std::string_view host, std::string_view name)>;
-DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep);
+enum class DatabaseWrite { Commit, DryRun };
+DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep,
+                                  DatabaseWrite write = DatabaseWrite::Commit);
 
 // How long a database's lock is waited for before it counts as held.
 inline constexpr int kDatabaseBusyMilliseconds = 250;

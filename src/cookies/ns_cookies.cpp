@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "clean/folder_walk.h"
+#include "clean/report_recording.h"
 #include "cookies/cookie_display.h"
 #include "cookies/msie_cookies.h"
 #include "startup/app_context.h"
@@ -294,6 +295,7 @@ int MarkUnkeptLines(CookieTxtTable& table, const std::unordered_set<std::wstring
 CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table, const WalkFolder* store) {
     for (;;) {
         if (!Writable(table)) return CookieWrite::Refused;
+        if (IsPreview(ctx)) return CookieWrite::Written;  // decided as a clean decides; nothing written
         if (ReplaceCookieTxt(table, store) == 0) return CookieWrite::Written;
         const int answer = ctx.dialogs.ShowMessage(
             {kCookieWriteFailedText, kCookieWriteFailedTitle, MB_RETRYCANCEL | MB_ICONWARNING});
