@@ -90,7 +90,10 @@ void ReportingDeletes::Seen(const DeleteEvent& event) {
         case SkipReason::None: report_.Removed(type, path, event.kind == ItemKind::File ? lastSize_ : 0); break;
         case SkipReason::InUse: report_.Kept(type, path, L"in use by another program"); break;
         case SkipReason::NotEmpty: report_.Kept(type, path, L"holds what stays"); break;
-        case SkipReason::SparedFolder: report_.Kept(type, path, L"Outlook or Office folder, never emptied"); break;
+        case SkipReason::SparedFolder:
+            // The walk meets a spared folder when it deletes files and again when it removes folders.
+            if (spared_.insert(path).second) report_.Kept(type, path, L"Outlook or Office folder, never emptied");
+            break;
         case SkipReason::NotTheListedFolder:
             report_.Refused(type, path, L"no longer the folder that was listed (moved, swapped or made a link)");
             break;

@@ -49,6 +49,7 @@ private:
     // A preview's folders that keep something (what stayed or was spared, and every folder
     // above it): the system would refuse to remove them.
     std::unordered_set<std::wstring> holding_;
+    std::unordered_set<std::wstring> spared_;  // reported once each
 };
 
 // A root the guard refused, as the clean named it.

@@ -10,6 +10,7 @@ import json
 import os
 import re
 import shutil
+import sqlite3
 import subprocess
 import sys
 import time
@@ -104,6 +105,8 @@ def fresh_fixture():
     ROOT.mkdir(parents=True)
     fixture = {"temp": build_tree(ROOT / "temp"), "mine": build_tree(ROOT / "my folder")}
     build_tree(ROOT / "outside", nested=False)
+    (ROOT / "ie").mkdir()
+    (ROOT / "ie" / "index.dat").write_bytes(b"Client UrlCache MMF Ver 5.2")
     return fixture
 
 
@@ -224,6 +227,132 @@ def check_readme_task_runs_as_written(fixture, result):
     assert snapshot(ROOT / "temp") == {}
 
 
+# ---- A browser profile: the user's shell folders pointed into C:\qm-cli for one scenario -----
+
+SHELL_KEYS = [r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders",
+              r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"]
+CHROME = ROOT / "profile" / "Local" / "Google" / "Chrome" / "User Data" / "Default"
+KEPT, GONE = (".example.com", "SID"), (".tracker.net", "id")
+
+
+class BrowserProfile:
+    """A Chrome profile with two cookies (one kept) and a cache holding an Outlook folder; the
+    shell folders point at it while it lives and are put back afterwards."""
+
+    def __enter__(self):
+        for index, key in enumerate(SHELL_KEYS):
+            wine("reg", "export", key, windows_path(ROOT.parent / ("qm-cli-shell-%d.reg" % index)), "/y")
+        folders = {name: ROOT / "profile" / name for name in ("Local", "Roaming", "INetCache", "INetCookies")}
+        for folder in folders.values():
+            folder.mkdir(parents=True)
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for key in SHELL_KEYS:
+            lines += ["[" + key.replace("HKCU", "HKEY_CURRENT_USER") + "]"]
+            for value, folder in (("Local AppData", "Local"), ("AppData", "Roaming"), ("Cache", "INetCache"),
+                                  ("Cookies", "INetCookies")):
+                lines.append('"%s"="%s"' % (value, windows_path(folders[folder]).replace("\\", "\\\\")))
+            lines.append("")
+        (ROOT / "shell.reg").write_bytes("\r\n".join(lines).encode("utf-16"))
+        assert wine("regedit", "/S", windows_path(ROOT / "shell.reg")).returncode == 0
+        (CHROME / "Network").mkdir(parents=True)
+        with sqlite3.connect(CHROME / "Network" / "Cookies") as db:
+            db.executescript(CHROMIUM_SCHEMA)
+            db.executemany("INSERT INTO cookies(creation_utc, host_key, name, value, expires_utc) "
+                           "VALUES(13300000000000000, ?, ?, 'v', 13400000000000000)", [KEPT, GONE])
+        cache = CHROME / "Cache" / "Cache_Data"
+        (cache / "Content.Outlook" / "ABCD1234").mkdir(parents=True)
+        (cache / "Content.Outlook" / "ABCD1234" / "offer.docx").write_bytes(b"the only edited copy")
+        (cache / "f_000001").write_bytes(b"c" * 300)
+        return self
+
+    def __exit__(self, *error):
+        for index in range(len(SHELL_KEYS)):
+            wine("reg", "import", windows_path(ROOT.parent / ("qm-cli-shell-%d.reg" % index)))
+            (ROOT.parent / ("qm-cli-shell-%d.reg" % index)).unlink()
+
+    @staticmethod
+    def cookies_left():
+        with sqlite3.connect(CHROME / "Network" / "Cookies") as db:
+            return sorted(db.execute("SELECT host_key, name FROM cookies"))
+
+
+CHROMIUM_SCHEMA = """
+CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);
+INSERT INTO meta VALUES('version','21');
+CREATE TABLE cookies(creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL, top_frame_site_key TEXT NOT NULL
+ DEFAULT '', name TEXT NOT NULL, value TEXT NOT NULL, encrypted_value BLOB NOT NULL DEFAULT x'', path TEXT
+ NOT NULL DEFAULT '/', expires_utc INTEGER NOT NULL, is_secure INTEGER NOT NULL DEFAULT 1, is_httponly
+ INTEGER NOT NULL DEFAULT 0, last_access_utc INTEGER NOT NULL DEFAULT 0, has_expires INTEGER NOT NULL
+ DEFAULT 1, is_persistent INTEGER NOT NULL DEFAULT 1, priority INTEGER NOT NULL DEFAULT 1, samesite INTEGER
+ NOT NULL DEFAULT -1, source_scheme INTEGER NOT NULL DEFAULT 2, source_port INTEGER NOT NULL DEFAULT 443,
+ last_update_utc INTEGER NOT NULL DEFAULT 0);
+"""
+
+
+def check_browser_preview_then_clean(fixture, result):
+    """Cookie rows and a cache: the preview lists the unkept row as removed, the kept row and
+    Outlook's folder as kept, and changes nothing; the clean then does exactly that."""
+    with BrowserProfile() as profile:
+        database = windows_path(CHROME / "Network" / "Cookies")
+        preview = run_cli(["preview", "--internet", "--cookies", "--json"])
+        assert preview.returncode == 0, preview.stderr.decode("utf-8", "replace")
+        listed = parse_json(preview.stdout)
+        mine = lambda items: {(i["type"], i["path"], i.get("host", ""), i.get("name", "")) for i in items
+                              if i["path"].startswith("C:\\qm-cli\\")}
+        outlook = windows_path(CHROME / "Cache" / "Cache_Data" / "Content.Outlook")
+        assert ("cookie", database) + GONE in mine(listed["removed"]), listed["removed"]
+        assert ("cookie", database) + KEPT in mine(listed["kept"]), listed["kept"]
+        assert ("folder", outlook, "", "") in mine(listed["kept"]), listed["kept"]
+        assert ("file", windows_path(CHROME / "Cache" / "Cache_Data" / "f_000001"), "", "") in mine(listed["removed"])
+        assert profile.cookies_left() == sorted([KEPT, GONE]), "the preview changed the database"
+        assert (CHROME / "Cache" / "Cache_Data" / "f_000001").exists()
+        clean = run_cli(["clean", "--internet", "--cookies", "--json"])
+        cleaned = parse_json(clean.stdout)
+        assert mine(cleaned["removed"]) == mine(listed["removed"]), (mine(cleaned["removed"]), mine(listed["removed"]))
+        assert mine(cleaned["kept"]) == mine(listed["kept"])
+        assert profile.cookies_left() == [KEPT], profile.cookies_left()
+        assert (CHROME / "Cache" / "Cache_Data" / "Content.Outlook" / "ABCD1234" / "offer.docx").read_bytes() == \
+            b"the only edited copy"
+        assert not (CHROME / "Cache" / "Cache_Data" / "f_000001").exists()
+
+
+def check_file_in_use_stays_in_both(fixture, result):
+    """A file another program holds open (a database under a lock, as a browser holds it) is
+    kept, with its folder, by the preview and by the clean alike; that is no failure."""
+    held = ROOT / "temp" / "held" / "in-use.db"
+    held.parent.mkdir()
+    with sqlite3.connect(held) as db:
+        db.execute("CREATE TABLE t(x)")
+    holder = subprocess.Popen(["wine", str(BIN / "quillmere_db_holder.exe"), windows_path(held)],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + 60
+        while not held.with_suffix(".db.held").exists() and time.time() < deadline:
+            time.sleep(0.1)
+        preview = parse_json(run_cli(["preview", "--temp", "--json"]).stdout)
+        clean = run_cli(["clean", "--temp", "--json"])
+        cleaned = parse_json(clean.stdout)
+    finally:
+        held.with_suffix(".db.release").write_text("go")
+        holder.wait(timeout=60)
+    kept = {(item["path"], item["reason"]) for item in preview["kept"]}
+    assert kept == {(windows_path(held), "in use by another program"), (windows_path(held.parent), "holds what stays")}, kept
+    assert {(i["path"], i["reason"]) for i in cleaned["kept"]} == kept, cleaned["kept"]
+    assert {i["path"] for i in cleaned["removed"]} == {i["path"] for i in preview["removed"]}
+    assert clean.returncode == 0 and cleaned["exitCode"] == 0 and held.exists()
+
+
+def check_restart_preview_schedules_nothing(fixture, result):
+    """--restart in a preview lists the index file the clean would hand to the restart, and the
+    system's list of pending operations stays as it was."""
+    pending = [r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager", "/v", "PendingFileRenameOperations"]
+    before = wine("reg", "query", *pending).stdout
+    document = parse_json(result.stdout)
+    index = windows_path(ROOT / "ie" / "index.dat")
+    assert [(i["path"], i["replacement"]) for i in document["scheduled"]] == [(index, "")], document["scheduled"]
+    assert wine("reg", "query", *pending).stdout == before, "the preview scheduled something"
+
+
 # name, settings, command line, exit code, text expected on stdout / stderr, check
 TEMP_ONLY = {"CleanPath\\TempFiles": "Yes", "FirstRun": "No"}
 SCENARIOS = [
@@ -241,6 +370,12 @@ SCENARIOS = [
      ["clean", "--folders", "--json"], 1, "", "", check_refused_root),
     ("the table names the refusal too", {"UserFolder\\File0": "C:\\windows"},
      ["preview", "--folders"], 1, "Would remove: 0 files", "", check_table_names_refusal),
+    ("a browser: preview lists kept cookies and Outlook's folder, the clean does the same",
+     {"ChromiumSavedCookies\\0": "example.com\tSID\tv"}, ["--version"], 0, "", "", check_browser_preview_then_clean),
+    ("a file in use stays in the preview and in the clean", {}, ["--version"], 0, "", "",
+     check_file_in_use_stays_in_both),
+    ("--restart in a preview schedules nothing", {"MSTIF": "C:\\qm-cli\\ie\\"}, ["preview", "--restart", "--json"],
+     0, "", "", check_restart_preview_schedules_nothing),
     ("no kinds: what the settings select", {**TEMP_ONLY, "UserFolder\\File0": "C:\\qm-cli\\my folder"},
      ["CLEAN", "--JSON"], 0, "", "", check_settings_choose_kinds),
     ("a clean while the resident program cleans gives 3", TEMP_ONLY, ["--version"], 0, "", "",
