@@ -197,7 +197,9 @@ def check_resident_clean_blocks_others(fixture, result):
         output = holder.communicate(timeout=120)[0].decode("utf-8", "replace")
     assert holder.returncode == 0, output[-2000:]
     write_settings(TEMP_ONLY)
-    assert run_auto(ROOT / "temp").returncode == 0 and snapshot(ROOT / "temp") == {}, "auto cleans once it is free"
+    auto = run_auto(ROOT / "temp")
+    assert auto.returncode == 0 and snapshot(ROOT / "temp") == {}, \
+        "auto did not clean once free (exit %d): %r" % (auto.returncode, sorted(snapshot(ROOT / "temp")))
     after = run_cli(["clean", "--temp", "--json"])
     assert after.returncode == 0, after.stderr
 
