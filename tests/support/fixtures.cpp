@@ -207,6 +207,10 @@ bool RunUnixCommand(std::wstring commandLine) {
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
+    // For a Unix child Wine gives no process handle, and the thread "handle" it leaves is none of
+    // ours: closing it would close whichever handle of this process has that value (once it was
+    // the session's object folder, and every named object failed after it).
+    if (!process.hProcess) return true;
     UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
     ::WaitForSingleObject(process.hProcess, 10000);  // Wine's answer for a Unix child is not reliable
     return true;
