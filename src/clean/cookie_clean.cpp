@@ -153,6 +153,52 @@ bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_
     return result.outcome != DatabaseOutcome::Locked;
 }
 
+// The chosen files of a store, each by the name its listing gave, never a kept one.
+int DeleteChosenMsieFiles(AppContext& ctx, const std::wstring& store, const std::set<std::wstring>& names,
+                          const KeptIdentities& kept) {
+    const auto root = GuardStore(ctx, DeletionGuard{}, store);
+    if (!root) return 0;
+    int deleted = 0;
+    for (const auto& file : ListCookieFiles(root->Folder()))
+        if (names.count(file.name) && !IsKeptCookieFile(file.path, file.name, kept) &&
+            DeleteWithForce(FileItem{file.path, file.attributes}))
+            ++deleted;
+    return deleted;
+}
+
+// The chosen lines of the cookies.txt the viewer read, marked and written in one replace.
+int DeleteChosenCookieTxtLines(AppContext& ctx, const std::wstring& store, const std::vector<ListItem>& chosen,
+                               const KeptIdentities& kept) {
+    const size_t slash = store.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || !GuardStore(ctx, DeletionGuard{}, store.substr(0, slash + 1))) return 0;
+    auto& lines = ctx.cookies.cookieTxt.lines;
+    if (ctx.cookies.cookieTxt.path != store) return 0;
+    int marked = 0;
+    for (const auto& item : chosen) {
+        const auto index = static_cast<size_t>(item.data);
+        if (index >= lines.size() || lines[index].deleted || kept.identities.count(CookieIdentity(item.text))) continue;
+        lines[index].deleted = true;
+        ++marked;
+    }
+    return marked > 0 && NS2Write(ctx) == CookieWrite::Written ? marked : 0;
+}
+
+// The chosen rows of a database, in one transaction, unless the browser holds it.
+int DeleteChosenDatabaseRows(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
+                             const std::vector<ListItem>& chosen, const KeptIdentities& kept) {
+    std::set<std::wstring> identities;
+    for (const auto& item : chosen) identities.insert(CookieIdentity(item.text));
+    DatabaseClean result{DatabaseOutcome::Locked};
+    if (!ProfileInUse(store, kind))
+        result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
+            const std::wstring identity = DatabaseCookieIdentity(host, name);
+            return kept.identities.count(identity) > 0 || identities.count(identity) == 0;
+        });
+    if (result.outcome == DatabaseOutcome::Locked)
+        ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    return result.deleted;
+}
+
 // Selecting a location during the clean must not run the viewer.
 class ViewerQuiet {
 public:
@@ -172,6 +218,30 @@ std::wstring KeptListDamagedText(const std::wstring& key) {
     const std::wstring name = key.substr(key.find_last_of(L'\\') + 1);
     return L"The List Of Kept Cookies \"" + name + L"\" Could Not Be Read." + kCrLf + kCrLf +
            L"No Cookie Of That Browser Was Deleted.";
+}
+
+int DeleteCheckedCookies(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    const int location = form.cboLoc.ListIndex();
+    if (location < 0) return 0;
+    const std::int32_t kind = form.cboLoc.ItemData(location);
+    const std::wstring store = form.cboLoc.List(location);
+    std::vector<ListItem> chosen;
+    for (int i = 0; i < form.lstCookie.ListCount(); ++i)
+        if (form.lstCookie.Checked(i)) chosen.push_back(form.lstCookie.Items()[static_cast<size_t>(i)]);
+    const wchar_t* key = KeptListKeyOf(kind);
+    if (chosen.empty() || !key) return 0;
+    const KeptList keptList = ReadKeptList(key);
+    if (keptList.Damaged()) {
+        ctx.dialogs.ShowMessage({KeptListDamagedText(key), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+        return 0;
+    }
+    const KeptIdentities kept = IdentitiesOf(keptList.entries);
+    if (const auto schema = DatabaseSchemaOf(kind)) return DeleteChosenDatabaseRows(ctx, store, kind, *schema, chosen, kept);
+    if ((kind & kFamilyMask) != kFamilyMsie) return DeleteChosenCookieTxtLines(ctx, store, chosen, kept);
+    std::set<std::wstring> names;
+    for (const auto& item : chosen) names.insert(item.text.substr(0, item.text.find(L'\t')));
+    return DeleteChosenMsieFiles(ctx, store, names, kept);
 }
 
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept) {

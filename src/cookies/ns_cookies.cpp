@@ -209,7 +209,7 @@ void NsClick(AppContext& ctx) {
         const auto index = static_cast<size_t>(list.ItemData(selected));
         if (index < lines.size()) ParseNS2(ctx, lines[index].text);
     }
-    DelEnabled(ctx, list.SelCount() > 0);
+    UpdateDeletion(ctx);
 }
 
 std::wstring CookieIdentity(std::wstring_view cookieLine) {
