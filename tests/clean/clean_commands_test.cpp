@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
+#include "clean/restart_operations.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/pending_fixtures.h"
 
 namespace qm {
 namespace {
@@ -243,6 +245,27 @@ TEST(CleanUp, RemovesOldCopiesFromTheRememberedFolders) {
     CleanUp(vistaCtx);
     EXPECT_FALSE(test::PathExists(low / L"old.txt"));
     EXPECT_TRUE(vista.dialogs.messages.empty());
+}
+
+TEST(CleanUp, KeepsAnOldCopyWhileItsRecordedMoveIsPending) {
+    ScratchRegistry registry;
+    test::ScopedPendingOperations pending;
+    test::TempFolder cookies(L"qm-cookies");
+    test::WriteBytes(cookies / L"old.txt", "old index");
+    test::WriteBytes(cookies / L"index.dat", "index");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookie", cookies.Path() + L"\\");
+    ASSERT_EQ(ScheduleAtRestart(cookies / L"old.txt", cookies / L"index.dat"), Scheduled::Added);
+
+    test::TestApp app;
+    CleanUp(app.ctx);
+    EXPECT_TRUE(test::PathExists(cookies / L"old.txt"));
+    EXPECT_EQ(OwnRestartPairs().size(), 1u);
+
+    // The restart carried the move out (here: the list no longer holds it).
+    test::ScopedPendingOperations::Remove();
+    CleanUp(app.ctx);
+    EXPECT_FALSE(test::PathExists(cookies / L"old.txt"));
+    EXPECT_TRUE(OwnRestartPairs().empty());
 }
 
 TEST(CleanUp, NothingRememberedDoesNothingAndReportsNothing) {
