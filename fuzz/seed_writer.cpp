@@ -36,7 +36,8 @@ void CookiesTxt(const fs::path& folder) {
         {Line("# HTTP Cookie File", "\n"), Line(".shop.example\tTRUE\t/\tFALSE\t0\tcart\t3 items", "\n"),
          Line(".shop.example\tTRUE\t/\tFALSE\t-1\told\tvalue", "")},
         {Line("host.example\tFALSE\t/\tFALSE\t589496320\tpacked\tdos date", "\n\n"),
-         Line("#HttpOnly_.secure.example\tTRUE\t/\tTRUE\t1893456000\tid\tx", "\r")},
+         Line("#HttpOnly_.secure.example\tTRUE\t/\tTRUE\t1893456000\tid\tx", "\r\n"),
+         Line("#HttpOnly_ a note, no cookie", "\n"), Line("Flour\t500 g", "\r")},
     };
     int number = 0;
     for (const auto& lines : files) {
@@ -127,6 +128,12 @@ void BrowserProfiles(const fs::path& folder) {
     Write(folder, "firefox_profiles_ini", 2,
           "[Profile0]\nName=Elsewhere\nIsRelative=0\nPath=D:\\Mozilla\\Profiles\\other\n"
           "[Profile1]\nName=Share\nIsRelative=0\nPath=\\\\server\\share\\profile\n");
+    // Paths that climb out: the property must hold for what is left of them.
+    Write(folder, "firefox_profiles_ini", 3,
+          "[Profile0]\nIsRelative=1\nPath=Profiles/../../../Windows\n"
+          "[Profile1]\nIsRelative=0\nPath=C:\\Mozilla\\..\\Windows\n"
+          "[Profile2]\nIsRelative=1\nPath=Profiles/ok.default\n"
+          "[Install4F96D1932A9F858E]\nDefault=..\\..\\outside\n");
 }
 
 void VersionFiles(const fs::path& folder) {

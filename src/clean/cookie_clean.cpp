@@ -33,11 +33,6 @@ namespace {
 constexpr TrapSite kSite{L"Clean", L"MainCleanCookies"};
 constexpr int kFilesPerPump = 50;
 
-bool FoundAfterFirst(std::wstring_view text, std::wstring_view part) {
-    const size_t at = text.find(part);
-    return at != std::wstring_view::npos && at > 0;
-}
-
 // The three kept lists, each read once per run.
 struct KeptFamilies {
     struct Family {
@@ -77,6 +72,12 @@ std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guar
     return std::move(verdict.root);
 }
 
+// The folder of a cookies.txt stands for the store: it must be a folder a clean may change.
+bool GuardCookieTxtFolder(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store) {
+    const size_t slash = store.find_last_of(L"\\/");
+    return slash != std::wstring::npos && GuardStore(ctx, guard, store.substr(0, slash + 1)).has_value();
+}
+
 // A listed cookie file: its exact long path and name.
 struct ListedCookieFile {
     std::wstring path;
@@ -84,18 +85,15 @@ struct ListedCookieFile {
     DWORD attributes = 0;
 };
 
-// The cookie files of a store as the reader lists them ("*.txt*", or "*.dat*" when that finds
-// nothing), links and folders left out.
+// The cookie files of a store, by the viewer's own rule (IsMsieCookieFileName): the clean
+// deletes no file the viewer never showed. Links and folders are left out.
 std::vector<ListedCookieFile> ListCookieFiles(const WalkFolder& folder) {
-    std::vector<ListedCookieFile> txt, dat;
+    std::vector<ListedCookieFile> files;
     folder.ForEachEntry([&](const ListedEntry& entry) {
-        if (entry.IsFolder() || entry.IsLink()) return;
-        const std::wstring name(entry.name);
-        if (!FoundAfterFirst(name, L"@")) return;
-        if (MatchSpec(name, L"*.txt*")) txt.push_back({folder.ChildPath(name), name, entry.attributes});
-        else if (MatchSpec(name, L"*.dat*")) dat.push_back({folder.ChildPath(name), name, entry.attributes});
+        if (entry.IsFolder() || entry.IsLink() || !IsMsieCookieFileName(entry.name)) return;
+        files.push_back({folder.ChildPath(entry.name), std::wstring(entry.name), entry.attributes});
     });
-    return txt.empty() ? dat : txt;
+    return files;
 }
 
 // Copies the store's index file to "old.txt" for the restart-time replacement; a stale copy
@@ -127,16 +125,20 @@ void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     CopyIndexForRestart(folder);
 }
 
+// Parses, marks and writes the file on its own: the viewer's list is scanned again only
+// when it shows this file.
 void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store,
-                    const KeptIdentities& kept) {
-    // The file's folder stands for the store: it must be a folder a clean may change.
-    const size_t slash = store.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return;
-    if (!GuardStore(ctx, guard, store.substr(0, slash + 1))) return;
-    NS2Scan(ctx, store);
-    const int marked = MarkUnkeptCookies(ctx, kept.identities);
-    if (marked == 0 || NS2Write(ctx) != CookieWrite::Written) return;
-    for (int i = 0; i < marked; ++i) ProgressTick(ctx);
+                    const KeptIdentities& kept, bool interactive) {
+    if (!GuardCookieTxtFolder(ctx, guard, store)) return;
+    CookieTxtTable table;
+    if (!ReadCookieTxt(store, table)) return;
+    const int marked = MarkUnkeptLines(table, kept.identities);
+    if (marked == 0) return;
+    const CookieWrite written = WriteCookieTxt(ctx, table);
+    if (written == CookieWrite::Refused && interactive)
+        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    if (written == CookieWrite::Written) ProgressTicks(ctx, marked);
+    if (ViewerShowsCookieTxt(ctx, store)) NS2Scan(ctx, store);
 }
 
 // Only SQLite changes the database (and its own journal): no folder is emptied and no file
@@ -146,8 +148,10 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
 bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
                          const KeptIdentities& kept) {
     if (ProfileInUse(store, kind)) return false;
+    std::wstring identity;
     const DatabaseClean result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
-        return kept.identities.count(DatabaseCookieIdentity(host, name)) > 0;
+        DatabaseCookieIdentity(host, name, identity);
+        return kept.identities.count(identity) > 0;
     });
     ProgressTicks(ctx, result.deleted);
     return result.outcome != DatabaseOutcome::Locked;
@@ -166,40 +170,38 @@ int DeleteChosenMsieFiles(AppContext& ctx, const std::wstring& store, const std:
     return deleted;
 }
 
-// The chosen lines of the cookies.txt the viewer read, marked and written in one replace.
-int DeleteChosenCookieTxtLines(AppContext& ctx, const std::wstring& store, const std::vector<ListItem>& chosen,
+// The chosen cookies of a cookies.txt, read, marked and written in one replace as the clean does.
+int DeleteChosenCookieTxtLines(AppContext& ctx, const std::wstring& store, const std::set<std::wstring>& chosen,
                                const KeptIdentities& kept) {
-    const size_t slash = store.find_last_of(L"\\/");
-    if (slash == std::wstring::npos || !GuardStore(ctx, DeletionGuard{}, store.substr(0, slash + 1))) return 0;
-    auto& lines = ctx.cookies.cookieTxt.lines;
-    if (ctx.cookies.cookieTxt.path != store) return 0;
-    int marked = 0;
-    for (const auto& item : chosen) {
-        const auto index = static_cast<size_t>(item.data);
-        if (index >= lines.size() || lines[index].deleted || kept.identities.count(CookieIdentity(item.text))) continue;
-        lines[index].deleted = true;
-        ++marked;
-    }
-    return marked > 0 && NS2Write(ctx) == CookieWrite::Written ? marked : 0;
+    if (!GuardCookieTxtFolder(ctx, DeletionGuard{}, store)) return 0;
+    CookieTxtTable table;
+    if (!ReadCookieTxt(store, table)) return 0;
+    const int marked = MarkCookieLines(table, [&](size_t, const std::wstring& identity) {
+        return chosen.count(identity) > 0 && kept.identities.count(identity) == 0;
+    });
+    if (marked == 0) return 0;
+    const CookieWrite written = WriteCookieTxt(ctx, table);
+    if (written == CookieWrite::Refused)
+        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    return written == CookieWrite::Written ? marked : 0;
 }
 
 // The chosen rows of a database, in one transaction, unless the browser holds it.
 int DeleteChosenDatabaseRows(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
-                             const std::vector<ListItem>& chosen, const KeptIdentities& kept) {
-    std::set<std::wstring> identities;
-    for (const auto& item : chosen) identities.insert(CookieIdentity(item.text));
+                             const std::set<std::wstring>& chosen, const KeptIdentities& kept) {
     DatabaseClean result{DatabaseOutcome::Locked};
+    std::wstring identity;
     if (!ProfileInUse(store, kind))
         result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
-            const std::wstring identity = DatabaseCookieIdentity(host, name);
-            return kept.identities.count(identity) > 0 || identities.count(identity) == 0;
+            DatabaseCookieIdentity(host, name, identity);
+            return kept.identities.count(identity) > 0 || chosen.count(identity) == 0;
         });
     if (result.outcome == DatabaseOutcome::Locked)
         ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
     return result.deleted;
 }
 
-// Selecting a location during the clean must not run the viewer.
+// A click let through by the clean's pauses must not run the viewer meanwhile.
 class ViewerQuiet {
 public:
     explicit ViewerQuiet(CookieState& state) : state_(state), was_(state.viewerQuiet) { state_.viewerQuiet = true; }
@@ -214,6 +216,13 @@ private:
 
 }  // namespace
 
+std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul) {
+    return L"The Cookie File \"" + path + L"\" Was Not Changed: " +
+           (holdsNul ? std::wstring(L"It Holds NUL Bytes, So It May Be No Cookie File.")
+                     : L"It Is Larger Than " + std::to_wstring(kMaxCookieTxtSize >> 20) + L" MB.") +
+           kCrLf + kCrLf + L"Its Cookies Were Not Deleted.";
+}
+
 std::wstring KeptListDamagedText(const std::wstring& key) {
     const std::wstring name = key.substr(key.find_last_of(L'\\') + 1);
     return L"The List Of Kept Cookies \"" + name + L"\" Could Not Be Read." + kCrLf + kCrLf +
@@ -226,9 +235,11 @@ int DeleteCheckedCookies(AppContext& ctx) {
     if (location < 0) return 0;
     const std::int32_t kind = form.cboLoc.ItemData(location);
     const std::wstring store = form.cboLoc.List(location);
-    std::vector<ListItem> chosen;
-    for (int i = 0; i < form.lstCookie.ListCount(); ++i)
-        if (form.lstCookie.Checked(i)) chosen.push_back(form.lstCookie.Items()[static_cast<size_t>(i)]);
+    // Files go by their names, cookies.txt lines and database rows by their identities.
+    const bool files = (kind & kFamilyMask) == kFamilyMsie && !DatabaseSchemaOf(kind);
+    std::set<std::wstring> chosen;
+    for (const auto& item : form.lstCookie.Items())
+        if (item.checked) chosen.insert(files ? item.text.substr(0, item.text.find(L'\t')) : CookieIdentity(item.text));
     const wchar_t* key = KeptListKeyOf(kind);
     if (chosen.empty() || !key) return 0;
     const KeptList keptList = ReadKeptList(key);
@@ -238,21 +249,26 @@ int DeleteCheckedCookies(AppContext& ctx) {
     }
     const KeptIdentities kept = IdentitiesOf(keptList.entries);
     if (const auto schema = DatabaseSchemaOf(kind)) return DeleteChosenDatabaseRows(ctx, store, kind, *schema, chosen, kept);
-    if ((kind & kFamilyMask) != kFamilyMsie) return DeleteChosenCookieTxtLines(ctx, store, chosen, kept);
-    std::set<std::wstring> names;
-    for (const auto& item : chosen) names.insert(item.text.substr(0, item.text.find(L'\t')));
-    return DeleteChosenMsieFiles(ctx, store, names, kept);
+    if (files) return DeleteChosenMsieFiles(ctx, store, chosen, kept);
+    return DeleteChosenCookieTxtLines(ctx, store, chosen, kept);
 }
 
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept) {
     if (kept.identities.count(CookieIdentity(name))) return true;  // kept by its bare name
     CookieState loaded;
-    if (LoadCookieFile(loaded, path).outcome == CookieLoad::Records)
-        if (const auto record = DecodeMsieRecord(loaded.text))
-            return kept.identities.count(CookieIdentity(MsieCookieLine(name, record->record.name, {}))) > 0;
+    bool decoded = false;
+    if (LoadCookieFile(loaded, path).outcome == CookieLoad::Records) {
+        // Any kept record spares the whole file: the browser may have put another one first.
+        for (const int start : loaded.recordStarts) {
+            const auto record = DecodeMsieRecord(std::string_view(loaded.text).substr(static_cast<size_t>(start - 1)));
+            if (!record) continue;
+            decoded = true;
+            if (kept.identities.count(CookieIdentity(MsieCookieLine(name, record->record.name, {})))) return true;
+        }
+    }
     // A file that does not decode now (being rewritten, too large, unreadable) is spared when
     // any kept entry names its file.
-    return kept.stems.count(std::wstring(CookieStem(name))) > 0;
+    return !decoded && kept.stems.count(std::wstring(CookieStem(name))) > 0;
 }
 
 void MainCleanCookies(AppContext& ctx, const std::wstring& role) {
@@ -260,7 +276,7 @@ void MainCleanCookies(AppContext& ctx, const std::wstring& role) {
     CleanCookieStores(ctx, role == kRoleMain && !ctx.Unattended());
 }
 
-void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
+void CleanCookieStores(AppContext& ctx, bool interactive) {
     auto& form = ctx.frmMain;
     ViewerQuiet quiet(ctx.cookies);
     ctx.CleanCount = 0;
@@ -276,7 +292,6 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
     std::set<std::int32_t> toldRunning;  // each running browser is named once
     for (int i = 0; i < form.cboLoc.ListCount(); ++i) {
         TrapStep(ctx.dialogs, kSite, [&] {
-            form.cboLoc.SetListIndex(i);
             const std::int32_t kind = form.cboLoc.ItemData(i);
             const std::wstring store = form.cboLoc.List(i);
             KeptFamilies::Family* family = families.Of(kind);
@@ -287,10 +302,10 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
             }
             if (const auto schema = DatabaseSchemaOf(kind)) {
                 const bool cleaned = CleanCookieDatabase(ctx, store, kind, *schema, *family->kept);
-                if (!cleaned && tellRunningBrowsers && toldRunning.insert(kind).second)
+                if (!cleaned && interactive && toldRunning.insert(kind).second)
                     ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
             } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guardNow(), store, *family->kept);
-            else CleanCookieTxt(ctx, guardNow(), store, *family->kept);
+            else CleanCookieTxt(ctx, guardNow(), store, *family->kept, interactive);
         });
     }
 }

@@ -139,6 +139,39 @@ std::optional<PendingText> ReadPendingText(StoredValue& stored) {
 // Wininit.ini lines compare in the code page's letter case.
 bool SameAnsiLine(std::string_view a, std::string_view b) { return EqualsNoCase(WidenAnsi(a), WidenAnsi(b)); }
 
+using WininitLines = std::map<std::wstring, std::vector<std::string>, NoCaseLess>;
+// The recorded Wininit.ini lines, by the file they were added to.
+WininitLines OwnWininitLinesByFile() {
+    WininitLines byFile;
+    for (const auto& record : ReadOwnList(kOwnWininitValue)) {
+        const size_t separator = record.find(kRecordSeparator);
+        if (separator != std::wstring::npos)
+            byFile[record.substr(0, separator)].push_back(NarrowAnsi(record.substr(separator + 1)));
+    }
+    return byFile;
+}
+
+// A recorded line "<target>=<path's short form>" that its file still holds: the system
+// carries the lines out at the restart and puts the file aside.
+bool IsOwnWininitMoveSource(const std::wstring& path) {
+    const std::wstring shortPath = GetShortPath(path);
+    if (shortPath.empty()) return false;
+    for (const auto& [file, lines] : OwnWininitLinesByFile()) {
+        std::vector<std::string> moves;
+        for (const auto& line : lines) {
+            const size_t equals = line.find('=');
+            if (equals != std::string::npos && !SameAnsiLine(line.substr(0, equals), "Nul") &&
+                EqualsNoCase(WidenAnsi(line.substr(equals + 1)), shortPath))
+                moves.push_back(line);
+        }
+        if (moves.empty()) continue;
+        const BoundedRead read = ReadFileBounded(file, kMaxWininitSize);
+        if (read.opened && (!read.complete || WithoutRenameLines(read.bytes, moves, SameAnsiLine) != read.bytes))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool SamePair(const RestartPair& a, const RestartPair& b) {
@@ -196,7 +229,7 @@ bool IsOwnPendingMoveSource(const std::wstring& path) {
     const std::wstring source = SystemPathForm(UnicodeFid(path));
     for (const auto& pair : OwnRestartPairs())
         if (!pair.destination.empty() && EqualsNoCase(pair.source, source)) return true;
-    return false;
+    return IsOwnWininitMoveSource(path);
 }
 
 std::vector<RestartPair> OwnRestartPairs() {
@@ -263,14 +296,8 @@ bool AddWininitLines(const std::wstring& wininit, const std::vector<std::string>
 }
 
 bool WithdrawOwnWininitLines() {
-    std::map<std::wstring, std::vector<std::string>, NoCaseLess> byFile;
-    for (const auto& record : ReadOwnList(kOwnWininitValue)) {
-        const size_t separator = record.find(kRecordSeparator);
-        if (separator != std::wstring::npos)
-            byFile[record.substr(0, separator)].push_back(NarrowAnsi(record.substr(separator + 1)));
-    }
     std::vector<std::wstring> remaining;
-    for (const auto& [file, lines] : byFile) {
+    for (const auto& [file, lines] : OwnWininitLinesByFile()) {
         const BoundedRead read = ReadFileBounded(file, kMaxWininitSize);
         if (!read.opened) continue;  // the file is gone: so are the lines
         const std::string text = read.complete ? WithoutRenameLines(read.bytes, lines) : read.bytes;

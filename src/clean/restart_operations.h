@@ -68,7 +68,8 @@ std::vector<RestartPair> OwnRestartPairs();
 // later. Runs at start; scheduling does the same before it records. False (the record
 // kept) when the list cannot be read exactly.
 bool ForgetCarriedOutRestartOperations();
-// Whether a recorded pair moves path (a full path) at the next restart.
+// Whether a recorded pair (or Wininit.ini line still in its file) moves path, a full path,
+// at the next restart.
 bool IsOwnPendingMoveSource(const std::wstring& path);
 
 // Wininit.ini (Windows 9x/ME). The text with lines added at the end of its "[rename]"

@@ -37,7 +37,7 @@ enum ListId : int {
     kChromiumId, kChromiumSavedId
 };
 // The cookie viewer's record tabs, detail boxes, count label and deletion buttons.
-constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
+constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblHttpOnlyId = 707, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
 constexpr int kFrame2Id = 500;
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
@@ -231,14 +231,18 @@ void MainWindow::BuildCookiesPage() {
                    {L"Created", &form.txtCreated}, {L"Expires", &form.txtExpire}, {L"Lifetime", &form.txtLife}};
     const int column = (kContentWidth - 12) / 2;
     for (int i = 0; i < 6; ++i) {
-        const int left = kMargin + (i / 3) * (column + 12), top = 240 + (i % 3) * 24;
+        const int left = kMargin + (i / 3) * (column + 12), top = 240 + (i % 3) * 22;
         Add(kTabCookies, L"STATIC", kLabel, 0, Box(left, top + 3, 54, 18), details[i].caption);
-        binder_->TextBox(Add(kTabCookies, WC_EDITW, kDetailBox, kFirstDetailId + i, Box(left + 56, top, column - 56, 22)),
+        binder_->TextBox(Add(kTabCookies, WC_EDITW, kDetailBox, kFirstDetailId + i, Box(left + 56, top, column - 56, 20)),
                          *details[i].box);
     }
-    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 314, kContentWidth, 18)), form.Label14);
+    // The details' last line: "HttpOnly: Yes" for a cookie that scripts of the page cannot read.
+    binder_->Label(Add(kTabCookies, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLblHttpOnlyId,
+                       Box(kMargin + column + 12 + 56, 306, column - 56, 16)),
+                   form.lblHttpOnly);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 324, kContentWidth, 18)), form.Label14);
     // MSSaved, NS2Saved, FireFoxSaved and ChromiumSaved share one place; the family's list is shown.
-    const RECT stacked = Box(kMargin, 332, kContentWidth, kButtonTop - 338);
+    const RECT stacked = Box(kMargin, 342, kContentWidth, kButtonTop - 348);
     const std::pair<int, ListModel*> keptLists[] = {{kMsSavedId, &form.MSSaved},
                                                     {kNs2SavedId, &form.NS2Saved},
                                                     {kFireFoxSavedId, &form.FireFoxSaved},

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "clean/clean_dat.h"
 #include "clean/restart_operations.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
@@ -248,24 +249,30 @@ TEST(CleanUp, RemovesOldCopiesFromTheRememberedFolders) {
 }
 
 TEST(CleanUp, KeepsAnOldCopyWhileItsRecordedMoveIsPending) {
-    ScratchRegistry registry;
-    test::ScopedPendingOperations pending;
-    test::TempFolder cookies(L"qm-cookies");
-    test::WriteBytes(cookies / L"old.txt", "old index");
-    test::WriteBytes(cookies / L"index.dat", "index");
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookie", cookies.Path() + L"\\");
-    ASSERT_EQ(ScheduleAtRestart(cookies / L"old.txt", cookies / L"index.dat"), Scheduled::Added);
+    for (const bool nineX : {false, true}) {
+        SCOPED_TRACE(nineX ? "Windows 98: Wininit.ini" : "Windows 10: the system's list");
+        ScratchRegistry registry;
+        test::ScopedPendingOperations pending;
+        test::TempFolder cookies(L"qm-cookies"), windows(L"qm-windows");
+        test::WriteBytes(cookies / L"old.txt", "old index");
+        test::WriteBytes(cookies / L"index.dat", "index");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookie", cookies.Path() + L"\\");
+        test::TestApp app;
+        FixedOsVersion win98{FixedOsVersion::Windows98SE()};
+        AppContext ctx98(app.dialogs, win98, app.pump, app.ui);
+        AppContext& ctx = nineX ? ctx98 : app.ctx;
+        AddCleanDat(ctx, [&] { return windows.Path(); });  // old.txt is to replace index.dat
 
-    test::TestApp app;
-    CleanUp(app.ctx);
-    EXPECT_TRUE(test::PathExists(cookies / L"old.txt"));
-    EXPECT_EQ(OwnRestartPairs().size(), 1u);
-
-    // The restart carried the move out (here: the list no longer holds it).
-    test::ScopedPendingOperations::Remove();
-    CleanUp(app.ctx);
-    EXPECT_FALSE(test::PathExists(cookies / L"old.txt"));
-    EXPECT_TRUE(OwnRestartPairs().empty());
+        CleanUp(ctx);
+        EXPECT_TRUE(test::PathExists(cookies / L"old.txt"));
+        // The restart carried the move out (here: the system's list or Wininit.ini no longer holds it).
+        test::ScopedPendingOperations::Remove();
+        ::DeleteFileW((windows / L"Wininit.ini").c_str());
+        CleanUp(ctx);
+        EXPECT_FALSE(test::PathExists(cookies / L"old.txt"));
+        EXPECT_TRUE(OwnRestartPairs().empty());
+        EXPECT_TRUE(app.dialogs.messages.empty());
+    }
 }
 
 TEST(CleanUp, NothingRememberedDoesNothingAndReportsNothing) {

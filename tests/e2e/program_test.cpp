@@ -646,11 +646,19 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     const std::wstring fireFox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\x.default\\cookies.txt";
     test::MakeFolder(profile / L"ns");
     test::MakeFolder(fireFox.substr(0, fireFox.find_last_of(L'\\')));
+    // A curl cookie jar: HttpOnly cookies behind "#HttpOnly_".
     const std::string nsBefore =
         "# Netscape HTTP Cookie File\r\n\r\n"
         ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n"
+        "#HttpOnly_.a.com\tTRUE\t/login\tTRUE\t4294967295\tA\tsecret\r\n"
+        "#HttpOnly_.h.com\tTRUE\t/\tTRUE\t0\tsession\tsecret\r\n"
         "b.com\tFALSE\t/\tFALSE\t4294967295\tB\t2\r\n"
         "c.com\tFALSE\t/\tTRUE\t4294967295\tC\t3\r\n";
+    // Where a setting of an old browser points at a user's own file of that name.
+    const std::wstring recipe = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\y.default\\cookies.txt";
+    const std::string recipeText = "Bread\r\nFlour\t500 g\r\nWater\t300 ml\r\n";
+    test::MakeFolder(recipe.substr(0, recipe.find_last_of(L'\\')));
+    test::WriteBytes(recipe, recipeText);
     const std::string ffBefore =
         "# HTTP Cookie File\n"
         "a.com\tFALSE\t/\tFALSE\t2000000000\tA\t1\n"
@@ -673,7 +681,9 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     EXPECT_EQ(test::ReadBytes(cookies + L"\\old.txt"), "index");
     EXPECT_EQ(test::ReadBytes(netscape),
               "# Netscape HTTP Cookie File\r\n\r\n"
-              ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n");
+              ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n"
+              "#HttpOnly_.a.com\tTRUE\t/login\tTRUE\t4294967295\tA\tsecret\r\n");
+    EXPECT_EQ(test::ReadBytes(recipe), recipeText);
     EXPECT_EQ(test::ReadBytes(fireFox),
               "# HTTP Cookie File\n"
               "b.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n");
@@ -717,6 +727,35 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
     ASSERT_TRUE(test::ExecuteSql(otherSchema, "CREATE TABLE cookies(host TEXT, name TEXT); INSERT INTO cookies VALUES('a','b')"));
     const std::wstring inetCache = profile.local + L"Microsoft\\Windows\\INetCache";
     const auto others = profile.OtherFiles();
+    // Side files that are hard links to the user's documents: a database behind a "-journal"
+    // or "-wal" link is left alone like a held one; "-shm" is never opened, so its database is
+    // cleaned. The documents stay byte for byte.
+    struct SideLink {
+        std::wstring database, side, document;
+        bool cleaned;
+    };
+    std::vector<SideLink> sideLinks;
+    test::MakeFolder(root / L"Documents");
+    for (const auto& database : profile.CookieDatabases()) {
+        if (database.path == held || database.path == notADatabase || database.path == otherSchema) continue;
+        const bool firefox = database.kind == kKindFireFoxCookieDb;
+        const auto linked = [&](const wchar_t* suffix) {
+            return std::any_of(sideLinks.begin(), sideLinks.end(),
+                               [&](const SideLink& link) { return link.side.ends_with(suffix); });
+        };
+        const wchar_t* suffix = firefox ? L"-wal" : !linked(L"-journal") ? L"-journal" : L"-shm";
+        if (linked(suffix)) continue;
+        const std::wstring document = root / (L"Documents\\letter" + std::to_wstring(sideLinks.size()) + L".txt");
+        test::WriteBytes(document, "my only copy");
+        sideLinks.push_back({database.path, database.path + suffix, document, std::wstring(suffix) == L"-shm"});
+        ASSERT_TRUE(::CreateHardLinkW(test::LongPath(sideLinks.back().side).c_str(), test::LongPath(document).c_str(),
+                                      nullptr));
+    }
+    ASSERT_EQ(sideLinks.size(), 3u);
+    const auto leftAlone = [&](const std::wstring& path) {
+        return std::any_of(sideLinks.begin(), sideLinks.end(),
+                           [&](const SideLink& link) { return link.database == path && !link.cleaned; });
+    };
 
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Local AppData", profile.local, REG_EXPAND_SZ);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile.roaming, REG_EXPAND_SZ);
@@ -735,8 +774,18 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
         for (const auto& [path, bytes] : untouched) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
     }
 
+    for (const auto& link : sideLinks) {
+        EXPECT_EQ(test::ReadBytes(link.document), "my only copy") << NarrowUtf8(link.side);
+        ::DeleteFileW(test::LongPath(link.side).c_str());  // before SQLite opens the database to count
+        const bool firefox = link.side.ends_with(L"-wal");
+        if (!link.cleaned)
+            EXPECT_EQ(test::CookiesLeft(link.database, firefox ? "moz_cookies" : "cookies", firefox ? "host" : "host_key")
+                          .size(),
+                      3u);
+    }
     for (const auto& database : profile.CookieDatabases()) {
         if (database.path == held || database.path == notADatabase || database.path == otherSchema) continue;
+        if (leftAlone(database.path)) continue;
         if (database.kind == kKindFireFoxCookieDb)
             EXPECT_EQ(test::CookiesLeft(database.path, "moz_cookies", "host"),
                       std::vector<std::string>{"shop.example.com\tcart"});
@@ -745,7 +794,9 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
                       std::vector<std::string>{".example.com\tSID"}) << NarrowUtf8(database.path);
     }
     EXPECT_EQ(test::CookiesLeft(held, "cookies", "host_key").size(), 3u);
-    for (const auto& folder : profile.CacheFolders()) EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+    for (const auto& folder : profile.CacheFolders())
+        if (folder.kind != kKindFireFoxDefault) EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+    for (const auto& file : profile.SessionFiles()) EXPECT_FALSE(test::PathExists(file)) << NarrowUtf8(file);
     EXPECT_EQ(test::ListTree(inetCache), L"");
     for (const auto& [path, bytes] : others) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
 }
