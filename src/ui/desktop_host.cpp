@@ -188,7 +188,7 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
         if (fromMaxMin && message == WM_HOTKEY) {
             // A hot key pressed while a run is active is ignored, and so are the presses still
             // queued when the clean ends: they were made during it.
-            if (RunExclusive(*ctx_, kHotKeySite, [&] {
+            if (RunExclusiveClean(*ctx_, kHotKeySite, [&] {
                     ctx_->HotKeyCleaning = true;
                     HotKeyClean(*ctx_);
                 }))
@@ -246,7 +246,8 @@ void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
     if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
-    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get()})
+    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get(),
+                           ctx_->frmAbout.get(), ctx_->frmUpdate.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;
 }
