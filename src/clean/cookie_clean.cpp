@@ -69,11 +69,12 @@ void TellOnce(AppContext& ctx, KeptFamilies::Family& family) {
 std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder) {
     // The folder itself is judged: "link\" could otherwise be read as the folder it leads to.
     GuardVerdict verdict = guard.Check(WithoutTrailingSeparators(folder), RootKind::CookieStore);
-    if (!verdict.root) ReportRefusedRoot(ctx, RootKind::CookieStore, verdict.refusal, folder);
-    if (!verdict.root)
+    if (!verdict.root) {
+        ReportRefusedRoot(ctx, RootKind::CookieStore, verdict.refusal, folder);
         ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::CookieStore) + kCrLf + kCrLf +
                                      RefusalText(RootKind::CookieStore, verdict.refusal, folder),
                                  kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    }
     return std::move(verdict.root);
 }
 
