@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "online/auto_update.h"
+#include "startup/app_context.h"
 #include "support/fixtures.h"
 
 namespace qm::test {
@@ -36,6 +38,13 @@ WebReply FakeWeb::Download(const std::wstring& url, const std::wstring& file, co
     downloadedTo.push_back(file);
     reply.body.clear();
     return reply;
+}
+
+bool CheckAtStart(AppContext& ctx) {
+    ctx.update.hasOffer = false;
+    CheckForUpdateInBackground(ctx);
+    PumpMessages(30000, [&] { return !UpdateCheckInBackground(ctx); });
+    return ctx.update.hasOffer;
 }
 
 bool FakeWeb::OpenPage(HWND, const std::wstring& url) {

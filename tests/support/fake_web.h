@@ -7,6 +7,10 @@
 
 #include "online/web.h"
 
+namespace qm {
+class AppContext;
+}
+
 namespace qm::test {
 
 class FakeWeb final : public Web {
@@ -28,5 +32,9 @@ public:
                       const std::function<bool()>& keepGoing) override;
     bool OpenPage(HWND owner, const std::wstring& url) override;
 };
+
+// Runs the update check at start and lets messages run until its outcome has been told; true
+// when it offers a newer version (an offer of an earlier check does not count).
+bool CheckAtStart(AppContext& ctx);
 
 }  // namespace qm::test

@@ -102,7 +102,7 @@ TEST_F(DesktopHostTest, MainWindowLoadsHiddenAtTheTopLeftWithItsTitleAndFiveTabs
     ::GetWindowRect(Main(), &frame);
     EXPECT_EQ(frame.left, 0);
     EXPECT_EQ(frame.top, 0);
-    EXPECT_TRUE(::GetWindowLongPtrW(::GetWindow(Main(), GW_OWNER), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(::GetWindow(Main(), GW_OWNER), nullptr) << "unowned: a task-bar button of its own";
 
     const HWND tabs = host.MainView()->Tabs();
     ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 5);

@@ -95,6 +95,16 @@ TEST_F(ChangeHotKeyTest, TakenKeyGivesTheOldOneBackAndKeepsTheValues) {
     EXPECT_EQ(Setting(L"MaxMinAlt"), L"262144");
 }
 
+// Start-up could not register the stored key (another program held it): saving it unchanged
+// registers it now.
+TEST_F(ChangeHotKeyTest, AnUnchangedKeyThatStartUpCouldNotRegisterIsRegistered) {
+    StoreRaw(L"67", L"", L"", L"262144");
+    app.ui.hotKeyRegistered = false;
+    EXPECT_EQ(ChangeHotKey(app.ui, StoredHotKey(), {MOD_ALT, 'C'}), HotKeyChange::Saved);
+    EXPECT_EQ(app.ui.calls, (std::vector<std::wstring>{L"UnregisterHotKey 1", L"RegisterHotKey 1 1 67"}));
+    EXPECT_EQ(StoredHotKey(), (HotKeyCombo{MOD_ALT, 'C'}));
+}
+
 TEST_F(ChangeHotKeyTest, RegisteredKeyIsStoredInTheFourValues) {
     StoreRaw(L"67", L"", L"", L"262144");
 
