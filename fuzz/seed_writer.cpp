@@ -127,6 +127,12 @@ void BrowserProfiles(const fs::path& folder) {
     Write(folder, "firefox_profiles_ini", 2,
           "[Profile0]\nName=Elsewhere\nIsRelative=0\nPath=D:\\Mozilla\\Profiles\\other\n"
           "[Profile1]\nName=Share\nIsRelative=0\nPath=\\\\server\\share\\profile\n");
+    // Paths that climb out: the property must hold for what is left of them.
+    Write(folder, "firefox_profiles_ini", 3,
+          "[Profile0]\nIsRelative=1\nPath=Profiles/../../../Windows\n"
+          "[Profile1]\nIsRelative=0\nPath=C:\\Mozilla\\..\\Windows\n"
+          "[Profile2]\nIsRelative=1\nPath=Profiles/ok.default\n"
+          "[Install4F96D1932A9F858E]\nDefault=..\\..\\outside\n");
 }
 
 void VersionFiles(const fs::path& folder) {

@@ -1,11 +1,12 @@
-// Firefox's "profiles.ini": the profiles and their paths. Properties: every profile has a
-// path without "." or ".." parts; a relative one stays below the folder it is joined to (no
-// drive, no leading separator).
+// Firefox's "profiles.ini" and "installs.ini": the profiles and their paths. Properties: every
+// profile has a path without "." or ".." parts; a relative one stays below the folder it is
+// joined to (no drive, no leading separator).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cookies/browser_profiles.h"
 #include "fuzz_check.h"
@@ -32,14 +33,20 @@ bool StaysBelow(std::string_view path) {
            path.find(':') == std::string_view::npos && NoDotParts(path);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view ini(reinterpret_cast<const char*>(data), size);
-    for (const FirefoxProfile& profile : FirefoxProfiles(ini)) {
+void CheckProfiles(const std::vector<FirefoxProfile>& profiles) {
+    for (const FirefoxProfile& profile : profiles) {
         QM_FUZZ_CHECK(!profile.path.empty());
         QM_FUZZ_CHECK(NoDotParts(profile.path));
         if (profile.isRelative) QM_FUZZ_CHECK(StaysBelow(profile.path));
     }
+}
+
+}  // namespace
+
+// The input as profiles.ini, and as installs.ini beside it.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view ini(reinterpret_cast<const char*>(data), size);
+    CheckProfiles(FirefoxProfiles(ini));
+    CheckProfiles(FirefoxProfiles({}, ini));
     return 0;
 }

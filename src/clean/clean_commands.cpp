@@ -6,6 +6,7 @@
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
+#include "clean/restart_operations.h"
 #include "cookies/current_browsers.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
@@ -200,8 +201,10 @@ void ResetAttributes(const std::wstring& path) {
 
 void RemoveOldCopy(const std::wstring& folder) {
     if (folder.empty()) return;
-    ResetAttributes(folder);
     const std::wstring oldCopy = folder + L"old.txt";
+    // Still waiting to replace the cookie index at the next restart.
+    if (IsOwnPendingMoveSource(oldCopy)) return;
+    ResetAttributes(folder);
     ResetAttributes(oldCopy);
     ::DeleteFileW(oldCopy.c_str());
 }
@@ -210,6 +213,7 @@ void RemoveOldCopy(const std::wstring& folder) {
 
 void CleanUp(AppContext& ctx) {
     IgnoreErrors([&] {
+        ForgetCarriedOutRestartOperations();
         RegOp settings;
         settings.SetKey(kProgramKey);
         if (IsWinVista(ctx.os)) RemoveOldCopy(settings.Text(L"MSCookieLow"));

@@ -1,10 +1,22 @@
 #include "clean/folder_walk.h"
 
+#include <winternl.h>
+
 #include "base/text.h"
+
+// ntdll's listing call, which winternl.h leaves out.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apcRoutine,
+                                               PVOID apcContext, PIO_STATUS_BLOCK ioStatus, PVOID information,
+                                               ULONG length, FILE_INFORMATION_CLASS informationClass,
+                                               BOOLEAN returnSingleEntry, PUNICODE_STRING fileName,
+                                               BOOLEAN restartScan);
 
 namespace qm {
 
 namespace {
+
+constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
+constexpr NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
 
 WalkHooks platformHooks;
 WalkHooks* activeHooks = &platformHooks;
@@ -146,10 +158,23 @@ std::wstring WalkFolder::ChildPath(std::wstring_view name) const {
     return path;
 }
 
-bool WalkFolder::ReadEntries(std::vector<unsigned char>& buffer, bool restart) const {
-    return ::GetFileInformationByHandleEx(handle_.get(),
-                                          restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo,
-                                          buffer.data(), static_cast<DWORD>(buffer.size())) != FALSE;
+bool WalkFolder::ReadEntries(std::vector<unsigned char>& buffer, bool restart, std::wstring_view mask) const {
+    if (mask.empty())
+        return ::GetFileInformationByHandleEx(handle_.get(),
+                                              restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo,
+                                              buffer.data(), static_cast<DWORD>(buffer.size())) != FALSE;
+    // The Win32 listing calls take no mask on a handle; the system's own call does.
+    std::wstring name(mask);
+    UNICODE_STRING pattern{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(name.size() * sizeof(wchar_t)), name.data()};
+    IO_STATUS_BLOCK status{};
+    const NTSTATUS result = NtQueryDirectoryFile(handle_.get(), nullptr, nullptr, nullptr, &status, buffer.data(),
+                                                 static_cast<ULONG>(buffer.size()), FileIdBothDirectoryInformation,
+                                                 FALSE, &pattern, restart ? TRUE : FALSE);
+    if (result >= 0) return true;
+    ::SetLastError(result == kStatusNoMoreFiles || result == kStatusNoSuchFile ? ERROR_NO_MORE_FILES
+                                                                               : ::RtlNtStatusToDosError(result));
+    return false;
 }
 
 ScopedWalkHooks::ScopedWalkHooks(WalkHooks& hooks) : previous_(activeHooks) { activeHooks = &hooks; }

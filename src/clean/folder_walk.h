@@ -84,6 +84,11 @@ public:
     // them; "." and ".." only when asked. False when the folder could not be listed.
     template <class Visit>
     bool ForEachEntry(Visit&& visit, bool withDotEntries = false) const;
+    // The same for the entries whose names match mask (the system's wildcards "*" and "?",
+    // any letter case) only: no other entry is read. The system keeps the first mask a
+    // handle was listed with, so a held folder is listed either whole or by one mask.
+    template <class Visit>
+    bool ForEachEntryMatching(std::wstring_view mask, Visit&& visit) const;
 
     // The exact long path of an entry of this folder.
     std::wstring ChildPath(std::wstring_view name) const;
@@ -100,8 +105,11 @@ private:
         : longPath_(std::move(longPath)), handle_(std::move(handle)), finalPath_(std::move(finalPath)),
           identity_(identity) {}
     static std::optional<WalkFolder> Open(const std::wstring& longPath, const ListedFolder* listed);
-    // Fills buffer with the next entries; false at the end or on failure.
-    bool ReadEntries(std::vector<unsigned char>& buffer, bool restart) const;
+    // Fills buffer with the next entries (those matching mask, unless it is empty); false at
+    // the end or on failure.
+    bool ReadEntries(std::vector<unsigned char>& buffer, bool restart, std::wstring_view mask) const;
+    template <class Visit>
+    bool VisitEntries(Visit& visit, bool withDotEntries, std::wstring_view mask) const;
 
     std::wstring longPath_;
     UniqueFile handle_;
@@ -145,9 +153,19 @@ bool RemoveLink(const std::wstring& longPath);
 
 template <class Visit>
 bool WalkFolder::ForEachEntry(Visit&& visit, bool withDotEntries) const {
+    return VisitEntries(visit, withDotEntries, {});
+}
+
+template <class Visit>
+bool WalkFolder::ForEachEntryMatching(std::wstring_view mask, Visit&& visit) const {
+    return !mask.empty() && VisitEntries(visit, false, mask);
+}
+
+template <class Visit>
+bool WalkFolder::VisitEntries(Visit& visit, bool withDotEntries, std::wstring_view mask) const {
     std::vector<unsigned char> buffer(64 * 1024);
     bool any = false;
-    for (bool restart = true; ReadEntries(buffer, restart); restart = false) {
+    for (bool restart = true; ReadEntries(buffer, restart, mask); restart = false) {
         any = true;
         for (size_t offset = 0;;) {
             const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + offset);

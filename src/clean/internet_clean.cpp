@@ -11,6 +11,7 @@
 #include "clean/clean_dat.h"
 #include "clean/clean_kinds.h"
 #include "clean/deletion_guard.h"
+#include "clean/firefox_sessions.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
 #include "cookies/discovery.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr TrapSite kMainSite{L"Clean", L"MainCleanInternetFiles"};
 constexpr TrapSite kAutoSite{L"Clean", L"AutoCleanInternetFiles2"};
 constexpr wchar_t kContentIe5[] = L"Content.IE5";
-constexpr wchar_t kSessionFileMark[] = L"sessionstore";
 
 // Where a browser family shows what is left of its cache.
 struct BrowserView {
@@ -60,16 +60,20 @@ void ClearList(AppContext& ctx, const BrowserView& view) {
     list.Refresh();
 }
 
+void ShowList(AppContext& ctx, const BrowserView& view) {
+    ListModel& list = ctx.frmMain.*view.list;
+    list.SetVisible(true);
+    list.Refresh();
+    ctx.frmMain.Label1.SetCaption(view.labelPrefix + std::to_wstring(list.ListCount()) + L" Files");
+}
+
 // Lists what is left of the location in the browser's list and says how much in Label1.
 void ShowRemaining(AppContext& ctx, const BrowserView& view, const std::wstring& folder) {
-    ListModel& list = ctx.frmMain.*view.list;
     ClearList(ctx, view);
     auto& search = ctx.SearchSpec;
     search.StartAt(folder);
     SearchForFiles(ctx, search.StartPath, view.searchTag);
-    list.SetVisible(true);
-    list.Refresh();
-    ctx.frmMain.Label1.SetCaption(view.labelPrefix + std::to_wstring(list.ListCount()) + L" Files");
+    ShowList(ctx, view);
 }
 
 void RememberCacheFolder(const std::wstring& folder) {
@@ -86,13 +90,8 @@ bool RestartCleaningWanted() {
 
 std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
-// A Firefox session file: "sessionstore" in its path below the location (never in the
-// location's own path, which may be named anything).
-bool IsSessionFile(const WalkFolder& location, const FileItem& file) {
-    return ContainsNoCase(std::wstring_view(file.path).substr(location.LongPath().size()), kSessionFileMark);
-}
-
-// A Firefox location the manual clean empties whole: a cache folder, never a profile.
+// A Firefox location whose every file goes: an old "...\Cache" folder. Any other Firefox
+// location but cache2 is a profile, which loses its session files only.
 bool IsFireFoxCacheFolder(std::int32_t kind, const std::wstring& location) {
     std::wstring path = location;
     while (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -109,19 +108,30 @@ std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& g
     return std::move(verdict.root);
 }
 
+// Deletes the session files of a profile; deleted() after each file that went, and lists
+// the ones that stayed (never anything else of the profile) as what is left.
+template <class OnDeleted, class OnStayed>
+void CleanSessionFiles(AppContext& ctx, const WalkFolder& profile, OnDeleted&& deleted, OnStayed&& stayed) {
+    ClearList(ctx, kFireFoxView);
+    ForEachSessionFile(profile, [&](const WalkFolder& folder, const ListedEntry& file) {
+        if (DeleteWithForce(FileItem{folder.ChildPath(file.name), file.attributes})) return deleted();
+        (ctx.frmMain.*kFireFoxView.list).AddItem(std::wstring(file.name));
+        stayed(folder.ChildPath(file.name));
+    });
+    ShowList(ctx, kFireFoxView);
+}
+
 // ---- The automatic clean: counts directly, schedules what stays ---------------------------
 
 struct AutoRun {
     AppContext& ctx;
     bool scheduleLocked;
 
-    // Deletes the files (those that pass keep); a file that stays may wait for the restart.
-    template <class Keep>
-    void DeleteFiles(const WalkFolder& top, Keep&& keep) {
+    // Deletes every file of the tree; a file that stays may wait for the restart.
+    void DeleteFiles(const WalkFolder& top) {
         std::vector<FileItem> files;
         SelectFiles(top, files, true);
         for (const auto& file : files) {
-            if (!keep(file)) continue;
             if (DeleteWithForce(file)) ++ctx.CleanCount;
             else if (scheduleLocked) ScheduleForRun(ctx, file.path);
         }
@@ -129,7 +139,7 @@ struct AutoRun {
 
     void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
         RememberCacheFolder(folder);
-        DeleteFiles(top, [](const FileItem&) { return true; });
+        DeleteFiles(top);
         ClearList(ctx, kMsieView);
         // "Content.IE5" holds the index file: it stays, its buckets go.
         std::optional<ListedFolder> contentIe5;
@@ -151,14 +161,18 @@ struct AutoRun {
         ShowRemaining(ctx, kMsieView, folder);
     }
 
-    void Netscape(const WalkFolder& top, const std::wstring& folder) {
-        DeleteFiles(top, [](const FileItem&) { return true; });
-        ShowRemaining(ctx, kNetscapeView, folder);
+    // A Netscape location or an old Firefox cache folder: every file.
+    void EveryFile(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
+        DeleteFiles(top);
+        ShowRemaining(ctx, view, folder);
     }
 
-    void FireFox(const WalkFolder& top, const std::wstring& folder) {
-        DeleteFiles(top, [&](const FileItem& file) { return IsSessionFile(top, file); });
-        ShowRemaining(ctx, kFireFoxView, folder);
+    void FireFoxSessions(const WalkFolder& profile) {
+        CleanSessionFiles(
+            ctx, profile, [&] { ++ctx.CleanCount; },
+            [&](const std::wstring& path) {
+                if (scheduleLocked) ScheduleForRun(ctx, path);
+            });
     }
 
     // Nothing is scheduled for the restart: the browser that holds a file will use the
@@ -175,17 +189,16 @@ struct AutoRun {
 
 // ---- The "Clean Internet" command: the progress tick, nothing scheduled --------------------
 
-template <class Keep>
-void DeleteFilesTicking(AppContext& ctx, const WalkFolder& top, Keep&& keep) {
+void DeleteFilesTicking(AppContext& ctx, const WalkFolder& top) {
     std::vector<FileItem> files;
     SelectFiles(top, files, true);
     for (const auto& file : files)
-        if (keep(file) && DeleteWithForce(file)) ProgressTick(ctx);
+        if (DeleteWithForce(file)) ProgressTick(ctx);
 }
 
 void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder) {
     RememberCacheFolder(folder);
-    DeleteFilesTicking(ctx, top, [](const FileItem&) { return true; });
+    DeleteFilesTicking(ctx, top);
     ClearList(ctx, kMsieView);
     for (const auto& sub : SubFolders(top)) {
         const bool removed = DeleteWithForce(sub);
@@ -194,13 +207,14 @@ void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std:
     ShowRemaining(ctx, kMsieView, folder);
 }
 
-void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool wholeFolder) {
-    DeleteFilesTicking(ctx, top, [&](const FileItem& file) { return wholeFolder || IsSessionFile(top, file); });
+void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool cacheFolder) {
+    if (!cacheFolder) return CleanSessionFiles(ctx, top, [&] { ProgressTick(ctx); }, [](const std::wstring&) {});
+    DeleteFilesTicking(ctx, top);
     ShowRemaining(ctx, kFireFoxView, folder);
 }
 
 void CleanWholeCacheNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-    DeleteFilesTicking(ctx, top, [](const FileItem&) { return true; });
+    DeleteFilesTicking(ctx, top);
     for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
     ShowRemaining(ctx, view, folder);
 }
@@ -249,8 +263,9 @@ void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
             const std::wstring folder = QualifyPath(location);
             if (IsWholeCacheFolder(kind)) run.WholeCache(root->Folder(), folder, WholeCacheView(kind));
             else if (family == kFamilyMsie) run.InternetExplorer(root->Folder(), folder);
-            else if (family == kFamilyNetscape) run.Netscape(root->Folder(), folder);
-            else run.FireFox(root->Folder(), folder);
+            else if (family == kFamilyNetscape) run.EveryFile(root->Folder(), folder, kNetscapeView);
+            else if (IsFireFoxCacheFolder(kind, location)) run.EveryFile(root->Folder(), folder, kFireFoxView);
+            else run.FireFoxSessions(root->Folder());
         });
     }
     ReportUnscheduled(ctx);

@@ -106,8 +106,71 @@ bool IsSchedulable(const std::wstring& path, bool deletion) {
 
 std::wstring RecordOf(const RestartPair& pair) { return pair.source + kRecordSeparator + pair.destination; }
 
+std::optional<RestartPair> PairOfRecord(const std::wstring& record) {
+    const size_t separator = record.find(kRecordSeparator);
+    if (separator == std::wstring::npos) return std::nullopt;
+    return RestartPair{record.substr(0, separator), record.substr(separator + 1)};
+}
+
+bool HoldsPair(const PendingText& pending, const RestartPair& pair) {
+    for (const auto& entry : pending.entries)
+        if (SamePair({FromU16(entry.source), FromU16(entry.destination)}, pair)) return true;
+    return false;
+}
+
+// The records whose pair the list still holds: a pair the restart carried out is no longer
+// ours, and another program may schedule the very same pair later.
+std::vector<std::wstring> RecordsStillPending(const PendingText& pending) {
+    std::vector<std::wstring> kept;
+    for (const auto& record : ReadOwnList(kOwnPendingValue)) {
+        const std::optional<RestartPair> pair = PairOfRecord(record);
+        if (pair && HoldsPair(pending, *pair)) kept.push_back(record);
+    }
+    return kept;
+}
+
+// The system's list as read now; nothing when it cannot be read exactly.
+std::optional<PendingText> ReadPendingText(StoredValue& stored) {
+    if (!ReadPending(stored)) return std::nullopt;
+    if (!stored.present) return PendingText{};
+    return ParsePendingText(stored.type, stored.bytes);
+}
+
 // Wininit.ini lines compare in the code page's letter case.
 bool SameAnsiLine(std::string_view a, std::string_view b) { return EqualsNoCase(WidenAnsi(a), WidenAnsi(b)); }
+
+using WininitLines = std::map<std::wstring, std::vector<std::string>, NoCaseLess>;
+// The recorded Wininit.ini lines, by the file they were added to.
+WininitLines OwnWininitLinesByFile() {
+    WininitLines byFile;
+    for (const auto& record : ReadOwnList(kOwnWininitValue)) {
+        const size_t separator = record.find(kRecordSeparator);
+        if (separator != std::wstring::npos)
+            byFile[record.substr(0, separator)].push_back(NarrowAnsi(record.substr(separator + 1)));
+    }
+    return byFile;
+}
+
+// A recorded line "<target>=<path's short form>" that its file still holds: the system
+// carries the lines out at the restart and puts the file aside.
+bool IsOwnWininitMoveSource(const std::wstring& path) {
+    const std::wstring shortPath = GetShortPath(path);
+    if (shortPath.empty()) return false;
+    for (const auto& [file, lines] : OwnWininitLinesByFile()) {
+        std::vector<std::string> moves;
+        for (const auto& line : lines) {
+            const size_t equals = line.find('=');
+            if (equals != std::string::npos && !SameAnsiLine(line.substr(0, equals), "Nul") &&
+                EqualsNoCase(WidenAnsi(line.substr(equals + 1)), shortPath))
+                moves.push_back(line);
+        }
+        if (moves.empty()) continue;
+        const BoundedRead read = ReadFileBounded(file, kMaxWininitSize);
+        if (read.opened && (!read.complete || WithoutRenameLines(read.bytes, moves, SameAnsiLine) != read.bytes))
+            return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -141,28 +204,38 @@ Scheduled ScheduleAtRestart(const std::wstring& source, const std::wstring& dest
                            destination.empty() ? std::wstring() : L"!" + SystemPathForm(longDestination)};
 
     StoredValue stored;
-    if (!ReadPending(stored)) return Scheduled::Failed;
-    const std::optional<PendingList> pending =
-        stored.present ? ParsePendingList(stored.type, stored.bytes) : std::optional<PendingList>(PendingList{});
+    const std::optional<PendingText> pending = ReadPendingText(stored);
     if (!pending) return Scheduled::Failed;  // the system would append to a value it cannot read either
-    for (const auto& entry : pending->entries)
-        if (SamePair(entry.pair, pair)) return Scheduled::AlreadyThere;
+    if (HoldsPair(*pending, pair)) return Scheduled::AlreadyThere;
 
     // The system's own call appends to the list and never rewrites what is there.
     const DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (destination.empty() ? 0 : MOVEFILE_REPLACE_EXISTING);
     if (!::MoveFileExW(longSource.c_str(), destination.empty() ? nullptr : longDestination.c_str(), flags))
         return Scheduled::Failed;
-    AddToOwnList(kOwnPendingValue, RecordOf(pair));
+    std::vector<std::wstring> records = RecordsStillPending(*pending);
+    records.push_back(RecordOf(pair));
+    WriteOwnList(kOwnPendingValue, records);
     return Scheduled::Added;
+}
+
+bool ForgetCarriedOutRestartOperations() {
+    if (ReadOwnList(kOwnPendingValue).empty()) return true;
+    StoredValue stored;
+    const std::optional<PendingText> pending = ReadPendingText(stored);
+    return pending && WriteOwnList(kOwnPendingValue, RecordsStillPending(*pending));
+}
+
+bool IsOwnPendingMoveSource(const std::wstring& path) {
+    const std::wstring source = SystemPathForm(UnicodeFid(path));
+    for (const auto& pair : OwnRestartPairs())
+        if (!pair.destination.empty() && EqualsNoCase(pair.source, source)) return true;
+    return IsOwnWininitMoveSource(path);
 }
 
 std::vector<RestartPair> OwnRestartPairs() {
     std::vector<RestartPair> pairs;
-    for (const auto& record : ReadOwnList(kOwnPendingValue)) {
-        const size_t separator = record.find(kRecordSeparator);
-        if (separator == std::wstring::npos) continue;
-        pairs.push_back({record.substr(0, separator), record.substr(separator + 1)});
-    }
+    for (const auto& record : ReadOwnList(kOwnPendingValue))
+        if (const std::optional<RestartPair> pair = PairOfRecord(record)) pairs.push_back(*pair);
     return pairs;
 }
 
@@ -223,14 +296,8 @@ bool AddWininitLines(const std::wstring& wininit, const std::vector<std::string>
 }
 
 bool WithdrawOwnWininitLines() {
-    std::map<std::wstring, std::vector<std::string>, NoCaseLess> byFile;
-    for (const auto& record : ReadOwnList(kOwnWininitValue)) {
-        const size_t separator = record.find(kRecordSeparator);
-        if (separator != std::wstring::npos)
-            byFile[record.substr(0, separator)].push_back(NarrowAnsi(record.substr(separator + 1)));
-    }
     std::vector<std::wstring> remaining;
-    for (const auto& [file, lines] : byFile) {
+    for (const auto& [file, lines] : OwnWininitLinesByFile()) {
         const BoundedRead read = ReadFileBounded(file, kMaxWininitSize);
         if (!read.opened) continue;  // the file is gone: so are the lines
         const std::string text = read.complete ? WithoutRenameLines(read.bytes, lines) : read.bytes;

@@ -55,7 +55,7 @@ enum class Scheduled {
 };
 // Schedules the deletion of source (a file, or a folder that will be empty by then;
 // destination empty) or the move of a file onto destination, replacing it, at the next
-// restart (NT family).
+// restart (NT family). Records the pair, forgetting recorded pairs no longer pending.
 Scheduled ScheduleAtRestart(const std::wstring& source, const std::wstring& destination = {});
 // Removes the recorded pairs from the system's list (one occurrence each), keeping every
 // other byte; pairs no longer pending are forgotten. False when the list could not be
@@ -63,6 +63,14 @@ Scheduled ScheduleAtRestart(const std::wstring& source, const std::wstring& dest
 bool WithdrawOwnRestartOperations();
 // The pairs the program recorded as its own.
 std::vector<RestartPair> OwnRestartPairs();
+// Drops the recorded pairs the system's list no longer holds (the restart carried them
+// out), so that withdrawing never takes out another program's identical pair scheduled
+// later. Runs at start; scheduling does the same before it records. False (the record
+// kept) when the list cannot be read exactly.
+bool ForgetCarriedOutRestartOperations();
+// Whether a recorded pair (or Wininit.ini line still in its file) moves path, a full path,
+// at the next restart.
+bool IsOwnPendingMoveSource(const std::wstring& path);
 
 // Wininit.ini (Windows 9x/ME). The text with lines added at the end of its "[rename]"
 // section (created at the end when missing), each unless the section already holds it in

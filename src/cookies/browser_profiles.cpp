@@ -251,6 +251,31 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+// Calls onSection(name) for each "[name]" line and onValue(key, value) for each "key=value"
+// line, both trimmed; a UTF-8 byte order mark, CR LF or LF, blank lines and ";" or "#"
+// comment lines are allowed.
+template <class OnSection, class OnValue>
+void ForEachIniLine(std::string_view text, OnSection&& onSection, OnValue&& onValue) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    for (size_t from = 0; from < text.size();) {
+        size_t end = text.find('\n', from);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(from, end - from);
+        from = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        line = Trimmed(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[') {
+            const size_t close = line.find(']');
+            onSection(close == std::string_view::npos ? std::string_view() : line.substr(1, close - 1));
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals != std::string_view::npos)
+            onValue(Trimmed(line.substr(0, equals)), Trimmed(line.substr(equals + 1)));
+    }
+}
+
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -267,15 +292,19 @@ bool IsSafePathPart(std::string_view part) {
     return !part.empty() && part != "." && part != ".." && part.find(':') == std::string_view::npos;
 }
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool HasDrive(std::string_view path) { return path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]); }
+bool IsSharePath(std::string_view path) { return path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]); }
+// "X:\..." or a share "\\server\share\...".
+bool IsAbsoluteProfilePath(std::string_view path) { return HasDrive(path) || IsSharePath(path); }
+
 bool IsSafeProfilePath(std::string_view path, bool isRelative) {
     if (path.empty() || path.size() > 32767 || HasControlByte(path) || !IsValidUtf8(path)) return false;
     size_t start = 0;
     if (!isRelative) {
-        // "X:\..." or a share "\\server\share\...": the drive or share is the first part.
-        const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-        const bool share = path.size() >= 3 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
-        if (!drive && !share) return false;
-        start = drive ? 3 : 2;
+        // The drive or share is the first part.
+        if (!IsAbsoluteProfilePath(path)) return false;
+        start = HasDrive(path) ? 3 : 2;
     }
     const std::string_view rest = path.substr(start);
     for (size_t from = 0;;) {
@@ -312,9 +341,9 @@ std::vector<std::string> ChromiumProfileFolders(std::string_view localStateJson)
     return std::move(reader.Names());
 }
 
-std::vector<FirefoxProfile> FirefoxProfiles(std::string_view profilesIni) {
+std::vector<FirefoxProfile> FirefoxProfiles(std::string_view profilesIni, std::string_view installsIni) {
     if (profilesIni.size() > kMaxProfileIndexSize) return {};
-    if (profilesIni.substr(0, 3) == "\xEF\xBB\xBF") profilesIni.remove_prefix(3);
+    if (installsIni.size() > kMaxProfileIndexSize) installsIni = {};
 
     struct Section {
         bool isProfile = false;
@@ -323,41 +352,33 @@ std::vector<FirefoxProfile> FirefoxProfiles(std::string_view profilesIni) {
     };
     std::vector<Section> sections;
     std::vector<std::string> installDefaults;
+    const auto noteInstallDefault = [&](std::string_view key, std::string_view value) {
+        if (EqualsAsciiNoCase(key, "Default") && !value.empty()) installDefaults.emplace_back(value);
+    };
     bool inInstall = false;
-
-    for (size_t from = 0; from < profilesIni.size();) {
-        size_t end = profilesIni.find('\n', from);
-        if (end == std::string_view::npos) end = profilesIni.size();
-        std::string_view line = profilesIni.substr(from, end - from);
-        from = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        line = Trimmed(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-
-        if (line.front() == '[') {
-            const size_t close = line.find(']');
-            const std::string_view name = close == std::string_view::npos ? std::string_view() : line.substr(1, close - 1);
+    ForEachIniLine(
+        profilesIni,
+        [&](std::string_view name) {
             sections.push_back({StartsWithAsciiNoCase(name, "Profile"), {}, false});
             inInstall = StartsWithAsciiNoCase(name, "Install");
-            continue;
-        }
-        const size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        const std::string_view key = Trimmed(line.substr(0, equals));
-        const std::string_view value = Trimmed(line.substr(equals + 1));
-        if (inInstall) {
-            if (EqualsAsciiNoCase(key, "Default") && !value.empty()) installDefaults.emplace_back(value);
-            continue;
-        }
-        if (sections.empty() || !sections.back().isProfile) continue;
-        Section& section = sections.back();
-        if (EqualsAsciiNoCase(key, "Name")) section.profile.name = value;
-        else if (EqualsAsciiNoCase(key, "Path")) section.profile.path = value, section.hasPath = true;
-        else if (EqualsAsciiNoCase(key, "IsRelative")) section.profile.isRelative = value == "1";
-        else if (EqualsAsciiNoCase(key, "Default")) section.profile.isDefault = value == "1";
-    }
+        },
+        [&](std::string_view key, std::string_view value) {
+            if (inInstall) return noteInstallDefault(key, value);
+            if (sections.empty() || !sections.back().isProfile) return;
+            Section& section = sections.back();
+            if (EqualsAsciiNoCase(key, "Name")) section.profile.name = value;
+            else if (EqualsAsciiNoCase(key, "Path")) section.profile.path = value, section.hasPath = true;
+            else if (EqualsAsciiNoCase(key, "IsRelative")) section.profile.isRelative = value == "1";
+            else if (EqualsAsciiNoCase(key, "Default")) section.profile.isDefault = value == "1";
+        });
+    // installs.ini holds install sections only.
+    ForEachIniLine(installsIni, [](std::string_view) {}, noteInstallDefault);
 
     std::vector<FirefoxProfile> profiles;
+    const auto named = [&](std::string_view path) {
+        return std::any_of(profiles.begin(), profiles.end(),
+                           [&](const FirefoxProfile& profile) { return SamePath(profile.path, path); });
+    };
     for (auto& section : sections) {
         if (!section.isProfile || !section.hasPath) continue;
         FirefoxProfile& profile = section.profile;
@@ -365,6 +386,12 @@ std::vector<FirefoxProfile> FirefoxProfiles(std::string_view profilesIni) {
         for (const auto& path : installDefaults)
             if (SamePath(path, profile.path)) profile.isDefault = true;
         profiles.push_back(std::move(profile));
+    }
+    // An install's default that no profile section names is a profile too: Firefox writes
+    // it relative to its own folder unless the profile lives elsewhere.
+    for (const auto& path : installDefaults) {
+        const bool isRelative = !IsAbsoluteProfilePath(path);
+        if (!named(path) && IsSafeProfilePath(path, isRelative)) profiles.push_back({"", path, isRelative, true});
     }
     return profiles;
 }

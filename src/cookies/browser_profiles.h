@@ -31,7 +31,9 @@ struct FirefoxProfile {
 // The profiles of a Firefox "profiles.ini", in file order: every [Profile...] section with a
 // Path. A relative path with an empty, "." or ".." part, a drive or a leading separator is
 // left out. Lines may end in CR LF or LF; a UTF-8 byte order mark, blanks around names and
-// values and ";" or "#" comment lines are allowed.
-std::vector<FirefoxProfile> FirefoxProfiles(std::string_view profilesIni);
+// values and ";" or "#" comment lines are allowed. An install's default (an [Install...]
+// section's "Default=", or any section's of "installs.ini") that no profile section names is
+// a profile too, after them: relative unless it begins with a drive or share.
+std::vector<FirefoxProfile> FirefoxProfiles(std::string_view profilesIni, std::string_view installsIni = {});
 
 }  // namespace qm

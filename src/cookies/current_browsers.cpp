@@ -134,7 +134,8 @@ std::vector<FirefoxFolders> FirefoxProfileFolders(const SpecialFolderLookup& spe
     if (!home) return {};
     const std::wstring local = specialFolder(kCsidlLocalAppData);
     std::vector<FirefoxFolders> folders;
-    for (const auto& profile : FirefoxProfiles(ReadSmallFile(*home + L"profiles.ini"))) {
+    for (const auto& profile :
+         FirefoxProfiles(ReadSmallFile(*home + L"profiles.ini"), ReadSmallFile(*home + L"installs.ini"))) {
         std::wstring path = WidenUtf8(profile.path);
         std::replace(path.begin(), path.end(), L'/', L'\\');
         while (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -179,9 +180,12 @@ std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& spec
                 AddChromiumCaches(*local, browser.kind, found);
         for (const auto& profile : ChromiumProfiles(browser, specialFolder)) AddChromiumCaches(profile, browser.kind, found);
     }
-    for (const auto& profile : FirefoxProfileFolders(specialFolder))
+    for (const auto& profile : FirefoxProfileFolders(specialFolder)) {
+        // The profile itself: a location whose clean takes its session files only.
+        if (!profile.profile.empty()) found.push_back({profile.profile, kKindFireFoxDefault});
         if (const auto cache = PlainPathBelow(profile.cacheHolder, L"cache2", Want::Folder))
             found.push_back({*cache, kKindFireFoxCache2});
+    }
     return found;
 }
 

@@ -19,8 +19,9 @@ struct BrowserLocation {
 // The cookie databases, in a fixed order: the Chromium family browser by browser, then
 // Firefox. Only existing files reached without passing through a link.
 std::vector<BrowserLocation> CurrentCookieDatabases(const SpecialFolderLookup& specialFolder);
-// The cache folders, in the same order. Only existing folders reached without passing
-// through a link.
+// The cache folders, in the same order, with each Firefox profile folder (kind 0x4000, whose
+// clean takes only its session files) before its cache. Only existing folders reached
+// without passing through a link.
 std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& specialFolder);
 
 // A Chromium-family browser's name for the user ("Google Chrome"); "" for another kind.

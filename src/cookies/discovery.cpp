@@ -162,9 +162,21 @@ void ScanMsieFolder(AppContext& ctx, const std::wstring& folder, std::int32_t ki
     if (found > 0 || Contains(path, L"Cookies")) AddOneLoc(ctx, path, kind);
 }
 
-// A cache folder in a Netscape-family tree: a "...cache" folder, or a "*.default" profile.
-void NoteNetscapeCache(AppContext& ctx, const std::wstring& path, std::int32_t kind) {
-    if (EndsWithNoCase(path, L"cache")) frmMainAddOneLoc(ctx, path, kind);
+// "<profile>\Cache" below root (which ends in "\"), in any letter case.
+bool IsProfileCacheFolder(const std::wstring& root, const std::wstring& path) {
+    if (path.size() <= root.size() || !StartsWith(path, root)) return false;
+    const std::wstring_view rest = std::wstring_view(path).substr(root.size());
+    const size_t slash = rest.find(L'\\');
+    return slash != std::wstring_view::npos && slash > 0 && EqualsNoCase(rest.substr(slash + 1), L"Cache");
+}
+
+// A cache folder in a Netscape-family tree below root: a "...cache" folder, or a "*.default"
+// profile. Below Firefox's Roaming profiles only a profile's own "Cache" is one: deeper
+// "...cache" folders ("storage\default\<site>\cache") hold web sites' data.
+void NoteNetscapeCache(AppContext& ctx, const std::wstring& root, const std::wstring& path, std::int32_t kind) {
+    const bool isCache =
+        kind == kKindFireFoxProfiles ? IsProfileCacheFolder(root, path) : EndsWithNoCase(path, L"cache");
+    if (isCache) frmMainAddOneLoc(ctx, path, kind);
     if (EndsWithNoCase(path, L".default")) frmMainAddOneLoc(ctx, path, kKindFireFoxDefault);
 }
 
@@ -346,13 +358,14 @@ void frmMainAddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
 
 void frmMainAddNS2(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (!PrepareNetscapeCandidate(ctx, path)) return;
-    NoteNetscapeCache(ctx, path, kind);
-    path = FolderOfCookiesTxt(path);
+    const std::wstring root = FolderOfCookiesTxt(path);
+    NoteNetscapeCache(ctx, root, path, kind);
+    path = root;
 
     WalkBelow(path, {IsNotDotEntry,
                      [&](const std::wstring& folder) {
                          ctx.pump.DoEvents();
-                         NoteNetscapeCache(ctx, folder, kind);
+                         NoteNetscapeCache(ctx, root, folder, kind);
                      },
                      nullptr});
 }

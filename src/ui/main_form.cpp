@@ -5,6 +5,7 @@
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
+#include "clean/firefox_sessions.h"
 #include "clean/search_delete.h"
 #include "cookies/cookie_viewer.h"
 #include "cookies/discovery.h"
@@ -129,10 +130,16 @@ const Preview* PreviewFor(std::int32_t kind) {
     }
 }
 
-// Lists what a clean of folder would remove into list.
-void FillPreview(AppContext& ctx, ListModel& list, const std::wstring& folder, const wchar_t* tag) {
+// Lists what a clean of folder would remove into list: of a Firefox profile, its session
+// files only (nothing else of it is listed).
+void FillPreview(AppContext& ctx, ListModel& list, const std::wstring& folder, std::int32_t kind, const wchar_t* tag) {
     list.Clear();
     list.Refresh();
+    if (kind == kKindFireFoxDefault) {
+        for (const auto& name : SessionFileNames(folder)) list.AddItem(name);
+        list.Refresh();
+        return;
+    }
     auto& search = ctx.SearchSpec;
     search.StartAt(QualifyPath(folder));
     SearchForFiles(ctx, search.StartPath, tag);
@@ -223,7 +230,7 @@ void cache_Click(AppContext& ctx) {
         if (!preview) return;
         ListModel& list = form.*preview->list;
         ShowOnly(form, list);
-        FillPreview(ctx, list, form.cache.List(selected), preview->tag);
+        FillPreview(ctx, list, form.cache.List(selected), form.cache.ItemData(selected), preview->tag);
         form.Label1.SetCaption(L"");
         form.Label1.SetCaption(FilesText(preview->countPrefix, list));
         CheckBoxValue(ctx);
@@ -246,7 +253,7 @@ void SetCacheList(AppContext& ctx) {
         const Preview* preview = PreviewFor(form.cache.ItemData(i));
         if (!preview) continue;
         ListModel& list = form.*preview->list;
-        FillPreview(ctx, list, form.cache.List(i), preview->tag);
+        FillPreview(ctx, list, form.cache.List(i), form.cache.ItemData(i), preview->tag);
         form.Label1.SetCaption(FilesText(preview->refreshPrefix, list));
         ShowOnly(form, list);
     }

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 
+#include "clean/clean_dat.h"
+#include "clean/restart_operations.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/pending_fixtures.h"
 
 namespace qm {
 namespace {
@@ -243,6 +246,33 @@ TEST(CleanUp, RemovesOldCopiesFromTheRememberedFolders) {
     CleanUp(vistaCtx);
     EXPECT_FALSE(test::PathExists(low / L"old.txt"));
     EXPECT_TRUE(vista.dialogs.messages.empty());
+}
+
+TEST(CleanUp, KeepsAnOldCopyWhileItsRecordedMoveIsPending) {
+    for (const bool nineX : {false, true}) {
+        SCOPED_TRACE(nineX ? "Windows 98: Wininit.ini" : "Windows 10: the system's list");
+        ScratchRegistry registry;
+        test::ScopedPendingOperations pending;
+        test::TempFolder cookies(L"qm-cookies"), windows(L"qm-windows");
+        test::WriteBytes(cookies / L"old.txt", "old index");
+        test::WriteBytes(cookies / L"index.dat", "index");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookie", cookies.Path() + L"\\");
+        test::TestApp app;
+        FixedOsVersion win98{FixedOsVersion::Windows98SE()};
+        AppContext ctx98(app.dialogs, win98, app.pump, app.ui);
+        AppContext& ctx = nineX ? ctx98 : app.ctx;
+        AddCleanDat(ctx, [&] { return windows.Path(); });  // old.txt is to replace index.dat
+
+        CleanUp(ctx);
+        EXPECT_TRUE(test::PathExists(cookies / L"old.txt"));
+        // The restart carried the move out (here: the system's list or Wininit.ini no longer holds it).
+        test::ScopedPendingOperations::Remove();
+        ::DeleteFileW((windows / L"Wininit.ini").c_str());
+        CleanUp(ctx);
+        EXPECT_FALSE(test::PathExists(cookies / L"old.txt"));
+        EXPECT_TRUE(OwnRestartPairs().empty());
+        EXPECT_TRUE(app.dialogs.messages.empty());
+    }
 }
 
 TEST(CleanUp, NothingRememberedDoesNothingAndReportsNothing) {

@@ -38,6 +38,14 @@ protected:
     void ExpectOtherFilesUnchanged() {
         for (const auto& [path, bytes] : others) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
     }
+    void FillCaches() {
+        auto& cache = app.ctx.frmMain.cache;
+        for (const auto& folder : CurrentCacheFolders(profile.Lookup()))
+            cache.SetItemData(cache.AddItem(folder.path), folder.kind);
+    }
+    void ExpectSessionFilesGone() {
+        for (const auto& file : profile.SessionFiles()) EXPECT_FALSE(test::PathExists(file)) << NarrowUtf8(file);
+    }
     void FillStores() {
         auto& list = app.ctx.frmMain.cboLoc;
         for (const auto& database : CurrentCookieDatabases(profile.Lookup()))
@@ -55,26 +63,41 @@ TEST_F(TodaysBrowsersClean, AutomaticCleanEmptiesEveryCacheButWhatTheBrowserHold
     const std::wstring held = profile.operaProfile + L"GPUCache\\data_1";
     test::LockedFile browser(held);
     ASSERT_TRUE(browser.Held());
-    auto& cache = app.ctx.frmMain.cache;
-    for (const auto& folder : CurrentCacheFolders(profile.Lookup())) cache.SetItemData(cache.AddItem(folder.path), folder.kind);
+    FillCaches();
 
     bool showResult = false;
     AutoCleanInternetFiles2(app.ctx, showResult);
 
     for (const auto& folder : profile.CacheFolders()) {
         EXPECT_TRUE(test::PathExists(folder.path)) << NarrowUtf8(folder.path);
-        if (folder.path != profile.operaProfile + L"GPUCache\\")
+        if (folder.path != profile.operaProfile + L"GPUCache\\" && folder.kind != kKindFireFoxDefault)
             EXPECT_TRUE(test::EnumerationOrder(folder.path).empty()) << NarrowUtf8(folder.path);
     }
     EXPECT_EQ(test::EnumerationOrder(profile.operaProfile + L"GPUCache\\"), std::vector<std::wstring>{L"data_1"});
     // What stays is what the last Chromium-family folder still holds, as the preview shows it.
     EXPECT_EQ(app.ctx.frmMain.Chromium.ListCount(), 1);
     EXPECT_EQ(app.ctx.frmMain.Chromium.List(0), L"data_1");
-    // Two cache files in each of five profiles, Chrome's code and GPU caches, Opera's cache file, Firefox's two.
-    EXPECT_EQ(app.ctx.CleanCount, 10 + 2 + 1 + 2);
+    // Two cache files in each of five profiles, Chrome's code and GPU caches, Opera's cache
+    // file, Firefox's two and its seven session files.
+    EXPECT_EQ(app.ctx.CleanCount, 10 + 2 + 1 + 2 + 7);
+    ExpectSessionFilesGone();
     ExpectOtherFilesUnchanged();
     for (const auto& database : profile.CookieDatabases()) EXPECT_TRUE(test::PathExists(database.path));
     EXPECT_TRUE(app.dialogs.messages.empty());
+}
+
+TEST_F(TodaysBrowsersClean, CleanInternetOnTheFirefoxProfileTakesItsSessionFilesOnly) {
+    FillCaches();
+    auto& cache = app.ctx.frmMain.cache;
+    cache.SetListIndex(cache.FindNoCase(profile.firefoxProfile));
+    ASSERT_EQ(cache.ItemData(cache.ListIndex()), kKindFireFoxDefault);
+    MainCleanInternetFiles(app.ctx, cache.Text());
+    ExpectSessionFilesGone();
+    EXPECT_EQ(app.ctx.CleanCount, 7);
+    EXPECT_TRUE(test::PathExists(profile.firefoxProfile + L"sessionstore-backups"));
+    EXPECT_FALSE(test::EnumerationOrder(profile.local + L"Mozilla\\Firefox\\Profiles\\ab12cd.default-release\\cache2\\entries").empty())
+        << "the profile's cache is another location";
+    ExpectOtherFilesUnchanged();
 }
 
 TEST_F(TodaysBrowsersClean, CookieCleanRemovesExactlyTheUnkeptRowsOfEveryDatabase) {

@@ -1,6 +1,7 @@
 // The browser-cache cleans on fabricated caches and profiles in temporary folders.
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "clean/clean_dat.h"
 #include "clean/clean_kinds.h"
 #include "clean/restart_operations.h"
@@ -103,37 +104,82 @@ TEST_F(InternetCleanTest, WithoutRemoveDatFilesNothingIsScheduled) {
 }
 
 // A Firefox profile keeps everything but its session files, whichever clean runs, and
-// whatever the profile itself is called.
+// whatever the profile itself is called: the rest is never listed, so its attributes stay.
 TEST_F(InternetCleanTest, FireFoxProfileLosesOnlyItsSessionFiles) {
     const std::wstring profile = L"sessionstore fan.default";
-    const std::wstring kept = L"bookmarks.html\ncookies.txt\nkey3.db\n";
+    struct Case {
+        const wchar_t* file;
+        bool goes;
+    } cases[] = {
+        {L"sessionstore.jsonlz4", true},
+        {L"sessionstore.js", true},
+        {L"SessionStore.BAK", true},
+        {L"sessionstore-backups\\recovery.jsonlz4", true},
+        {L"sessionstore-backups\\recovery.baklz4", true},
+        {L"sessionstore-backups\\previous.jsonlz4", true},
+        {L"sessionstore-backups\\upgrade.jsonlz4-20240101120000", true},
+        {L"prefs.js", false},
+        {L"places.sqlite", false},
+        {L"sessionstore.js.tmp", false},
+        {L"sessionCheckpoints.json", false},
+        {L"storage\\default\\site\\sessionstore.js", false},
+        {L"sessionstore-backups\\nested\\recovery.jsonlz4", false},
+    };
+    constexpr DWORD kHiddenReadOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
     for (bool manual : {false, true}) {
         SCOPED_TRACE(manual ? "Clean Internet" : "AutoClean");
-        Put(profile + L"\\bookmarks.html");
-        Put(profile + L"\\key3.db");
-        Put(profile + L"\\cookies.txt");
-        Put(profile + L"\\sessionstore.js");
-        Put(profile + L"\\sessionstore-backups\\recovery.jsonlz4");
-        Put(profile + L"\\SessionStore.bak");
+        for (const auto& one : cases) {
+            const std::wstring path = test::LongPath(folder / profile + L"\\" + one.file);
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // left so by the first round
+            Put(profile + L"\\" + one.file);
+            ::SetFileAttributesW(path.c_str(), kHiddenReadOnly);
+        }
         app.ctx.frmMain.cache.Clear();
         AddLocation(profile, kKindFireFoxDefault);
         if (manual) CleanSelected(0);
         else AutoClean();
-        EXPECT_EQ(test::ListTree(folder / profile), kept);
-        EXPECT_EQ(Items(app.ctx.frmMain.FireFox), (std::vector<std::wstring>{L"bookmarks.html", L"cookies.txt", L"key3.db"}))
-            << "listed in the order the walk meets them";
-        EXPECT_EQ(app.ctx.frmMain.Label1.Caption(), L"FireFox Internet Folder Contains 3 Files");
+        for (const auto& one : cases) {
+            const std::wstring path = folder / profile + L"\\" + one.file;
+            EXPECT_EQ(test::PathExists(path), !one.goes) << NarrowUtf8(one.file);
+            if (!one.goes)
+                EXPECT_EQ(test::Attributes(path) & kHiddenReadOnly, kHiddenReadOnly) << NarrowUtf8(one.file) << " untouched";
+        }
+        EXPECT_TRUE(Items(app.ctx.frmMain.FireFox).empty()) << "only session files are listed";
+        EXPECT_EQ(app.ctx.frmMain.Label1.Caption(), L"FireFox Internet Folder Contains 0 Files");
+        EXPECT_EQ(app.ctx.CleanCount, 7);
+        app.ctx.CleanCount = 0;
     }
     EXPECT_TRUE(app.ui.Called(L"ShowCount frmMain 0"));
 }
 
-TEST_F(InternetCleanTest, FireFoxCacheFolderIsEmptiedByTheManualClean) {
-    Put(L"Profiles\\abc.default\\Cache\\_CACHE_001_");
-    Put(L"Profiles\\abc.default\\Cache\\0\\1A\\entry");
-    AddLocation(L"Profiles\\abc.default\\Cache", kKindFireFoxProfiles);
-    CleanSelected(0);
-    EXPECT_EQ(test::ListTree(folder / L"Profiles\\abc.default\\Cache"), L"");
-    EXPECT_EQ(app.ctx.CleanCount, 2);
+TEST_F(InternetCleanTest, ASessionFileInUseStaysListedAndWaitsForTheRestart) {
+    Put(L"p.default\\sessionstore-backups\\recovery.jsonlz4");
+    Put(L"p.default\\prefs.js");
+    test::LockedFile browser(folder / L"p.default\\sessionstore-backups\\recovery.jsonlz4");
+    ASSERT_TRUE(browser.Held());
+    AddLocation(L"p.default", kKindFireFoxDefault);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
+    AutoClean();
+    EXPECT_EQ(Items(app.ctx.frmMain.FireFox), std::vector<std::wstring>{L"recovery.jsonlz4"});
+    EXPECT_EQ(app.ctx.frmMain.Label1.Caption(), L"FireFox Internet Folder Contains 1 Files");
+    const std::vector<RestartPair> ours = OwnRestartPairs();
+    ASSERT_EQ(ours.size(), 1u);
+    EXPECT_TRUE(EndsWithNoCase(ours[0].source, L"\\p.default\\sessionstore-backups\\recovery.jsonlz4"));
+}
+
+TEST_F(InternetCleanTest, FireFoxCacheFolderIsEmptiedByEitherClean) {
+    for (bool manual : {false, true}) {
+        SCOPED_TRACE(manual ? "Clean Internet" : "AutoClean");
+        Put(L"Profiles\\abc.default\\Cache\\_CACHE_001_");
+        Put(L"Profiles\\abc.default\\Cache\\0\\1A\\entry");
+        app.ctx.frmMain.cache.Clear();
+        app.ctx.CleanCount = 0;
+        AddLocation(L"Profiles\\abc.default\\Cache", kKindFireFoxProfiles);
+        if (manual) CleanSelected(0);
+        else AutoClean();
+        EXPECT_EQ(test::ListTree(folder / L"Profiles\\abc.default\\Cache"), L"");
+        EXPECT_EQ(app.ctx.CleanCount, 2);
+    }
 }
 
 TEST_F(InternetCleanTest, LinksInsideACacheOrProfileLeaveTheirTargetsAlone) {
@@ -145,7 +191,8 @@ TEST_F(InternetCleanTest, LinksInsideACacheOrProfileLeaveTheirTargetsAlone) {
     test::ScopedDirectoryLink inCache(folder / L"TIF\\linked", folder / L"Outside");
     test::ScopedDirectoryLink inBucket(folder / L"TIF\\Content.IE5\\linked", folder / L"Outside");
     test::ScopedDirectoryLink inProfile(folder / L"Prof.default\\linked", folder / L"Outside");
-    ASSERT_TRUE(inCache.Made() && inBucket.Made() && inProfile.Made());
+    test::ScopedDirectoryLink backups(folder / L"Prof.default\\sessionstore-backups", folder / L"Outside");
+    ASSERT_TRUE(inCache.Made() && inBucket.Made() && inProfile.Made() && backups.Made());
     AddLocation(L"TIF", kKindIeShellCache);
     AddLocation(L"Prof.default", kKindFireFoxDefault);
     AutoClean();

@@ -117,6 +117,49 @@ TEST_F(RestartTest, ValueIsDeletedWhenOnlyOurPairsWereThereAndForgottenWhenCarri
     EXPECT_TRUE(OwnRestartPairs().empty());
 }
 
+TEST_F(RestartTest, PairsTheRestartCarriedOutAreForgottenBeforeAnotherProgramReusesThem) {
+    const std::wstring others = test::OtherProgramsPending();
+    const std::wstring body = others.substr(0, others.size() - 1);
+    for (const bool atStart : {true, false}) {
+        const char* when = atStart ? "at start" : "before recording";
+        const std::wstring done = File(L"done.dat"), waiting = File(L"waiting.dat");
+        ASSERT_EQ(ScheduleAtRestart(done), Scheduled::Added) << when;
+        ASSERT_EQ(ScheduleAtRestart(waiting), Scheduled::Added) << when;
+        // The restart carried out "done" only; later another program schedules the same pair.
+        ScopedPendingOperations::Write(body + DeletePair(waiting) + L'\0');
+        if (atStart) EXPECT_TRUE(ForgetCarriedOutRestartOperations());
+        else EXPECT_EQ(ScheduleAtRestart(File(L"new.dat")), Scheduled::Added);
+        for (const auto& pair : OwnRestartPairs()) EXPECT_NE(pair.source, SystemPathForm(done)) << when;
+        EXPECT_EQ(OwnRestartPairs().size(), atStart ? 1u : 2u) << when;
+        const std::wstring now = Stored();
+        ScopedPendingOperations::Write(now.substr(0, now.size() - 1) + DeletePair(done) + L'\0');
+
+        EXPECT_TRUE(WithdrawOwnRestartOperations()) << when;
+        EXPECT_EQ(Stored(), body + DeletePair(done) + L'\0') << when << ": the other program's pair stays";
+        ScopedPendingOperations::Remove();
+    }
+}
+
+TEST_F(RestartTest, WithdrawTakesOurPairNotAnotherProgramsPairWithTheSameSource) {
+    const std::wstring source = File(L"old.txt"), index = File(L"index.dat"), elsewhere = File(L"other.dat");
+    struct Case {
+        const char* what;
+        std::wstring ours, theirs;  // destinations
+    } cases[] = {
+        {"we move, they delete", index, L""},
+        {"we delete, they move", L"", elsewhere},
+        {"we move, they move elsewhere", index, elsewhere},
+    };
+    for (const auto& one : cases) {
+        const auto destination = [](const std::wstring& path) { return path.empty() ? path : L"!" + SystemPathForm(path); };
+        const std::wstring theirs = SystemPathForm(source) + L'\0' + destination(one.theirs) + L'\0';
+        ScopedPendingOperations::Write(theirs + L'\0');  // theirs comes first
+        ASSERT_EQ(ScheduleAtRestart(source, one.ours), Scheduled::Added) << one.what;
+        EXPECT_TRUE(WithdrawOwnRestartOperations()) << one.what;
+        EXPECT_EQ(Stored(), theirs + L'\0') << one.what;
+    }
+}
+
 TEST_F(RestartTest, SkipsWhatCannotBeMeantAndNeverTouchesAMalformedList) {
     EXPECT_EQ(ScheduleAtRestart(folder / L"missing.dat"), Scheduled::Skipped);
     EXPECT_EQ(ScheduleAtRestart(L"relative\\index.dat"), Scheduled::Skipped);

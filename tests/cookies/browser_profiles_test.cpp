@@ -66,8 +66,9 @@ struct Expected {
     bool isRelative, isDefault;
 };
 
-void ExpectProfiles(const std::string& ini, const std::vector<Expected>& expected, const char* what) {
-    const auto profiles = FirefoxProfiles(ini);
+void ExpectProfiles(const std::string& ini, const std::vector<Expected>& expected, const char* what,
+                    const std::string& installsIni = {}) {
+    const auto profiles = FirefoxProfiles(ini, installsIni);
     ASSERT_EQ(profiles.size(), expected.size()) << what;
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(profiles[i].name, expected[i].name) << what;
@@ -89,6 +90,15 @@ TEST(FirefoxProfiles, ReadsProfileSections) {
                    {{"Work", "D:\\Fx\\work", false, false}}, "absolute path, LF, blanks, comments");
     ExpectProfiles("Path=Profiles/x\n[General]\nPath=Profiles/y\n[Profile0]\nName=n\n", {},
                    "paths outside profile sections, a profile without a path");
+    ExpectProfiles("[Profile0]\nIsRelative=1\nPath=Profiles/a.default-release\n[InstallAB]\nDefault=Profiles/c.own\n",
+                   {{"", "Profiles/a.default-release", true, true},
+                    {"", "Profiles/c.own", true, true},
+                    {"", "Profiles/b.dev-edition-default", true, true},
+                    {"", "D:\\Fx\\other", false, true}},
+                   "installs' defaults that no profile section names follow, relative unless absolute",
+                   "\xEF\xBB\xBF[308046B0AF4A39CB]\r\nDefault=Profiles\\a.default-release\r\nLocked=1\r\n"
+                   "[1F42D0A4C1EBD3B0]\r\nDefault=Profiles/b.dev-edition-default\r\n[X]\nDefault=D:\\Fx\\other\n"
+                   "[Y]\nDefault=../Escape\n[Z]\nDefault=C:relative\n[W]\nDefault=Profiles/c.own\n");
 }
 
 TEST(FirefoxProfiles, LeavesOutPathsThatLeadElsewhere) {

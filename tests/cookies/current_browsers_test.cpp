@@ -107,6 +107,7 @@ TEST_F(CurrentBrowsers, OlderLayoutsAndMissingPlacesAreHandled) {
     test::WriteBytes(profile.roaming + L"Mozilla\\Firefox\\profiles.ini",
                      "[Profile0]\nIsRelative=0\nPath=" + NarrowUtf8(root / L"Fx") +
                          "\n[Profile1]\nIsRelative=1\nPath=../../Fx\n");
+    ::DeleteFileW(test::LongPath(profile.roaming + L"Mozilla\\Firefox\\installs.ini").c_str());
     const auto databases = AsLocations(CurrentCookieDatabases(profile.Lookup()));
     EXPECT_EQ(databases.back(), (Location{root / L"Fx\\cookies.sqlite", kKindFireFoxCookieDb}));
     EXPECT_EQ(databases.size(), profile.CookieDatabases().size());

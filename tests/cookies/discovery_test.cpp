@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "base/text.h"
 #include "support/cookie_fixtures.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -144,12 +145,32 @@ TEST_F(Discovery, AFolderNamedCookiesTxtIsSearchedLikeAnyOther) {
 }
 
 TEST_F(Discovery, CacheCandidatesAreFolderNamesEndingInCacheOrDefault) {
-    Folder(L"Profiles\\ab.default\\Cache");
-    Folder(L"Profiles\\ab.default\\NoCacheHere");
-    std::wstring path = root / L"Profiles";
-    frmMainAddNS2(app.ctx, path, 0x4001);
-    EXPECT_EQ(Entries(form.cache), (std::vector<Entry>{{root / L"Profiles\\ab.default\\", 0x4000},
-                                                       {root / L"Profiles\\ab.default\\Cache\\", 0x4001}}));
+    // Below Firefox's profiles only a profile's own "Cache" is a cache; a Netscape tree takes
+    // every "...cache" folder.
+    struct Case {
+        const wchar_t* folder;
+        bool firefoxCache, netscapeCache;
+    } cases[] = {
+        {L"ab.default\\Cache", true, true},
+        {L"cd.default-release\\cACHE", true, true},
+        {L"ab.default\\NoCacheHere", false, false},
+        {L"ab.default\\OfflineCache", false, true},
+        {L"ab.default\\storage\\default\\https+++site.example\\cache", false, true},
+        {L"Cache", false, true},
+    };
+    for (const auto& one : cases) Folder(std::wstring(L"Profiles\\") + one.folder);
+    for (std::int32_t kind : {0x4001, 0x2000}) {
+        form.cache.Clear();
+        std::wstring path = root / L"Profiles";
+        frmMainAddNS2(app.ctx, path, kind);
+        for (const auto& one : cases) {
+            const bool listed = form.cache.FindNoCase(root / L"Profiles\\" + one.folder + L"\\") >= 0;
+            EXPECT_EQ(listed, kind == 0x4001 ? one.firefoxCache : one.netscapeCache)
+                << NarrowUtf8(one.folder) << " 0x" << std::hex << kind;
+        }
+        EXPECT_EQ(form.cache.ItemData(form.cache.FindNoCase(root / L"Profiles\\ab.default\\")), 0x4000);
+    }
+    form.cache.Clear();
 
     Folder(L"Windows\\Temporary Internet Files");
     test::ScopedEnv systemRoot(L"QM_SYSTEMROOT", root / L"Windows");
@@ -157,9 +178,9 @@ TEST_F(Discovery, CacheCandidatesAreFolderNamesEndingInCacheOrDefault) {
     frmMainAddMSIE(app.ctx, tif, 0x1000);
     std::wstring cookies = root / L"Profiles";
     frmMainAddMSIE(app.ctx, cookies, 0x1004);
-    EXPECT_EQ(form.cache.List(2), root / L"Windows\\temporary internet files\\");
-    EXPECT_EQ(form.cache.ItemData(2), 0x1000);
-    EXPECT_EQ(form.cache.ListCount(), 3);
+    EXPECT_EQ(form.cache.List(0), root / L"Windows\\temporary internet files\\");
+    EXPECT_EQ(form.cache.ItemData(0), 0x1000);
+    EXPECT_EQ(form.cache.ListCount(), 1);
 }
 
 // ---- A whole fabricated profile -------------------------------------------------------------

@@ -745,7 +745,9 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
                       std::vector<std::string>{".example.com\tSID"}) << NarrowUtf8(database.path);
     }
     EXPECT_EQ(test::CookiesLeft(held, "cookies", "host_key").size(), 3u);
-    for (const auto& folder : profile.CacheFolders()) EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+    for (const auto& folder : profile.CacheFolders())
+        if (folder.kind != kKindFireFoxDefault) EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+    for (const auto& file : profile.SessionFiles()) EXPECT_FALSE(test::PathExists(file)) << NarrowUtf8(file);
     EXPECT_EQ(test::ListTree(inetCache), L"");
     for (const auto& [path, bytes] : others) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
 }

@@ -15,7 +15,14 @@ void Write(const std::wstring& path, const std::string& bytes) {
 // What every profile holds besides caches and cookies.
 constexpr const wchar_t* kChromiumOtherFiles[] = {L"Bookmarks", L"History", L"Login Data", L"Preferences",
                                                   L"Network\\Network Persistent State"};
-constexpr const wchar_t* kFirefoxOtherFiles[] = {L"places.sqlite", L"logins.json", L"prefs.js", L"key4.db"};
+constexpr const wchar_t* kFirefoxOtherFiles[] = {L"places.sqlite",    L"logins.json",        L"prefs.js",
+                                                 L"key4.db",          L"favicons.sqlite",    L"formhistory.sqlite",
+                                                 L"sessionstore.js.tmp"};
+// What today's Firefox leaves of a session.
+constexpr const wchar_t* kFirefoxSessionFiles[] = {
+    L"sessionstore.jsonlz4", L"sessionstore.js", L"sessionstore.bak", L"sessionstore-backups\\recovery.jsonlz4",
+    L"sessionstore-backups\\recovery.baklz4", L"sessionstore-backups\\previous.jsonlz4",
+    L"sessionstore-backups\\upgrade.jsonlz4-20240101120000"};
 
 }  // namespace
 
@@ -53,7 +60,10 @@ CurrentProfile::CurrentProfile(const std::wstring& root)
           "[Install308046B0AF4A39CB]\r\nDefault=Profiles/ab12cd.default-release\r\nLocked=1\r\n\r\n"
           "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\nPath=Profiles/ab12cd.default-release\r\n\r\n"
           "[General]\r\nStartWithLastProfile=1\r\nVersion=2\r\n");
+    Write(roaming + L"Mozilla\\Firefox\\installs.ini",
+          "[308046B0AF4A39CB]\r\nDefault=Profiles/ab12cd.default-release\r\nLocked=1\r\n");
     Write(firefoxProfile + L"cookies.sqlite", "x");
+    WriteSessionFiles();
     for (const auto* file : kFirefoxOtherFiles) Write(firefoxProfile + file, "kept firefox");
     Write(local + L"Mozilla\\Firefox\\Profiles\\ab12cd.default-release\\cache2\\entries\\0A1B2C", "ff cached");
     Write(local + L"Mozilla\\Firefox\\Profiles\\ab12cd.default-release\\cache2\\doomed\\1", "ff doomed");
@@ -92,8 +102,19 @@ std::vector<CurrentProfile::Location> CurrentProfile::CacheFolders() const {
         {braveProfile3 + L"Cache\\Cache_Data\\", kKindBrave},
         {local + L"Opera Software\\Opera Stable\\Cache\\Cache_Data\\", kKindOpera},
         {operaProfile + L"GPUCache\\", kKindOpera},
+        {firefoxProfile, kKindFireFoxDefault},
         {local + L"Mozilla\\Firefox\\Profiles\\ab12cd.default-release\\cache2\\", kKindFireFoxCache2},
     };
+}
+
+std::vector<std::wstring> CurrentProfile::SessionFiles() const {
+    std::vector<std::wstring> files;
+    for (const auto* file : kFirefoxSessionFiles) files.push_back(firefoxProfile + file);
+    return files;
+}
+
+void CurrentProfile::WriteSessionFiles() const {
+    for (const auto& file : SessionFiles()) Write(file, "session " + NarrowUtf8(file));
 }
 
 std::vector<std::pair<std::wstring, std::string>> CurrentProfile::OtherFiles() const {
@@ -103,7 +124,8 @@ std::vector<std::pair<std::wstring, std::string>> CurrentProfile::OtherFiles() c
         for (const auto* file : kChromiumOtherFiles) files.emplace_back(*profile + file, ReadBytes(*profile + file));
     for (const auto* file : kFirefoxOtherFiles)
         files.emplace_back(firefoxProfile + file, ReadBytes(firefoxProfile + file));
-    files.emplace_back(roaming + L"Mozilla\\Firefox\\profiles.ini", ReadBytes(roaming + L"Mozilla\\Firefox\\profiles.ini"));
+    for (const wchar_t* index : {L"profiles.ini", L"installs.ini"})
+        files.emplace_back(roaming + L"Mozilla\\Firefox\\" + index, ReadBytes(roaming + L"Mozilla\\Firefox\\" + index));
     files.emplace_back(local + L"Google\\Chrome\\User Data\\Local State",
                        ReadBytes(local + L"Google\\Chrome\\User Data\\Local State"));
     return files;

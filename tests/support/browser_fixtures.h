@@ -3,8 +3,8 @@
 // "Profile 1" named by "Local State"), Edge (no "Local State": found by folder names, its
 // cookies in the older "Cookies" place), Brave (a damaged "Local State"), Opera (its profile
 // in Roaming, its cache in Local), Firefox (profiles.ini naming a "*.default-release"
-// profile, its cache2 in Local) and Internet Explorer's INetCache. Every profile also holds
-// files that no clean may touch (bookmarks, history, passwords, preferences).
+// profile, its cache2 in Local, its session files) and Internet Explorer's INetCache. Every
+// profile also holds files that no clean may touch (bookmarks, history, passwords, preferences).
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -30,7 +30,12 @@ public:
         friend void PrintTo(const Location& location, std::ostream* out);
     };
     std::vector<Location> CookieDatabases() const;
+    // The cache list's entries of these browsers: cache folders, and the Firefox profile
+    // (kKindFireFoxDefault), which only loses its session files.
     std::vector<Location> CacheFolders() const;
+    // The Firefox profile's session files; (re)written by WriteSessionFiles.
+    std::vector<std::wstring> SessionFiles() const;
+    void WriteSessionFiles() const;
     // Every file the cleans must leave as it is, with its bytes.
     std::vector<std::pair<std::wstring, std::string>> OtherFiles() const;
 

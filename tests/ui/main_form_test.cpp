@@ -123,16 +123,20 @@ TEST_F(MainFormTest, TempPreviewOfARefusedTempVariableListsNothing) {
 TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
     test::WriteBytes(temp / L"one.dat", "1");
     test::WriteBytes(temp / L"two.dat", "2");
+    test::WriteBytes(temp / L"sessionstore.jsonlz4", "3");
     const struct {
         std::int32_t kind;
         ListModel MainFormModel::*shown;
         std::wstring count;
-    } cases[] = {{0x1005, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 2 Files"},
-                 {0x2004, &MainFormModel::NS, L"Netscape Internet Folder Contains 2 Files"},
-                 {0x4000, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 2 Files"},
-                 {0x4003, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 2 Files"},
-                 {0x8002, &MainFormModel::Chromium, L"Chromium Internet Folder Contains 2 Files"},
-                 {0x1006, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 2 Files"}};
+        int listed;
+    } cases[] = {{0x1005, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 3 Files", 3},
+                 {0x2004, &MainFormModel::NS, L"Netscape Internet Folder Contains 3 Files", 3},
+                 {0x4001, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 3 Files", 3},
+                 // A Firefox profile shows its session files only.
+                 {0x4000, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 1 Files", 1},
+                 {0x4003, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 3 Files", 3},
+                 {0x8002, &MainFormModel::Chromium, L"Chromium Internet Folder Contains 3 Files", 3},
+                 {0x1006, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 3 Files", 3}};
     for (const auto& c : cases) {
         form().cache.Clear();
         form().cache.AddItem(temp.Path() + L"\\");
@@ -142,7 +146,7 @@ TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
         EXPECT_EQ(form().cache.ToolTipText(), temp.Path() + L"\\");
         for (auto list : {&MainFormModel::MSIE, &MainFormModel::NS, &MainFormModel::FireFox, &MainFormModel::Chromium})
             EXPECT_EQ((form().*list).Visible(), list == c.shown) << NarrowUtf8(c.count);
-        EXPECT_EQ((form().*c.shown).ListCount(), 2);
+        EXPECT_EQ((form().*c.shown).ListCount(), c.listed);
     }
 }
 
