@@ -1,5 +1,6 @@
 // End-to-end: Quillmere.exe itself, started as a user would, checked on disk and in the
 // registry. Runs in the test run's private Wine prefix, whose own profile it changes.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
+#include "support/real_keys.h"
 #include "ui/count_window.h"
 #include "shutdown/shutdown_window.h"
 #include "ui/desktop_host.h"
@@ -412,6 +414,73 @@ TEST_F(ProgramTest, CleanTempFromItsTabShowsTheTrueCountThenTheMainWindowAgain) 
 
     ChooseTrayItem(main, L"Exit Program");
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// Takes connections on loopback and never answers them: a web site that hangs.
+class SilentServer {
+public:
+    SilentServer() {
+        WSADATA data{};
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            ::listen(listener_, 16) == 0 && ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
+        if (started_) ::WSACleanup();
+    }
+    int Port() const { return port_; }
+    // Whether a connection is waiting (taken by the system, never answered).
+    bool Connected() const {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listener_, &readable);
+        timeval none{};
+        return ::select(0, &readable, nullptr, nullptr, &none) == 1;
+    }
+
+private:
+    bool started_ = false;
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+// The maker's site takes the update check's connection and never answers: the icon, the
+// hot key and the menu work at once, and Exit ends the program at once.
+TEST_F(ProgramTest, AHangingUpdateSiteHoldsUpNothing) {
+    SilentServer site;
+    ASSERT_NE(site.Port(), 0);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebHost", L"localhost");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebPort", std::to_wstring(site.Port()));
+    test::TempFolder temp(L"qm-e2e-hang");
+    for (int i = 0; i < 3; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"AutoFunction", L"Yes");
+    const test::KeyTarget keys;
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return site.Connected(); }, 5s)) << "the check is waiting on the site";
+
+    ASSERT_TRUE(keys.Press(L"alt+c"));
+    // The key events reach the system through the target's messages.
+    test::PumpMessages(3000, [&] { return !test::PathExists(temp / L"f0.tmp"); });
+    EXPECT_FALSE(test::PathExists(temp / L"f0.tmp")) << "the hot key cleaned";
+    ::PostMessageW(main, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    EXPECT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") != nullptr; }, 3s)) << "the menu opened";
+    if (const HWND menu = Visible(program, L"#32768")) ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") == nullptr; }, 3s));
+
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(3s), 0) << "Exit does not wait for the check";
 }
 
 TEST_F(ProgramTest, AutoCleanFilesCleansInTheTrayPlaceOrSaysWhyNot) {

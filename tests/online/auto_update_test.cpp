@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "clean/run_state.h"
+#include "base/handles.h"
 #include "online/auto_update.h"
+#include "online/check_progress.h"
 #include "online/installer_check.h"
 #include "online/update_notice.h"
 #include "online/web.h"
@@ -134,6 +136,48 @@ TEST_F(UpdateTest, ANewerVersionIsOfferedInTheNotice) {
     int notices = 0;
     for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kUpdateNoticeClass, nullptr));) ++notices;
     EXPECT_EQ(notices, 1);
+}
+
+// A site that keeps the check waiting: the progress shows with Cancel, and Cancel, Escape or
+// Exit end the wait at once; the outcome that comes later is dropped.
+TEST_F(UpdateTest, AManualCheckShowsItsProgressAndCancelOrExitEndItsWaitAtOnce) {
+    static HWND progressSeen;
+    static std::function<void()> endTheWait;
+    const struct {
+        const char* name;
+        std::function<void()> end;
+        bool exits;
+    } cases[] = {
+        {"Cancel", [] { ::SendMessageW(::GetDlgItem(progressSeen, IDCANCEL), BM_CLICK, 0, 0); }, false},
+        {"close box", [] { ::SendMessageW(progressSeen, WM_CLOSE, 0, 0); }, false},
+        {"Exit", [&] { RequestExit(app.ctx); }, true},
+    };
+    Publish(VersionFile("9.0.0", realHash));
+    for (const auto& c : cases) {
+        const UniqueKernelObject released(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        web.beforeAnswer = [gate = released.get()] { ::WaitForSingleObject(gate, INFINITE); };
+        app.dialogs.messages.clear();
+        app.ui.calls.clear();
+        progressSeen = nullptr;
+        endTheWait = c.end;
+        // Runs inside the check's wait: looks at the progress, then ends the wait.
+        ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+            ::KillTimer(nullptr, id);
+            progressSeen = ::FindWindowW(kCheckProgressClass, nullptr);
+            if (progressSeen) endTheWait();
+        });
+        bool offered = true;
+        RunExclusive(app.ctx, {L"test", L"menu"}, [&] { offered = CheckForUpdate(app.ctx); });
+
+        ASSERT_NE(progressSeen, nullptr) << c.name;
+        EXPECT_FALSE(offered) << c.name;
+        EXPECT_FALSE(::IsWindow(progressSeen)) << c.name;
+        EXPECT_EQ(app.ui.Called(L"UnloadMainForm"), c.exits) << c.name;
+        ::SetEvent(released.get());  // the site answers after all
+        test::PumpMessages(500);
+        EXPECT_TRUE(app.dialogs.messages.empty()) << c.name;
+        EXPECT_FALSE(NoticeShown()) << c.name;
+    }
 }
 
 TEST_F(UpdateTest, AConfirmedUpdateWithTheRightHashStartsAndTheProgramEnds) {

@@ -15,11 +15,13 @@ bool FakeWeb::ConnectedState(DWORD& stateFlags) {
 }
 
 bool FakeWeb::Answers(const std::wstring& url, DWORD) {
+    if (beforeAnswer) beforeAnswer();
     asked.push_back(url);
     return std::find(answering.begin(), answering.end(), url) != answering.end();
 }
 
 WebReply FakeWeb::Get(const std::wstring& url, const WebLimits& limits) {
+    if (beforeAnswer) beforeAnswer();
     asked.push_back(url);
     const auto found = replies.find(url);
     if (found == replies.end()) return {};

@@ -24,6 +24,7 @@ public:
     std::vector<std::wstring> opened;      // pages shown in the browser
     std::vector<std::wstring> downloadedTo;
     std::function<void()> beforeKeepGoing;  // runs as a download asks whether to go on
+    std::function<void()> beforeAnswer;     // runs first in Answers and Get (a server's delay)
 
     bool ConnectedState(DWORD& stateFlags) override;
     bool Answers(const std::wstring& url, DWORD timeoutMs) override;
