@@ -1,5 +1,5 @@
-// Times the cookies.txt clean of one file: NS2Scan, marking every cookie whose identity is
-// not kept (a hash lookup), and NS2Write; and the floor of this platform on the same file:
+// Times the cookies.txt clean of one file as the cookie clean does it: read it into the line
+// table, mark every cookie line whose identity is not kept (one pass, a hash lookup), write it; and the floor of this platform on the same file:
 // read it whole, write it beside, replace it. Run by scripts/bench.sh through
 // bench/cookie_txt_bench.py, which builds the files, times Python's and awk's clean of the
 // same file natively and prints the ratios.
@@ -70,10 +70,11 @@ int main() {
 
         if (!::CopyFileW(source.c_str(), work.c_str(), FALSE)) return 1;
         start = Clock::now();
-        qm::NS2Scan(app.ctx, work);
-        listed = app.ctx.frmMain.lstCookie.ListCount();
-        marked = qm::MarkUnkeptCookies(app.ctx, kept);
-        const qm::CookieWrite written = qm::NS2Write(app.ctx);
+        qm::CookieTxtTable table;
+        if (!qm::ReadCookieTxt(work, table)) return 1;
+        marked = qm::MarkUnkeptLines(table, kept);
+        const qm::CookieWrite written = qm::WriteCookieTxt(app.ctx, table);
+        listed = static_cast<int>(table.lines.size());
         best = std::min(best, Milliseconds(start));
         if (written != qm::CookieWrite::Written) return 1;
     }

@@ -36,7 +36,8 @@ void CookiesTxt(const fs::path& folder) {
         {Line("# HTTP Cookie File", "\n"), Line(".shop.example\tTRUE\t/\tFALSE\t0\tcart\t3 items", "\n"),
          Line(".shop.example\tTRUE\t/\tFALSE\t-1\told\tvalue", "")},
         {Line("host.example\tFALSE\t/\tFALSE\t589496320\tpacked\tdos date", "\n\n"),
-         Line("#HttpOnly_.secure.example\tTRUE\t/\tTRUE\t1893456000\tid\tx", "\r")},
+         Line("#HttpOnly_.secure.example\tTRUE\t/\tTRUE\t1893456000\tid\tx", "\r\n"),
+         Line("#HttpOnly_ a note, no cookie", "\n"), Line("Flour\t500 g", "\r")},
     };
     int number = 0;
     for (const auto& lines : files) {

@@ -33,11 +33,6 @@ namespace {
 constexpr TrapSite kSite{L"Clean", L"MainCleanCookies"};
 constexpr int kFilesPerPump = 50;
 
-bool FoundAfterFirst(std::wstring_view text, std::wstring_view part) {
-    const size_t at = text.find(part);
-    return at != std::wstring_view::npos && at > 0;
-}
-
 // The three kept lists, each read once per run.
 struct KeptFamilies {
     struct Family {
@@ -84,18 +79,15 @@ struct ListedCookieFile {
     DWORD attributes = 0;
 };
 
-// The cookie files of a store as the reader lists them ("*.txt*", or "*.dat*" when that finds
-// nothing), links and folders left out.
+// The cookie files of a store, by the viewer's own rule (IsMsieCookieFileName): the clean
+// deletes no file the viewer never showed. Links and folders are left out.
 std::vector<ListedCookieFile> ListCookieFiles(const WalkFolder& folder) {
-    std::vector<ListedCookieFile> txt, dat;
+    std::vector<ListedCookieFile> files;
     folder.ForEachEntry([&](const ListedEntry& entry) {
-        if (entry.IsFolder() || entry.IsLink()) return;
-        const std::wstring name(entry.name);
-        if (!FoundAfterFirst(name, L"@")) return;
-        if (MatchSpec(name, L"*.txt*")) txt.push_back({folder.ChildPath(name), name, entry.attributes});
-        else if (MatchSpec(name, L"*.dat*")) dat.push_back({folder.ChildPath(name), name, entry.attributes});
+        if (entry.IsFolder() || entry.IsLink() || !IsMsieCookieFileName(entry.name)) return;
+        files.push_back({folder.ChildPath(entry.name), std::wstring(entry.name), entry.attributes});
     });
-    return txt.empty() ? dat : txt;
+    return files;
 }
 
 // Copies the store's index file to "old.txt" for the restart-time replacement; a stale copy
@@ -127,16 +119,23 @@ void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     CopyIndexForRestart(folder);
 }
 
+// Parses, marks and writes the file on its own: the viewer's list is scanned again only
+// when it shows this file.
 void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store,
-                    const KeptIdentities& kept) {
+                    const KeptIdentities& kept, bool interactive) {
     // The file's folder stands for the store: it must be a folder a clean may change.
     const size_t slash = store.find_last_of(L"\\/");
     if (slash == std::wstring::npos) return;
     if (!GuardStore(ctx, guard, store.substr(0, slash + 1))) return;
-    NS2Scan(ctx, store);
-    const int marked = MarkUnkeptCookies(ctx, kept.identities);
-    if (marked == 0 || NS2Write(ctx) != CookieWrite::Written) return;
-    for (int i = 0; i < marked; ++i) ProgressTick(ctx);
+    CookieTxtTable table;
+    if (!ReadCookieTxt(store, table)) return;
+    const int marked = MarkUnkeptLines(table, kept.identities);
+    if (marked == 0) return;
+    const CookieWrite written = WriteCookieTxt(ctx, table);
+    if (written == CookieWrite::Refused && interactive)
+        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    if (written == CookieWrite::Written) ProgressTicks(ctx, marked);
+    if (ViewerShowsCookieTxt(ctx, store)) NS2Scan(ctx, store);
 }
 
 // Only SQLite changes the database (and its own journal): no folder is emptied and no file
@@ -153,7 +152,7 @@ bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_
     return result.outcome != DatabaseOutcome::Locked;
 }
 
-// Selecting a location during the clean must not run the viewer.
+// A click let through by the clean's pauses must not run the viewer meanwhile.
 class ViewerQuiet {
 public:
     explicit ViewerQuiet(CookieState& state) : state_(state), was_(state.viewerQuiet) { state_.viewerQuiet = true; }
@@ -168,6 +167,13 @@ private:
 
 }  // namespace
 
+std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul) {
+    return L"The Cookie File \"" + path + L"\" Was Not Changed: " +
+           (holdsNul ? std::wstring(L"It Holds NUL Bytes, So It May Be No Cookie File.")
+                     : L"It Is Larger Than " + std::to_wstring(kMaxCookieTxtSize >> 20) + L" MB.") +
+           kCrLf + kCrLf + L"Its Cookies Were Not Deleted.";
+}
+
 std::wstring KeptListDamagedText(const std::wstring& key) {
     const std::wstring name = key.substr(key.find_last_of(L'\\') + 1);
     return L"The List Of Kept Cookies \"" + name + L"\" Could Not Be Read." + kCrLf + kCrLf +
@@ -177,12 +183,19 @@ std::wstring KeptListDamagedText(const std::wstring& key) {
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept) {
     if (kept.identities.count(CookieIdentity(name))) return true;  // kept by its bare name
     CookieState loaded;
-    if (LoadCookieFile(loaded, path).outcome == CookieLoad::Records)
-        if (const auto record = DecodeMsieRecord(loaded.text))
-            return kept.identities.count(CookieIdentity(MsieCookieLine(name, record->record.name, {}))) > 0;
+    bool decoded = false;
+    if (LoadCookieFile(loaded, path).outcome == CookieLoad::Records) {
+        // Any kept record spares the whole file: the browser may have put another one first.
+        for (const int start : loaded.recordStarts) {
+            const auto record = DecodeMsieRecord(std::string_view(loaded.text).substr(static_cast<size_t>(start - 1)));
+            if (!record) continue;
+            decoded = true;
+            if (kept.identities.count(CookieIdentity(MsieCookieLine(name, record->record.name, {})))) return true;
+        }
+    }
     // A file that does not decode now (being rewritten, too large, unreadable) is spared when
     // any kept entry names its file.
-    return kept.stems.count(std::wstring(CookieStem(name))) > 0;
+    return !decoded && kept.stems.count(std::wstring(CookieStem(name))) > 0;
 }
 
 void MainCleanCookies(AppContext& ctx, const std::wstring& role) {
@@ -190,7 +203,7 @@ void MainCleanCookies(AppContext& ctx, const std::wstring& role) {
     CleanCookieStores(ctx, role == kRoleMain && !ctx.Unattended());
 }
 
-void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
+void CleanCookieStores(AppContext& ctx, bool interactive) {
     auto& form = ctx.frmMain;
     ViewerQuiet quiet(ctx.cookies);
     ctx.CleanCount = 0;
@@ -206,7 +219,6 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
     std::set<std::int32_t> toldRunning;  // each running browser is named once
     for (int i = 0; i < form.cboLoc.ListCount(); ++i) {
         TrapStep(ctx.dialogs, kSite, [&] {
-            form.cboLoc.SetListIndex(i);
             const std::int32_t kind = form.cboLoc.ItemData(i);
             const std::wstring store = form.cboLoc.List(i);
             KeptFamilies::Family* family = families.Of(kind);
@@ -217,10 +229,10 @@ void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers) {
             }
             if (const auto schema = DatabaseSchemaOf(kind)) {
                 const bool cleaned = CleanCookieDatabase(ctx, store, kind, *schema, *family->kept);
-                if (!cleaned && tellRunningBrowsers && toldRunning.insert(kind).second)
+                if (!cleaned && interactive && toldRunning.insert(kind).second)
                     ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
             } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guardNow(), store, *family->kept);
-            else CleanCookieTxt(ctx, guardNow(), store, *family->kept);
+            else CleanCookieTxt(ctx, guardNow(), store, *family->kept, interactive);
         });
     }
 }

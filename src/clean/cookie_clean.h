@@ -11,12 +11,17 @@ class AppContext;
 
 // Cleans every store of cboLoc as it stands (MainCleanCookies finds the stores first):
 // CleanCount counts the cookie files deleted and the cookies.txt lines and database rows
-// removed. A browser that holds its cookie database is named in a box when asked.
-void CleanCookieStores(AppContext& ctx, bool tellRunningBrowsers = false);
+// removed. An interactive clean names in a box a browser that holds its cookie database and
+// a cookies.txt it had to leave unchanged.
+void CleanCookieStores(AppContext& ctx, bool interactive = false);
 
 // Whether an Internet Explorer cookie file is spared: a line of it (its first record, or the
 // bare name) is kept, or it does not decode now and a kept entry names the same file stem.
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept);
+
+// What an interactive clean says about a cookies.txt with cookies to remove that it leaves
+// unchanged because it holds NUL bytes (holdsNul) or is too large to be read whole.
+std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul);
 
 // What an interactive clean says about a kept list it could not read (key: the list's key).
 std::wstring KeptListDamagedText(const std::wstring& key);

@@ -10,6 +10,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "cookies/checked_vfs.h"
 #include "cookies/ns_cookies.h"
 
 namespace qm {
@@ -57,30 +58,32 @@ DatabaseOutcome OutcomeOf(int code) {
     }
 }
 
-// True when the file begins with SQLite's header. Anything else (a link, an empty file,
-// which SQLite would take for an empty database) is never handed to SQLite.
-bool HasSqliteHeader(const std::wstring& path, DatabaseOutcome& why) {
+// What the file's first bytes say: an SQLite database, and whether it is in WAL mode.
+// Anything else (a link, an empty file, which SQLite would take for an empty database) is
+// never handed to SQLite.
+struct Header {
+    DatabaseOutcome outcome = DatabaseOutcome::Missing;  // Done: an SQLite database
+    bool wal = false;
+};
+
+Header ReadHeader(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-        why = DatabaseOutcome::Missing;  // a link or a folder is never a store
-        return false;
-    }
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return {DatabaseOutcome::Missing};  // a link or a folder is never a store
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
-        why = ::GetLastError() == ERROR_SHARING_VIOLATION || ::GetLastError() == ERROR_LOCK_VIOLATION
-                  ? DatabaseOutcome::Locked
-                  : DatabaseOutcome::Missing;
-        return false;
+        const DWORD error = ::GetLastError();
+        return {error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? DatabaseOutcome::Locked
+                                                                                  : DatabaseOutcome::Missing};
     }
-    char header[16] = {};
+    char header[20] = {};
     DWORD read = 0;
-    if (!::ReadFile(file.get(), header, sizeof header, &read, nullptr)) {
-        why = ::GetLastError() == ERROR_LOCK_VIOLATION ? DatabaseOutcome::Locked : DatabaseOutcome::Damaged;
-        return false;
-    }
-    why = DatabaseOutcome::NotADatabase;
-    return IsSqliteDatabase(std::string_view(header, read));
+    if (!::ReadFile(file.get(), header, sizeof header, &read, nullptr))
+        return {::GetLastError() == ERROR_LOCK_VIOLATION ? DatabaseOutcome::Locked : DatabaseOutcome::Damaged};
+    if (!IsSqliteDatabase(std::string_view(header, read))) return {DatabaseOutcome::NotADatabase};
+    // Bytes 18 and 19, the file format's write and read versions, are 2 in WAL mode.
+    return {DatabaseOutcome::Done, read == sizeof header && header[18] == 2 && header[19] == 2};
 }
 
 // What the SQL function qm_keep(host, name) asks; a failure of keep fails the statement.
@@ -106,19 +109,31 @@ void KeepFunction(sqlite3_context* context, int /*count*/, sqlite3_value** value
 
 class Database {
 public:
-    // Opens an existing file for reading and writing (never creating one).
+    // Opens an existing file for reading and writing (never creating one), through the VFS
+    // that checks its side files.
     DatabaseOutcome Open(const std::wstring& path) {
-        DatabaseOutcome why = DatabaseOutcome::Missing;
-        if (!HasSqliteHeader(path, why)) return why;
+        const Header header = ReadHeader(path);
+        if (header.outcome != DatabaseOutcome::Done) return header.outcome;
+        wal_ = header.wal;
         sqlite3* raw = nullptr;
-        const int code = sqlite3_open_v2(NarrowUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        const int code = sqlite3_open_v2(NarrowUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, CheckedVfsName());
         db_.reset(raw);
         if (code != SQLITE_OK) return OutcomeOf(code);
         sqlite3_busy_timeout(db_.get(), kDatabaseBusyMilliseconds);
-        // The file comes from outside: its schema may not call functions with side effects.
-        // The check reads every page; a cache that holds them spares the delete reading them
-        // again and spilling pages before the commit.
+        // In WAL mode the exclusive locking mode keeps the WAL index in memory: no "-shm" file
+        // is opened (the VFS offers none). The file comes from outside: its schema may not call
+        // functions with side effects. The check reads every page; a cache that holds them
+        // spares the delete reading them again and spilling pages before the commit.
+        if (wal_ && Execute("PRAGMA locking_mode = EXCLUSIVE") != SQLITE_OK) return DatabaseOutcome::Damaged;
         return OutcomeOf(Execute("PRAGMA trusted_schema = OFF; PRAGMA cache_size = -65536"));
+    }
+    bool Wal() const { return wal_; }
+
+    // Leaves no readable copy of deleted rows: VACUUM rewrites the file without free pages,
+    // and in WAL mode the checkpoint copies it back and empties the WAL.
+    int Compact() {
+        const int code = Execute("VACUUM");
+        return code != SQLITE_OK || !wal_ ? code : Execute("PRAGMA wal_checkpoint(TRUNCATE)");
     }
 
     int Execute(const char* sql) { return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr); }
@@ -168,6 +183,18 @@ public:
 
 private:
     UniqueDatabase db_;
+    bool wal_ = false;
+};
+
+// A database whose side file the VFS refused is skipped like one a browser holds.
+class RefusalWatch {
+public:
+    DatabaseOutcome Judge(DatabaseOutcome outcome) const {
+        return outcome != DatabaseOutcome::Done && RefusedSideFiles() != start_ ? DatabaseOutcome::Locked : outcome;
+    }
+
+private:
+    unsigned start_ = RefusedSideFiles();
 };
 
 // Rolls back unless committed.
@@ -252,9 +279,7 @@ std::string SelectAll(CookieSchema schema) {
     return sql + " FROM " + schemaColumns.table;
 }
 
-}  // namespace
-
-DatabaseRead ReadCookieDatabase(const std::wstring& path, CookieSchema schema) {
+DatabaseRead ReadRows(const std::wstring& path, CookieSchema schema) {
     DatabaseRead read;
     Database db;
     Transaction transaction(db);
@@ -262,36 +287,50 @@ DatabaseRead ReadCookieDatabase(const std::wstring& path, CookieSchema schema) {
     if (read.outcome != DatabaseOutcome::Done) return read;
     int code = SQLITE_OK;
     const UniqueStatement rows = db.Prepare(SelectAll(schema), code);
-    if (code != SQLITE_OK) {
-        read.outcome = OutcomeOf(code);
-        return read;
-    }
+    if (code != SQLITE_OK) return {OutcomeOf(code), {}};
     while ((code = sqlite3_step(rows.get())) == SQLITE_ROW) read.cookies.push_back(CookieOfRow(rows.get(), schema));
     read.outcome = OutcomeOf(code);
+    return read;
+}
+
+DatabaseClean DeleteRows(const std::wstring& path, CookieSchema schema, const KeepCookie& keep) {
+    Database db;
+    Transaction transaction(db);
+    // Deleted rows are overwritten with zeros where they stood. IMMEDIATE takes the write
+    // lock now: a database the browser holds fails here, untouched.
+    DatabaseOutcome outcome = Prepared(db, transaction, path, schema, "PRAGMA secure_delete = ON; BEGIN IMMEDIATE");
+    if (outcome != DatabaseOutcome::Done) return {outcome};
+
+    // One statement visits every row once and asks keep for it: no second pass by rowid.
+    KeepCall call{keep};
+    int code = db.AddKeepFunction(call);
+    if (code != SQLITE_OK) return {OutcomeOf(code)};
+    const SchemaColumns& columns = ColumnsOf(schema);
+    code = db.Execute((std::string("DELETE FROM ") + columns.table + " WHERE NOT qm_keep(\"" + columns.columns[0] +
+                       "\", \"name\")").c_str());
+    if (code != SQLITE_OK || call.failed) return {code == SQLITE_OK ? DatabaseOutcome::Damaged : OutcomeOf(code)};
+    const int deleted = db.Changes();
+    code = transaction.Commit();
+    if (code != SQLITE_OK) return {OutcomeOf(code)};
+    // The rows are gone; copies left in free pages, the WAL or older pages go with them.
+    if (deleted > 0) db.Compact();
+    return {DatabaseOutcome::Done, deleted};
+}
+
+}  // namespace
+
+DatabaseRead ReadCookieDatabase(const std::wstring& path, CookieSchema schema) {
+    const RefusalWatch watch;
+    DatabaseRead read = ReadRows(path, schema);
+    read.outcome = watch.Judge(read.outcome);
     if (read.outcome != DatabaseOutcome::Done) read.cookies.clear();
     return read;
 }
 
 DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep) {
-    DatabaseClean clean;
-    Database db;
-    Transaction transaction(db);
-    // IMMEDIATE takes the write lock now: a database the browser holds fails here, untouched.
-    clean.outcome = Prepared(db, transaction, path, schema, "BEGIN IMMEDIATE");
-    if (clean.outcome != DatabaseOutcome::Done) return clean;
-
-    // One statement visits every row once and asks keep for it: no second pass by rowid.
-    KeepCall call{keep};
-    int code = db.AddKeepFunction(call);
-    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
-    const SchemaColumns& columns = ColumnsOf(schema);
-    code = db.Execute((std::string("DELETE FROM ") + columns.table + " WHERE NOT qm_keep(\"" + columns.columns[0] +
-                       "\", \"name\")").c_str());
-    if (code != SQLITE_OK || call.failed) return {code == SQLITE_OK ? DatabaseOutcome::Damaged : OutcomeOf(code), 0};
-    const int deleted = db.Changes();
-    code = transaction.Commit();
-    if (code != SQLITE_OK) return {OutcomeOf(code), 0};
-    clean.deleted = deleted;
+    const RefusalWatch watch;
+    DatabaseClean clean = DeleteRows(path, schema, keep);
+    clean.outcome = watch.Judge(clean.outcome);
     return clean;
 }
 

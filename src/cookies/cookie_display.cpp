@@ -59,6 +59,7 @@ void ClearDisp(AppContext& ctx) {
     for (TextBoxModel* box : {&form.txtName, &form.txtValue, &form.txtSecure, &form.txtCreated, &form.txtExpire,
                               &form.txtLife})
         box->SetText({});
+    form.lblHttpOnly.SetCaption({});
 }
 
 void DelEnabled(AppContext& ctx, bool enabled) {

@@ -10,7 +10,10 @@ namespace qm {
 
 class AppContext;
 
-// Empties txtName, txtValue, txtSecure, txtCreated, txtExpire and txtLife.
+// The details' own line for a cookie that scripts of the page cannot read.
+inline constexpr wchar_t kHttpOnlyDetail[] = L"HttpOnly: Yes";
+
+// Empties txtName, txtValue, txtSecure, txtCreated, txtExpire, txtLife and lblHttpOnly.
 void ClearDisp(AppContext& ctx);
 // Enables or disables btnDel and btnClear together.
 void DelEnabled(AppContext& ctx, bool enabled);

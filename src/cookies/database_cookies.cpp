@@ -55,7 +55,7 @@ std::wstring DatabaseCookieIdentity(std::string_view host, std::string_view name
         return std::all_of(text.begin(), text.end(), [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x80; });
     };
     if (!plain(host) || !plain(name)) return CookieIdentity(WidenUtf8(host) + L'\t' + WidenUtf8(name));
-    host = host.substr(0, host.find('['));
+    if (!host.starts_with('[')) host = host.substr(0, host.find('['));
     std::wstring identity;
     identity.reserve(host.size() + 1 + name.size());
     identity.append(host.begin(), host.end());
@@ -108,6 +108,7 @@ void DatabaseClick(AppContext& ctx) {
     form.txtValue.SetText(record.value);
     form.txtSecure.SetText(cookie.secure ? L"Yes" : L"No");
     form.txtCreated.SetText(cookie.host.starts_with('.') ? L"Domain" : L"Host");
+    if (cookie.httpOnly) form.lblHttpOnly.SetCaption(kHttpOnlyDetail);
     const auto expiry = ExpiryOf(cookie);
     if (!cookie.expires || !expiry) {
         form.txtExpire.SetText(ExpiryText(cookie));

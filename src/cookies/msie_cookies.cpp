@@ -20,8 +20,6 @@ bool FoundAfterFirst(std::wstring_view text, std::wstring_view part) {
     return at != std::wstring_view::npos && at > 0;
 }
 
-bool IsCookieFileName(std::wstring_view name) { return FoundAfterFirst(name, L"@"); }
-
 // Index files are listed only from folders whose (lower-case) path speaks of cookies.
 bool IsListedIndexFile(std::wstring_view name, bool cookieFolder) {
     return cookieFolder && FoundAfterFirst(name, L"dat");
@@ -90,6 +88,10 @@ void ShowCookieCount(AppContext& ctx, int count) {
 
 bool IsBlankPath(std::wstring_view path) { return path <= std::wstring_view(L" "); }
 
+bool IsMsieCookieFileName(std::wstring_view name) {
+    return FoundAfterFirst(name, L"@") && MatchSpec(std::wstring(name), kMsieCookieFilePattern);
+}
+
 int MSIEScan(AppContext& ctx, const std::wstring& folder) {
     auto& list = ctx.frmMain.lstCookie;
     list.Clear();
@@ -102,10 +104,10 @@ int MSIEScan(AppContext& ctx, const std::wstring& folder) {
     const bool cookieFolder = IsCookieFolder(path);
     FID fid;
     int seen = 0;
-    for (ApiFindFirstFile(fid, path, L"*.txt"); fid.found; ApiFindNextFile(fid)) {
-        if (fid.IsDirectory()) continue;
-        if (IsListedIndexFile(fid.name, cookieFolder)) list.AddItem(fid.name);
-        if (IsCookieFileName(fid.name)) {
+    for (ApiFindFirstFile(fid, path, kMsieCookieFilePattern); fid.found; ApiFindNextFile(fid)) {
+        if (fid.IsDirectory() || fid.IsReparsePoint()) continue;
+        if (MatchSpec(fid.name, L"*.txt") && IsListedIndexFile(fid.name, cookieFolder)) list.AddItem(fid.name);
+        if (IsMsieCookieFileName(fid.name)) {
             list.AddItem(fid.name);
             MsieClick(ctx, path);
         }
@@ -131,8 +133,9 @@ int MSIEScan2(AppContext& ctx, const std::wstring& folder) {
 
     const std::wstring path = QualifyPath(folder);
     const bool cookieFolder = IsCookieFolder(path);
+    // Without any "*.txt*" name, the index files of a cookie folder are listed instead.
     FID fid;
-    ApiFindFirstFile(fid, path, L"*.txt*");
+    ApiFindFirstFile(fid, path, kMsieCookieFilePattern);
     if (!fid.found) {
         ApiFindClose(fid);
         fid = FID{};
@@ -145,9 +148,9 @@ int MSIEScan2(AppContext& ctx, const std::wstring& folder) {
     std::optional<MsieRecord> lastDecoded;
     int seen = 0;
     for (; fid.found; ApiFindNextFile(fid)) {
-        if (fid.IsDirectory()) continue;
+        if (fid.IsDirectory() || fid.IsReparsePoint()) continue;
         if (IsListedIndexFile(fid.name, cookieFolder)) list.AddItem(fid.name);
-        if (IsCookieFileName(fid.name)) {
+        if (IsMsieCookieFileName(fid.name)) {
             MsieClick2(ctx, path, fid.name);
             lastDecoded = DecodeMsieRecord(ctx.cookies.text);
             decodedAny = true;

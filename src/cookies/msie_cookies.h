@@ -26,6 +26,11 @@ inline constexpr wchar_t kRecordTabCaption[] = L"Key/Value &";
 // with a control character. Such a path names no folder.
 bool IsBlankPath(std::wstring_view path);
 
+// A folder's cookie files: the names the pattern finds that hold "@" after their first
+// character. The viewer lists exactly these and the cookie clean deletes no other file.
+inline constexpr wchar_t kMsieCookieFilePattern[] = L"*.txt*";
+bool IsMsieCookieFileName(std::wstring_view name);
+
 // Lists the folder's cookie files by bare name; the count, or -1 for a blank folder.
 int MSIEScan(AppContext& ctx, const std::wstring& folder);
 // Lists the folder's cookie files as cookie lines; 1 when anything was listed, else -1.

@@ -10,6 +10,12 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 bool EndsField(char c) { return static_cast<unsigned char>(c) < 32; }
 
+size_t FieldEnd(std::string_view text) {
+    size_t end = 0;
+    while (end < text.size() && !EndsField(text[end])) ++end;
+    return end;
+}
+
 bool StartsWithAsciiNoCase(std::string_view text, std::string_view upperHead) {
     return text.size() >= upperHead.size() && EqualsAsciiNoCase(text.substr(0, upperHead.size()), upperHead);
 }
@@ -61,7 +67,33 @@ std::string CookieTxtBytes(const std::vector<CookieTxtLine>& lines) {
     return bytes;
 }
 
-bool IsCookieLine(std::string_view text) { return text > std::string_view(" ") && text.front() != '#'; }
+bool IsCookieLine(std::string_view text) {
+    if (text.starts_with(kHttpOnlyPrefix)) return ParseCookieLine(text).has_value();
+    return text > std::string_view(" ") && text.front() != '#';
+}
+
+std::optional<CookieLineFields> ParseCookieLine(std::string_view text) {
+    CookieLineFields line;
+    if (text.starts_with(kHttpOnlyPrefix)) {
+        line.httpOnly = true;
+        text.remove_prefix(kHttpOnlyPrefix.size());
+    } else if (text.starts_with('#')) {
+        return std::nullopt;
+    }
+    std::string_view* const parts[] = {&line.fields.domain, &line.fields.domainFlag, &line.fields.path,
+                                       &line.fields.secure, &line.fields.expiry,     &line.fields.name};
+    for (std::string_view* part : parts) {
+        const size_t tab = text.find('\t');
+        if (tab == 0 || tab == std::string_view::npos) return std::nullopt;
+        *part = text.substr(0, tab);
+        for (const char c : *part)
+            if (EndsField(c)) return std::nullopt;
+        text.remove_prefix(tab + 1);
+    }
+    if (text.find('\t') != std::string_view::npos || !ParseExpiry(line.fields.expiry)) return std::nullopt;
+    line.fields.value = text.substr(0, FieldEnd(text));
+    return line;
+}
 
 Ns2Fields SplitNs2Fields(std::string_view line) {
     Ns2Fields fields;
@@ -70,10 +102,8 @@ Ns2Fields SplitNs2Fields(std::string_view line) {
     size_t at = 0;
     for (std::string_view* part : parts) {
         if (at > line.size()) break;
-        size_t end = at;
-        while (end < line.size() && !EndsField(line[end])) ++end;
-        *part = line.substr(at, end - at);
-        at = end + 1;
+        *part = line.substr(at, FieldEnd(line.substr(at)));
+        at += part->size() + 1;
     }
     return fields;
 }

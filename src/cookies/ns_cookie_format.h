@@ -33,7 +33,9 @@ std::vector<CookieTxtLine> SplitCookieTxtLines(std::string_view bytes);
 // as read. A deleted line takes its own line break with it; blank lines after it stay.
 std::string CookieTxtBytes(const std::vector<CookieTxtLine>& lines);
 
-// A line that is neither blank (nothing above a blank at its start) nor a "#" comment.
+// A line the viewer lists: neither blank (nothing above a blank at its start) nor a "#"
+// comment, or a cookie line written for an HttpOnly cookie. Only lines that parse
+// (ParseCookieLine) are ever removed by a clean.
 bool IsCookieLine(std::string_view text);
 // ASCII letters compared without case; upperWord is given in capitals ("TRUE").
 bool EqualsAsciiNoCase(std::string_view text, std::string_view upperWord);
@@ -43,6 +45,18 @@ struct Ns2Fields {
 };
 // The seven fields; any byte below 32 ends a field, missing fields are empty.
 Ns2Fields SplitNs2Fields(std::string_view line);
+// What curl and Firefox put before the seven fields of an HttpOnly cookie (exact case).
+inline constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
+
+// A line that is a cookie: exactly seven TAB-separated fields, none but the value empty or
+// holding a byte below 32 (so the viewer's fields are the same), and a whole-number expiry;
+// or such a line behind kHttpOnlyPrefix. Any other line is no cookie, whatever it holds.
+struct CookieLineFields {
+    Ns2Fields fields;  // the domain without kHttpOnlyPrefix
+    bool httpOnly = false;
+};
+std::optional<CookieLineFields> ParseCookieLine(std::string_view text);
+
 // An expiry field as a whole number (blanks around it and a sign allowed); nothing when
 // it is not numeric.
 std::optional<std::int64_t> ParseExpiry(std::string_view field);

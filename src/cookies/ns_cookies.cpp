@@ -52,6 +52,31 @@ private:
     std::unordered_map<std::string, std::wstring> cache_;
 };
 
+// The fields the viewer shows: those of a cookie line, else the fields as they fall.
+CookieLineFields ShownFields(std::string_view text) {
+    if (auto parsed = ParseCookieLine(text)) return *parsed;
+    return {SplitNs2Fields(text), false};
+}
+
+bool IsPlainAscii(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// CookieIdentity of the line the viewer lists for these fields, built into identity.
+void IdentityOf(const Ns2Fields& fields, std::wstring& identity) {
+    const std::string_view domain = WithoutLeadingDot(fields.domain);
+    if (!IsPlainAscii(domain) || !IsPlainAscii(fields.name)) {
+        identity = CookieIdentity(WidenCookieText(domain) + L'\t' + WidenCookieText(fields.name));
+        return;
+    }
+    const std::string_view host = domain.starts_with('[') ? domain : domain.substr(0, domain.find('['));
+    identity.assign(host.begin(), host.end());
+    identity += L'\t';
+    identity.append(fields.name.begin(), fields.name.end());
+}
+
 void ShowCookieCount(AppContext& ctx, int count) {
     ctx.frmMain.lblCookieCnt.SetCaption(kCookieCountCaption + FormatThousands(count));
 }
@@ -65,7 +90,7 @@ void ListCookies(AppContext& ctx) {
     for (size_t index = 0; index < table.lines.size(); ++index) {
         const std::string_view text = table.lines[index].text;
         if (IsCookieLine(text)) {
-            const Ns2Fields fields = SplitNs2Fields(text);
+            const Ns2Fields fields = ShownFields(text).fields;
             line = WidenCookieText(WithoutLeadingDot(fields.domain));
             line += L'\t';
             line += WidenCookieText(fields.name);
@@ -79,27 +104,30 @@ void ListCookies(AppContext& ctx) {
 }
 
 // The write itself: 0, or why the file stays as it is.
-DWORD WriteCookieTxt(const CookieTxtTable& table) {
+DWORD ReplaceCookieTxt(const CookieTxtTable& table) {
     FileStamp now;
     if (!CurrentStamp(table.path, now)) return ::GetLastError();
     if (!(now == table.stamp)) return ERROR_FILE_INVALID;  // changed since the scan: a browser is writing it
     return ReplaceWholeFile(table.path, CookieTxtBytes(table));
 }
 
-// Scans the file again and marks deleted the lines whose text was marked before, so a
+// Reads the file again and marks deleted the lines whose text was marked before, so a
 // retry after the file changed removes the same cookies and nothing the browser added.
-void ScanAgainKeepingMarks(AppContext& ctx, const std::wstring& path) {
+void ReadAgainKeepingMarks(CookieTxtTable& table) {
     std::unordered_map<std::string, int> marked;
-    for (const auto& line : ctx.cookies.cookieTxt.lines)
+    for (const auto& line : table.lines)
         if (line.deleted) ++marked[line.text];
-    NS2Scan(ctx, path);
-    for (auto& line : ctx.cookies.cookieTxt.lines) {
+    const std::wstring path = table.path;
+    ReadCookieTxt(path, table);
+    for (auto& line : table.lines) {
         auto found = marked.find(line.text);
         if (found == marked.end() || found->second == 0) continue;
         --found->second;
         line.deleted = true;
     }
 }
+
+bool Writable(const CookieTxtTable& table) { return table.readWhole && !table.holdsNul; }
 
 }  // namespace
 
@@ -136,8 +164,10 @@ bool ParseNS2(AppContext& ctx, std::string_view line) {
     record.name.clear();
     record.value.clear();
     record.hostPath.clear();
-    const Ns2Fields fields = SplitNs2Fields(line);
+    const CookieLineFields shown = ShownFields(line);
+    const Ns2Fields& fields = shown.fields;
     ClearDisp(ctx);
+    if (shown.httpOnly) form.lblHttpOnly.SetCaption(kHttpOnlyDetail);
     const std::optional<std::int64_t> expiry = ParseExpiry(fields.expiry);
     if (!expiry) {
         BadCookie(ctx);
@@ -177,16 +207,7 @@ void NS2Scan(AppContext& ctx, const std::wstring& path) {
     ClearDisp(ctx);
     ShowCookieCount(ctx, 0);
 
-    table = CookieTxtTable{};
-    table.path = path.empty() ? form.cboLoc.Text() : path;
-    if (IsBlankPath(table.path)) return;
-    BoundedRead read = ReadFileBounded(table.path, kMaxCookieTxtSize);
-    // A cookie database (Firefox's cookies.sqlite) is no cookies.txt: never listed as one,
-    // and the table stays unread, so the write never touches it either.
-    if (!read.opened || IsSqliteDatabase(read.bytes)) return;
-    table.readWhole = read.complete;
-    table.stamp = read.stamp;
-    SplitCookieTxt(read.bytes, table);
+    if (!ReadCookieTxt(path.empty() ? form.cboLoc.Text() : path, table)) return;
     if (!table.lines.empty()) ctx.cookies.headerKind = HeaderKindAfter(ctx.cookies.headerKind, table.lines.front().text);
     ListCookies(ctx);
 
@@ -212,6 +233,26 @@ void NsClick(AppContext& ctx) {
     DelEnabled(ctx, list.SelCount() > 0);
 }
 
+bool ViewerShowsCookieTxt(const AppContext& ctx, const std::wstring& path) {
+    const auto& state = ctx.cookies;
+    return !state.databaseShown && state.familyTag != L"MSIE" && !state.cookieTxt.path.empty() &&
+           state.cookieTxt.path == path;
+}
+
+bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table) {
+    table = CookieTxtTable{};
+    table.path = path;
+    if (IsBlankPath(path)) return false;
+    BoundedRead read = ReadFileBounded(path, kMaxCookieTxtSize);
+    // A cookie database (Firefox's cookies.sqlite) is no cookies.txt: never listed as one,
+    // and the table stays unread, so the write never touches it either.
+    if (!read.opened || IsSqliteDatabase(read.bytes)) return false;
+    table.readWhole = read.complete;
+    table.stamp = read.stamp;
+    SplitCookieTxt(read.bytes, table);
+    return true;
+}
+
 std::wstring CookieIdentity(std::wstring_view cookieLine) {
     const size_t firstTab = cookieLine.find(L'\t');
     const std::wstring_view first = cookieLine.substr(0, firstTab);
@@ -220,40 +261,48 @@ std::wstring CookieIdentity(std::wstring_view cookieLine) {
         second = cookieLine.substr(firstTab + 1);
         second = second.substr(0, second.find(L'\t'));
     }
-    std::wstring identity(first.substr(0, first.find(L'[')));
+    std::wstring identity(first.starts_with(L'[') ? first : first.substr(0, first.find(L'[')));
     identity += L'\t';
     identity += second;
     return identity;
 }
 
-int MarkUnkeptCookies(AppContext& ctx, const std::unordered_set<std::wstring>& keptIdentities) {
-    auto& lines = ctx.cookies.cookieTxt.lines;
+int MarkCookieLines(CookieTxtTable& table, const ChooseCookieLine& choose) {
     int marked = 0;
-    for (const auto& item : ctx.frmMain.lstCookie.Items()) {
-        const auto index = static_cast<size_t>(item.data);
-        if (index >= lines.size() || lines[index].deleted) continue;
-        if (keptIdentities.count(CookieIdentity(item.text))) continue;
-        lines[index].deleted = true;
+    std::wstring identity;
+    for (size_t index = 0; index < table.lines.size(); ++index) {
+        CookieTxtLine& line = table.lines[index];
+        if (line.deleted) continue;
+        const std::optional<CookieLineFields> parsed = ParseCookieLine(line.text);
+        if (!parsed) continue;
+        IdentityOf(parsed->fields, identity);
+        if (!choose(index, identity)) continue;
+        line.deleted = true;
         ++marked;
     }
     return marked;
 }
 
-CookieWrite NS2Write(AppContext& ctx) {
-    if (!ctx.cookies.cookieTxt.readWhole || ctx.cookies.cookieTxt.holdsNul) return CookieWrite::Refused;
-    const std::wstring path = ctx.cookies.cookieTxt.path;
+int MarkUnkeptLines(CookieTxtTable& table, const std::unordered_set<std::wstring>& keptIdentities) {
+    return MarkCookieLines(table, [&](size_t, const std::wstring& identity) { return !keptIdentities.count(identity); });
+}
+
+CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table) {
     for (;;) {
-        if (WriteCookieTxt(ctx.cookies.cookieTxt) == 0) return CookieWrite::Written;
+        if (!Writable(table)) return CookieWrite::Refused;
+        if (ReplaceCookieTxt(table) == 0) return CookieWrite::Written;
         const int answer = ctx.dialogs.ShowMessage(
             {kCookieWriteFailedText, kCookieWriteFailedTitle, MB_RETRYCANCEL | MB_ICONWARNING});
-        if (answer != IDRETRY) {
-            NS2Scan(ctx, path);
-            return CookieWrite::Cancelled;
-        }
+        if (answer != IDRETRY) return CookieWrite::Cancelled;
         FileStamp now;
-        if (CurrentStamp(path, now) && !(now == ctx.cookies.cookieTxt.stamp)) ScanAgainKeepingMarks(ctx, path);
-        if (!ctx.cookies.cookieTxt.readWhole || ctx.cookies.cookieTxt.holdsNul) return CookieWrite::Refused;
+        if (CurrentStamp(table.path, now) && !(now == table.stamp)) ReadAgainKeepingMarks(table);
     }
+}
+
+CookieWrite NS2Write(AppContext& ctx) {
+    const CookieWrite written = WriteCookieTxt(ctx, ctx.cookies.cookieTxt);
+    if (written == CookieWrite::Cancelled) NS2Scan(ctx, std::wstring(ctx.cookies.cookieTxt.path));
+    return written;
 }
 
 }  // namespace qm

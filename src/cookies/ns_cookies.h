@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,17 +48,27 @@ std::optional<SYSTEMTIME> ParseNsDate(AppContext& ctx, std::string_view value);
 bool ParseNS2(AppContext& ctx, std::string_view line);
 
 // Reads path (the cboLoc text when empty) into the line table and lists its cookies in
-// lstCookie (domain without a leading ".", TAB, name, TAB, expiry date; item data = the
-// line's index), then shows the first.
+// lstCookie (domain without a leading "." or "#HttpOnly_", TAB, name, TAB, expiry date; item
+// data = the line's index), then shows the first.
 void NS2Scan(AppContext& ctx, const std::wstring& path);
 // Shows the cookie of the selected lstCookie line in the detail boxes.
 void NsClick(AppContext& ctx);
+// True when lstCookie lists the cookies.txt at path (the viewer shows that store).
+bool ViewerShowsCookieTxt(const AppContext& ctx, const std::wstring& path);
 
-// The identity a kept cookie is matched on: the first field cut before its first "[",
-// TAB, the second field.
+// Reads a cookies.txt into table, without listing it anywhere. False when the file cannot be
+// opened or is a cookie database: the table then stays unread and is never written.
+bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table);
+
+// The identity a kept cookie is matched on: the first field cut before its first "[" (the
+// whole field when it begins with "[", an IPv6 host), TAB, the second field.
 std::wstring CookieIdentity(std::wstring_view cookieLine);
-// Marks deleted the line of every listed cookie whose identity is not kept; how many.
-int MarkUnkeptCookies(AppContext& ctx, const std::unordered_set<std::wstring>& keptIdentities);
+// Marks deleted every line that parses as a cookie (ParseCookieLine) and that
+// choose(line index, identity) picks, in one pass; how many.
+using ChooseCookieLine = std::function<bool(size_t index, const std::wstring& identity)>;
+int MarkCookieLines(CookieTxtTable& table, const ChooseCookieLine& choose);
+// Marks deleted every cookie line whose identity is not kept; how many.
+int MarkUnkeptLines(CookieTxtTable& table, const std::unordered_set<std::wstring>& keptIdentities);
 
 enum class CookieWrite {
     Written,    // the file now holds the table without its deleted lines
@@ -65,8 +76,11 @@ enum class CookieWrite {
     Cancelled,  // the write failed and the user (or an unattended run) cancelled: the file is unchanged
 };
 // Writes the table back to the file it was read from, in one step. When that fails (the
-// file is read-only, held open, or changed since the scan) the user may retry or cancel;
-// cancelling scans the file again, so the list shows it as it is.
+// file is read-only, held open, or changed since it was read) the user may retry (the file
+// is read again and loses the same lines, nothing a browser added) or cancel.
+CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table);
+// The same for the file lstCookie shows; cancelling scans it again, so the list shows the
+// file as it is.
 CookieWrite NS2Write(AppContext& ctx);
 
 }  // namespace qm

@@ -43,6 +43,7 @@ struct MainFormModel {
     ListModel List8;
     TabStripModel tabKV;
     TextBoxModel txtName, txtValue, txtSecure, txtCreated, txtExpire, txtLife;
+    LabelModel lblHttpOnly;  // a line of the details of its own: kHttpOnlyDetail, or empty
     ButtonModel btnDel{L"&Delete"};
     ButtonModel btnClear{L"De&select"};
     LabelModel lblCookieCnt;

@@ -32,7 +32,7 @@ enum ListId : int {
     kChromiumId, kChromiumSavedId
 };
 // The cookie viewer's record tabs, detail boxes, count label and deletion buttons.
-constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
+constexpr int kTabKvId = 601, kFirstDetailId = 701, kLblHttpOnlyId = 707, kLblCookieCntId = 417, kBtnDelId = 119, kBtnClearId = 120;
 constexpr int kFrame2Id = 500;
 
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
@@ -226,6 +226,8 @@ void MainWindow::BuildCookiesPage() {
     }
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnDelId, Box(left, 194, 90, 22)), form.btnDel);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnClearId, Box(left + 96, 194, 90, 22)), form.btnClear);
+    // The details' last line: "HttpOnly: Yes" for a cookie that scripts of the page cannot read.
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, kLblHttpOnlyId, Box(left + 192, 197, 74, 16)), form.lblHttpOnly);
     binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 280, 544, 20)), form.Label14);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(8), ButtonAt(kMargin, 130)), form.Command8);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(9), ButtonAt(146, 100)), form.Command9);

@@ -3,20 +3,23 @@
 #include <gtest/gtest.h>
 
 #include "cookies/discovery.h"
+#include "cookies/ns_cookies.h"
 #include "support/cookie_fixtures.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/link_fixtures.h"
 
 namespace qm {
 namespace {
 
 using test::Moment;
 
-std::string Record(const std::string& name) {
-    test::MsieRecordSpec record;
-    record.name = name;
-    record.Expires(Moment(2030, 1, 1)).Created(Moment(2020, 5, 6, 7, 8, 9));
-    return test::MsieFileText({record});
+std::string Record(const std::string& name, const std::string& secondName = {}) {
+    std::vector<test::MsieRecordSpec> records(secondName.empty() ? 1 : 2);
+    records[0].name = name;
+    records.back().name = secondName.empty() ? name : secondName;
+    for (auto& record : records) record.Expires(Moment(2030, 1, 1)).Created(Moment(2020, 5, 6, 7, 8, 9));
+    return test::MsieFileText(records);
 }
 
 std::string Line(const std::string& domain, const std::string& name) {
@@ -52,6 +55,8 @@ TEST_F(CookieCleanTest, InternetExplorerFilesGoUnlessALineOfThemIsKept) {
         {L"me@kept[1].txt", Record("id"), true},
         {L"me@kept[2].txt", Record("id"), true},      // another counter, same first cookie
         {L"me@kept[3].txt", Record("ID"), false},     // letter case of the cookie name counts
+        {L"me@kept[4].txt", Record("first", "id"), true},  // a later record is kept
+        {L"me@kept[5].txt", Record("first", "ID"), false},
         {L"me@gone[1].txt", Record("id"), false},
         {L"me@held[1].txt", broken, true},            // does not decode now: a kept entry names its stem
         {L"me@lost[1].txt", broken, false},
@@ -69,14 +74,20 @@ TEST_F(CookieCleanTest, InternetExplorerFilesGoUnlessALineOfThemIsKept) {
     Keep(kMsieSavedKey, L"3", L"me@x.txt\tk\tx");
     Keep(kMsieSavedKey, L"4", L"me@update.txt");
     Keep(kNsSavedKey, L"0", L"me@gone[1].txt\tid\tx");  // another family's list keeps nothing here
+    // A folder without "@" text files: the viewer lists none of its files, so none goes.
+    const std::wstring datOnly = root / L"Old Cookies\\";
+    test::MakeFolder(datOnly);
+    test::WriteBytes(datOnly + L"me@site.dat", Record("id"));
+    Store(datOnly, kKindIeShellCookies);
     Store(msie, kKindIeShellCookies);
 
     CleanCookieStores(app.ctx);
 
+    EXPECT_TRUE(test::PathExists(datOnly + L"me@site.dat"));
     for (const auto& file : files) EXPECT_EQ(Exists(file.name), file.survives) << std::wstring(file.name);
     EXPECT_TRUE(Exists(L"sub\\a@b.txt"));
     EXPECT_EQ(test::ReadBytes(msie + L"old.txt"), "index");
-    EXPECT_EQ(app.ctx.CleanCount, 4);
+    EXPECT_EQ(app.ctx.CleanCount, 5);
     std::wstring recorded;
     ASSERT_TRUE(test::ScratchRegistry::GetString(HKEY_CURRENT_USER, L"Software\\Dorvik Software\\Quillmere",
                                                  L"MSCookie", recorded));
@@ -116,6 +127,80 @@ TEST_F(CookieCleanTest, CookieTxtLinesGoByTheirOwnFamilysListAndADamagedListSpar
     EXPECT_EQ(app.ctx.CleanCount, 2);
     ASSERT_EQ(app.dialogs.messages.size(), 1u);
     EXPECT_EQ(app.dialogs.Last().text, KeptListDamagedText(kFireFoxSavedKey));
+}
+
+// Only lines that parse as cookies go; a file without one is never written, and one that
+// cannot be written whole is named to an interactive user only.
+TEST_F(CookieCleanTest, CookieTxtLosesItsUnkeptCookieLinesOnly) {
+    const std::wstring file = root / L"ff\\cookies.txt";
+    test::MakeFolder(root / L"ff");
+    const std::string httpOnly(kHttpOnlyPrefix), nul("\0", 1);
+    const std::string recipe = "# Grandma's bread\r\nFlour\t500 g\r\nWater\t300 ml\t\r\n\r\nBake 40 minutes\r\n";
+    struct Case {
+        const char* what;
+        std::string before;
+        bool interactive;
+        std::string after;
+        bool told;
+    } cases[] = {
+        {"a recipe stays byte for byte", recipe, true, recipe, false},
+        {"HttpOnly lines go unless kept; a note behind the prefix stays",
+         "# Netscape HTTP Cookie File\n" + httpOnly + Line(".a.com", "A") + "\n" + httpOnly + Line(".b.com", "B") +
+             "\n" + httpOnly + "note\n" + Line("b.com", "C") + "\n",
+         true, "# Netscape HTTP Cookie File\n" + httpOnly + Line(".a.com", "A") + "\n" + httpOnly + "note\n", false},
+        {"NUL bytes: named when interactive", Line("b.com", "B") + "\n" + nul, true, Line("b.com", "B") + "\n" + nul, true},
+        {"NUL bytes: silent when not", Line("b.com", "B") + "\n" + nul, false, Line("b.com", "B") + "\n" + nul, false},
+        {"NUL bytes without a cookie to remove: silent", Line("a.com", "A") + "\n" + nul, true,
+         Line("a.com", "A") + "\n" + nul, false},
+    };
+    Keep(kFireFoxSavedKey, L"0", L"a.com\tA\tx");
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.what);
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        test::WriteBytes(file, one.before);
+        // Read-only: a write that should not happen asks Retry or Cancel and is seen.
+        if (one.before == one.after) ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+        app.dialogs.messages.clear();
+        app.ctx.frmMain.cboLoc.Clear();
+        Store(file, kKindFireFoxProfiles);
+        CleanCookieStores(app.ctx, one.interactive);
+        EXPECT_EQ(test::ReadBytes(file), one.after);
+        ASSERT_EQ(app.dialogs.messages.size(), one.told ? 1u : 0u);
+        if (one.told) {
+            EXPECT_EQ(app.dialogs.Last().text, CookieTxtUnchangedText(file, true));
+        }
+    }
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(test::ListTree(root / L"ff"), L"cookies.txt\n");
+}
+
+// The clean reads the file on its own: the viewer's list changes only when it shows the file.
+TEST_F(CookieCleanTest, CookieTxtCleanRefillsTheViewersListOnlyWhenItShowsThatFile) {
+    const std::wstring file = root / L"ns\\cookies.txt", other = root / L"ns\\other.txt";
+    test::MakeFolder(root / L"ns");
+    auto& list = app.ctx.frmMain.lstCookie;
+    const auto texts = [&list] {
+        std::vector<std::wstring> lines;
+        for (const auto& item : list.Items()) lines.push_back(item.text);
+        return lines;
+    };
+    for (const bool shown : {false, true}) {
+        SCOPED_TRACE(shown ? "shown" : "not shown");
+        test::WriteBytes(file, Line("a.com", "A") + "\n" + Line("b.com", "B") + "\n");
+        test::WriteBytes(other, Line("o.com", "O") + "\n");
+        app.ctx.cookies.familyTag = L"NS2";
+        NS2Scan(app.ctx, shown ? file : other);
+        const std::vector<std::wstring> before = texts();
+        app.ctx.frmMain.cboLoc.Clear();
+        Store(file, kKindNetscapeCookieFile);
+        CleanCookieStores(app.ctx);
+        EXPECT_EQ(test::ReadBytes(file), "");
+        if (shown) {
+            EXPECT_EQ(list.ListCount(), 0);
+        } else {
+            EXPECT_EQ(texts(), before);
+        }
+    }
 }
 
 TEST_F(CookieCleanTest, AStoreTheGuardRefusesIsLeftAlone) {

@@ -144,6 +144,91 @@ TEST_F(CookieDatabase, ADatabaseAnotherProcessHoldsIsNeverChanged) {
     EXPECT_EQ(test::CookiesLeft(chromium, "cookies", "host_key").size(), 3u);
 }
 
+// SQLite writes, truncates and deletes side files by name: one that is a hard link to a
+// user's document is never opened (the database is skipped like one a browser holds), and
+// "-shm" is never opened at all.
+TEST_F(CookieDatabase, SideFilesThatAreNotTheDatabasesOwnAreNeverTouched) {
+    test::MakeFolder(Path(L"docs"));
+    const std::wstring document = Path(L"docs\\thesis.txt");
+    const std::string thesis = "the only copy of my thesis";
+    struct Case {
+        const wchar_t* database;
+        const wchar_t* suffix;
+        CookieSchema schema;
+        DatabaseOutcome expected;
+    } cases[] = {
+        {L"Cookies", L"-journal", CookieSchema::Chromium, DatabaseOutcome::Locked},
+        {L"cookies.sqlite", L"-journal", CookieSchema::Firefox, DatabaseOutcome::Locked},
+        {L"cookies.sqlite", L"-wal", CookieSchema::Firefox, DatabaseOutcome::Locked},
+        {L"cookies.sqlite", L"-shm", CookieSchema::Firefox, DatabaseOutcome::Done},
+    };
+    const auto keepNothing = [](std::string_view, std::string_view) { return false; };
+    for (const auto& one : cases) {
+        SCOPED_TRACE(NarrowUtf8(std::wstring(one.database) + one.suffix));
+        const std::wstring database = Path(one.database), side = database + one.suffix;
+        if (one.schema == CookieSchema::Chromium) test::WriteChromiumCookies(database, kRows);
+        else test::WriteFirefoxCookies(database, kRows);
+        test::WriteBytes(document, thesis);
+        ASSERT_TRUE(::CreateHardLinkW(side.c_str(), document.c_str(), nullptr));
+        const std::string before = test::ReadBytes(database);
+
+        EXPECT_EQ(ReadCookieDatabase(database, one.schema).outcome, one.expected);
+        const DatabaseClean clean = DeleteUnkeptCookies(database, one.schema, keepNothing);
+        EXPECT_EQ(clean.outcome, one.expected);
+        EXPECT_EQ(test::ReadBytes(document), thesis);
+        EXPECT_TRUE(test::PathExists(side));
+        if (one.expected == DatabaseOutcome::Done) {
+            EXPECT_EQ(clean.deleted, 3);
+        } else {
+            EXPECT_EQ(test::ReadBytes(database), before);
+        }
+        ::DeleteFileW(side.c_str());
+    }
+}
+
+// After a clean, no byte of the database or its side files holds a deleted value: neither
+// the rows the clean deleted nor the copies earlier deletes and updates left behind.
+TEST_F(CookieDatabase, DeletedValuesLeaveNoReadableCopy) {
+    const std::vector<CookieRow> rows{{".upd.com", "upd", "EARLIER-VALUE-OF-AN-UPDATED-COOKIE", "", k2030Unix},
+                                      {".kept.com", "keep", "KEPT-VALUE", "", k2030Unix},
+                                      {".gone.com", "gone", "GONE-VALUE", "", k2030Unix},
+                                      {".old.com", "old", "EARLIER-DELETED", "", k2030Unix}};
+    struct Case {
+        const wchar_t* database;
+        CookieSchema schema;
+        const char* table;
+        const char* host;
+    } cases[] = {{L"cookies.sqlite", CookieSchema::Firefox, "moz_cookies", "host"},
+                 {L"Cookies", CookieSchema::Chromium, "cookies", "host_key"}};
+    const char* const deleted[] = {"GONE-VALUE", "EARLIER-DELETED", "EARLIER-VALUE-OF-AN-UPDATED-COOKIE"};
+    const auto everyByte = [&](const std::wstring& database) {
+        std::string bytes;
+        for (const wchar_t* suffix : {L"", L"-wal", L"-journal", L"-shm"})
+            if (test::PathExists(database + suffix)) bytes += test::ReadBytes(database + suffix);
+        return bytes;
+    };
+    for (const auto& one : cases) {
+        SCOPED_TRACE(NarrowUtf8(one.database));
+        const std::wstring database = Path(one.database);
+        if (one.schema == CookieSchema::Chromium) test::WriteChromiumCookies(database, rows);
+        else test::WriteFirefoxCookies(database, rows);
+        const std::string table = one.table, host = one.host;
+        // A browser that updates and deletes without overwriting leaves the old bytes behind.
+        ASSERT_TRUE(test::ExecuteSql(database, "PRAGMA secure_delete = OFF; UPDATE " + table +
+                                                   " SET value = 'a new value, longer than the old one' WHERE " +
+                                                   host + " = '.upd.com'; DELETE FROM " + table + " WHERE " + host +
+                                                   " = '.old.com'"));
+        for (const char* value : deleted) ASSERT_NE(everyByte(database).find(value), std::string::npos) << value;
+
+        const auto keep = [](std::string_view host, std::string_view) { return host != ".gone.com"; };
+        EXPECT_EQ(DeleteUnkeptCookies(database, one.schema, keep).deleted, 1);
+        const std::string after = everyByte(database);
+        for (const char* value : deleted) EXPECT_EQ(after.find(value), std::string::npos) << value;
+        EXPECT_NE(after.find("KEPT-VALUE"), std::string::npos);
+        EXPECT_EQ(test::CookiesLeft(database, one.table, one.host), (Left{".upd.com\tupd", ".kept.com\tkeep"}));
+    }
+}
+
 TEST_F(CookieDatabase, TheViewerListsADatabaseLikeCookiesTxtLines) {
     test::ScratchRegistry registry;
     test::TestApp app;

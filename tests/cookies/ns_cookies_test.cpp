@@ -205,12 +205,62 @@ TEST_F(CookieTxtTest, ViewerShowsNeverZeroAndInvalidExpiries) {
 
 // ---- Marking by identity --------------------------------------------------------------------
 
-TEST_F(CookieTxtTest, MarksEveryCookieWhoseIdentityIsNotKept) {
-    test::WriteBytes(path, Cookie("a.com", "x") + "\n" + Cookie("a.com", "y") + "\n" + Cookie("b.com", "x") + "\n");
+TEST_F(CookieTxtTest, MarksOnlyCookieLinesWhoseIdentityIsNotKept) {
+    const std::string httpOnly(kHttpOnlyPrefix);
+    struct Case {
+        const char* what;
+        std::string line;
+        bool marked;
+    } cases[] = {
+        {"unkept", Cookie("b.com", "x"), true},
+        {"kept", Cookie("a.com", "x"), false},
+        {"kept, its domain written with a dot", Cookie(".a.com", "x"), false},
+        {"unkept, empty value", Cookie("b.com", "x", "2000000000", ""), true},
+        {"unkept, negative expiry", Cookie("b.com", "x", "-1"), true},
+        {"HttpOnly, unkept", httpOnly + Cookie(".b.com", "sid"), true},
+        {"HttpOnly, kept by its domain without the prefix", httpOnly + Cookie(".a.com", "x"), false},
+        {"HttpOnly prefix before no cookie", httpOnly + "remember the milk", false},
+        {"HttpOnly prefix in another letter case", "#httponly_" + Cookie("b.com", "x"), false},
+        {"comment", "# " + Cookie("b.com", "x"), false},
+        {"six fields", "b.com\tTRUE\t/\tFALSE\t2000000000\tx", false},
+        {"eight fields", Cookie("b.com", "x") + "\tmore", false},
+        {"expiry not a number", Cookie("b.com", "x", "soon"), false},
+        {"expiry not whole", Cookie("b.com", "x", "1.5"), false},
+        {"empty name", Cookie("b.com", ""), false},
+        {"empty path", "b.com\tTRUE\t\tFALSE\t2000000000\tx\tv", false},
+        {"control byte in the name", Cookie("b.com", "x\x01y"), false},
+        {"a recipe", "Flour\t200 g, sifted", false},
+        {"IPv6 host, another than the kept one", Cookie("[::2]", "x"), true},
+        {"IPv6 host, kept by the whole host", Cookie("[::1]", "x"), false},
+        {"counter after the host, kept by the host before it", Cookie("a.com[2]", "x"), false},
+    };
+    std::string file, expected;
+    for (const auto& one : cases) {
+        file += one.line + "\r\n";
+        if (!one.marked) expected += one.line + "\r\n";
+    }
+    test::WriteBytes(path, file);
+    CookieTxtTable& table = app.ctx.cookies.cookieTxt;
+    ASSERT_TRUE(ReadCookieTxt(path, table));
+    EXPECT_EQ(MarkUnkeptLines(table, {L"a.com\tx", L"[::1]\tx"}), 5);
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(table.lines[i].deleted, cases[i].marked) << cases[i].what;
+    EXPECT_EQ(WriteCookieTxt(app.ctx, table), CookieWrite::Written);
+    EXPECT_EQ(test::ReadBytes(path), expected);
+    EXPECT_TRUE(Listed().empty()) << "marking and writing leave the viewer's list alone";
+}
+
+TEST_F(CookieTxtTest, ListsHttpOnlyCookiesByTheirDomainAndSaysSoInTheDetails) {
+    test::WriteBytes(path, std::string(kHttpOnlyPrefix) + Cookie(".s.com", "sid", "4294967295") + "\n" +
+                               std::string(kHttpOnlyPrefix) + "note\n" + Cookie("p.com", "q", "4294967295") + "\n");
     NS2Scan(app.ctx, path);
-    EXPECT_EQ(MarkUnkeptCookies(app.ctx, {L"a.com\tx"}), 2);
-    EXPECT_EQ(NS2Write(app.ctx), CookieWrite::Written);
-    EXPECT_EQ(test::ReadBytes(path), Cookie("a.com", "x") + "\n");
+    EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"s.com\tsid\tNever", L"p.com\tq\tNever"}));
+    auto& form = app.ctx.frmMain;
+    EXPECT_EQ(form.txtName.Text(), L"sid");
+    EXPECT_EQ(form.lblHttpOnly.Caption(), kHttpOnlyDetail);
+    form.lstCookie.SetListIndex(1);
+    NsClick(app.ctx);
+    EXPECT_EQ(form.txtName.Text(), L"q");
+    EXPECT_EQ(form.lblHttpOnly.Caption(), L"");
 }
 
 // ---- Writes that must not happen ------------------------------------------------------------

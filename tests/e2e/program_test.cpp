@@ -715,11 +715,19 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     const std::wstring fireFox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\x.default\\cookies.txt";
     test::MakeFolder(profile / L"ns");
     test::MakeFolder(fireFox.substr(0, fireFox.find_last_of(L'\\')));
+    // A curl cookie jar: HttpOnly cookies behind "#HttpOnly_".
     const std::string nsBefore =
         "# Netscape HTTP Cookie File\r\n\r\n"
         ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n"
+        "#HttpOnly_.a.com\tTRUE\t/login\tTRUE\t4294967295\tA\tsecret\r\n"
+        "#HttpOnly_.h.com\tTRUE\t/\tTRUE\t0\tsession\tsecret\r\n"
         "b.com\tFALSE\t/\tFALSE\t4294967295\tB\t2\r\n"
         "c.com\tFALSE\t/\tTRUE\t4294967295\tC\t3\r\n";
+    // Where a setting of an old browser points at a user's own file of that name.
+    const std::wstring recipe = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\y.default\\cookies.txt";
+    const std::string recipeText = "Bread\r\nFlour\t500 g\r\nWater\t300 ml\r\n";
+    test::MakeFolder(recipe.substr(0, recipe.find_last_of(L'\\')));
+    test::WriteBytes(recipe, recipeText);
     const std::string ffBefore =
         "# HTTP Cookie File\n"
         "a.com\tFALSE\t/\tFALSE\t2000000000\tA\t1\n"
@@ -742,7 +750,9 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     EXPECT_EQ(test::ReadBytes(cookies + L"\\old.txt"), "index");
     EXPECT_EQ(test::ReadBytes(netscape),
               "# Netscape HTTP Cookie File\r\n\r\n"
-              ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n");
+              ".a.com\tTRUE\t/\tFALSE\t4294967295\tA\t1\r\n"
+              "#HttpOnly_.a.com\tTRUE\t/login\tTRUE\t4294967295\tA\tsecret\r\n");
+    EXPECT_EQ(test::ReadBytes(recipe), recipeText);
     EXPECT_EQ(test::ReadBytes(fireFox),
               "# HTTP Cookie File\n"
               "b.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n");

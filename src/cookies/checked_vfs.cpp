@@ -1,0 +1,258 @@
+#include "cookies/checked_vfs.h"
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "base/handles.h"
+#include "base/text.h"
+#include "clean/folder_walk.h"
+
+namespace qm {
+
+namespace {
+
+constexpr char kVfsName[] = "quillmere-checked";
+constexpr int kCheckedOpens = SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL |
+                              SQLITE_OPEN_SUPER_JOURNAL;
+constexpr std::string_view kSideSuffixes[] = {"-journal", "-wal"};
+
+std::atomic<unsigned> refused{0};
+
+// The final paths of the main databases open through the VFS, by the name SQLite gave them,
+// with how many connections have each open.
+struct OpenDatabase {
+    std::wstring finalPath;
+    int connections = 0;
+};
+std::mutex databasesLock;
+std::map<std::string, OpenDatabase, std::less<>> databases;
+
+sqlite3_vfs* RealVfs(sqlite3_vfs* vfs) { return static_cast<sqlite3_vfs*>(vfs->pAppData); }
+
+bool SamePath(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::wstring_view FolderOf(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash);
+}
+
+// A plain file with one name; its final path, or "" when it is anything else.
+std::wstring PlainFinalPath(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return {};
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return {};
+    if (info.nNumberOfLinks != 1) return {};
+    return FinalPathOf(handle);
+}
+
+// The final path of the folder that the name places the database in.
+std::wstring FolderFinalPath(const char* name) {
+    const std::wstring folder(FolderOf(WidenUtf8(name)));
+    if (folder.empty()) return {};
+    UniqueFile handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle ? FinalPathOf(handle.get()) : std::wstring();
+}
+
+// The open main database a side file's name belongs to, and the final path the side file
+// must have; nothing found: "".
+std::wstring ExpectedSidePath(std::string_view name) {
+    const std::lock_guard lock(databasesLock);
+    for (const std::string_view suffix : kSideSuffixes) {
+        if (!name.ends_with(suffix)) continue;
+        const auto found = databases.find(name.substr(0, name.size() - suffix.size()));
+        if (found != databases.end()) return found->second.finalPath + WidenUtf8(suffix);
+    }
+    return {};
+}
+
+// Whether the file SQLite opened (or is about to delete) is the one it means; a main
+// database is registered for its side files.
+bool IsOwnFile(HANDLE handle, const char* name, bool mainDatabase) {
+    const std::wstring finalPath = PlainFinalPath(handle);
+    if (finalPath.empty()) return false;
+    if (!mainDatabase) return SamePath(finalPath, ExpectedSidePath(name));
+    const std::wstring folder = FolderFinalPath(name);
+    if (folder.empty() || !SamePath(FolderOf(finalPath), folder)) return false;
+    const std::lock_guard lock(databasesLock);
+    OpenDatabase& open = databases[name];
+    if (open.connections > 0 && !SamePath(open.finalPath, finalPath)) return false;
+    open.finalPath = finalPath;
+    ++open.connections;
+    return true;
+}
+
+void Unregister(const std::string& name) {
+    const std::lock_guard lock(databasesLock);
+    const auto found = databases.find(name);
+    if (found != databases.end() && --found->second.connections <= 0) databases.erase(found);
+}
+
+// The file SQLite holds: the real file of the system's VFS follows it in the same block.
+struct CheckedFile {
+    sqlite3_file base;
+    sqlite3_file* real;
+    std::string mainName;  // a registered main database: its name
+};
+
+sqlite3_file* Real(sqlite3_file* file) { return reinterpret_cast<CheckedFile*>(file)->real; }
+
+int FileClose(sqlite3_file* file) {
+    auto* checked = reinterpret_cast<CheckedFile*>(file);
+    const int code = checked->real->pMethods ? checked->real->pMethods->xClose(checked->real) : SQLITE_OK;
+    if (!checked->mainName.empty()) Unregister(checked->mainName);
+    checked->~CheckedFile();
+    return code;
+}
+int FileRead(sqlite3_file* f, void* data, int amount, sqlite3_int64 offset) {
+    return Real(f)->pMethods->xRead(Real(f), data, amount, offset);
+}
+int FileWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
+    return Real(f)->pMethods->xWrite(Real(f), data, amount, offset);
+}
+int FileTruncate(sqlite3_file* f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
+int FileSync(sqlite3_file* f, int flags) { return Real(f)->pMethods->xSync(Real(f), flags); }
+int FileSize(sqlite3_file* f, sqlite3_int64* size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
+int FileLock(sqlite3_file* f, int level) { return Real(f)->pMethods->xLock(Real(f), level); }
+int FileUnlock(sqlite3_file* f, int level) { return Real(f)->pMethods->xUnlock(Real(f), level); }
+int FileCheckReservedLock(sqlite3_file* f, int* out) { return Real(f)->pMethods->xCheckReservedLock(Real(f), out); }
+int FileControl(sqlite3_file* f, int op, void* arg) { return Real(f)->pMethods->xFileControl(Real(f), op, arg); }
+int FileSectorSize(sqlite3_file* f) { return Real(f)->pMethods->xSectorSize(Real(f)); }
+int FileDeviceCharacteristics(sqlite3_file* f) { return Real(f)->pMethods->xDeviceCharacteristics(Real(f)); }
+
+// Version 1: no shared memory (so no "-shm" file) and no memory mapping.
+const sqlite3_io_methods kMethods = {1,
+                                     &FileClose,
+                                     &FileRead,
+                                     &FileWrite,
+                                     &FileTruncate,
+                                     &FileSync,
+                                     &FileSize,
+                                     &FileLock,
+                                     &FileUnlock,
+                                     &FileCheckReservedLock,
+                                     &FileControl,
+                                     &FileSectorSize,
+                                     &FileDeviceCharacteristics,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr};
+
+int VfsOpen(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+    auto* checked = new (file) CheckedFile{};
+    checked->real = reinterpret_cast<sqlite3_file*>(checked + 1);
+    checked->real->pMethods = nullptr;
+    int code = RealVfs(vfs)->xOpen(RealVfs(vfs), name, checked->real, flags, outFlags);
+    if (code == SQLITE_OK && name && (flags & kCheckedOpens)) {
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        const bool mainDatabase = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+        if (checked->real->pMethods->xFileControl(checked->real, SQLITE_FCNTL_WIN32_GET_HANDLE, &handle) != SQLITE_OK ||
+            !IsOwnFile(handle, name, mainDatabase)) {
+            checked->real->pMethods->xClose(checked->real);
+            checked->real->pMethods = nullptr;
+            ++refused;
+            code = SQLITE_CANTOPEN;
+        } else if (mainDatabase) {
+            checked->mainName = name;
+        }
+    }
+    if (code != SQLITE_OK) {
+        checked->~CheckedFile();
+        file->pMethods = nullptr;
+        return code;
+    }
+    file->pMethods = &kMethods;
+    return SQLITE_OK;
+}
+
+// A side file is deleted only when it is the one its database means.
+int VfsDelete(sqlite3_vfs* vfs, const char* name, int syncDirectory) {
+    UniqueFile handle(::CreateFileW(WidenUtf8(name).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+    if (handle && !IsOwnFile(handle.get(), name, false)) {
+        ++refused;
+        return SQLITE_IOERR_DELETE;
+    }
+    handle.reset();
+    return RealVfs(vfs)->xDelete(RealVfs(vfs), name, syncDirectory);
+}
+
+int VfsAccess(sqlite3_vfs* vfs, const char* name, int flags, int* out) {
+    return RealVfs(vfs)->xAccess(RealVfs(vfs), name, flags, out);
+}
+int VfsFullPathname(sqlite3_vfs* vfs, const char* name, int size, char* out) {
+    return RealVfs(vfs)->xFullPathname(RealVfs(vfs), name, size, out);
+}
+void* VfsDlOpen(sqlite3_vfs* vfs, const char* name) { return RealVfs(vfs)->xDlOpen(RealVfs(vfs), name); }
+void VfsDlError(sqlite3_vfs* vfs, int size, char* out) { RealVfs(vfs)->xDlError(RealVfs(vfs), size, out); }
+void (*VfsDlSym(sqlite3_vfs* vfs, void* library, const char* symbol))(void) {
+    return RealVfs(vfs)->xDlSym(RealVfs(vfs), library, symbol);
+}
+void VfsDlClose(sqlite3_vfs* vfs, void* library) { RealVfs(vfs)->xDlClose(RealVfs(vfs), library); }
+int VfsRandomness(sqlite3_vfs* vfs, int size, char* out) { return RealVfs(vfs)->xRandomness(RealVfs(vfs), size, out); }
+int VfsSleep(sqlite3_vfs* vfs, int microseconds) { return RealVfs(vfs)->xSleep(RealVfs(vfs), microseconds); }
+int VfsCurrentTime(sqlite3_vfs* vfs, double* now) { return RealVfs(vfs)->xCurrentTime(RealVfs(vfs), now); }
+int VfsGetLastError(sqlite3_vfs* vfs, int size, char* out) {
+    return RealVfs(vfs)->xGetLastError(RealVfs(vfs), size, out);
+}
+int VfsCurrentTimeInt64(sqlite3_vfs* vfs, sqlite3_int64* now) {
+    return RealVfs(vfs)->xCurrentTimeInt64(RealVfs(vfs), now);
+}
+
+sqlite3_vfs checkedVfs;
+
+void Register() {
+    sqlite3_initialize();
+    sqlite3_vfs* real = sqlite3_vfs_find(nullptr);
+    checkedVfs = sqlite3_vfs{.iVersion = 2,
+                             .szOsFile = static_cast<int>(sizeof(CheckedFile)) + real->szOsFile,
+                             .mxPathname = real->mxPathname,
+                             .pNext = nullptr,
+                             .zName = kVfsName,
+                             .pAppData = real,
+                             .xOpen = &VfsOpen,
+                             .xDelete = &VfsDelete,
+                             .xAccess = &VfsAccess,
+                             .xFullPathname = &VfsFullPathname,
+                             .xDlOpen = &VfsDlOpen,
+                             .xDlError = &VfsDlError,
+                             .xDlSym = &VfsDlSym,
+                             .xDlClose = &VfsDlClose,
+                             .xRandomness = &VfsRandomness,
+                             .xSleep = &VfsSleep,
+                             .xCurrentTime = &VfsCurrentTime,
+                             .xGetLastError = &VfsGetLastError,
+                             .xCurrentTimeInt64 = &VfsCurrentTimeInt64,
+                             .xSetSystemCall = nullptr,
+                             .xGetSystemCall = nullptr,
+                             .xNextSystemCall = nullptr};
+    sqlite3_vfs_register(&checkedVfs, 0);
+}
+
+}  // namespace
+
+const char* CheckedVfsName() {
+    static std::once_flag once;
+    std::call_once(once, Register);
+    return kVfsName;
+}
+
+unsigned RefusedSideFiles() { return refused.load(); }
+
+}  // namespace qm

@@ -1,0 +1,19 @@
+#pragma once
+// SQLite opens, writes, truncates and deletes a database's side files ("-journal", "-wal")
+// by name. Cookie databases are opened through a thin VFS that wraps the system's and checks
+// every such file through the handle SQLite opened: a plain file (no link, no reparse point)
+// with one link, in the database's own folder under the database's own name plus its suffix.
+// Any other open or delete fails, so a side file that is a hard link or a link to a user's
+// document is never written, truncated or deleted. The VFS offers no shared memory: a
+// database is opened in exclusive locking mode, so SQLite never opens a "-shm" file at all.
+
+namespace qm {
+
+// The name to open a cookie database with (sqlite3_open_v2); the VFS is registered on first use.
+const char* CheckedVfsName();
+
+// How many opens and deletes the VFS has refused in this process. A database operation that
+// failed while this count grew met a side file that is not its own.
+unsigned RefusedSideFiles();
+
+}  // namespace qm
