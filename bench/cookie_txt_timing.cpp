@@ -60,7 +60,7 @@ int main() {
     bench::HeadlessApp app;
 
     double best = 1e300, floor = 1e300;
-    int listed = 0, marked = 0;
+    int lines = 0, marked = 0;
     for (int round = 0; round < rounds; ++round) {
         if (!::CopyFileW(source.c_str(), work.c_str(), FALSE)) return 1;
         auto start = Clock::now();
@@ -74,10 +74,10 @@ int main() {
         if (!qm::ReadCookieTxt(work, table)) return 1;
         marked = qm::MarkUnkeptLines(table, kept);
         const qm::CookieWrite written = qm::WriteCookieTxt(app.ctx, table);
-        listed = static_cast<int>(table.lines.size());
+        lines = static_cast<int>(table.lines.size());
         best = std::min(best, Milliseconds(start));
         if (written != qm::CookieWrite::Written) return 1;
     }
-    std::printf("ns2_ms %.1f\nfloor_ms %.1f\nlisted %d\nmarked %d\n", best, floor, listed, marked);
+    std::printf("ns2_ms %.1f\nfloor_ms %.1f\nlines %d\nmarked %d\n", best, floor, lines, marked);
     return 0;
 }

@@ -161,6 +161,28 @@ void FillCookieFolder() {
     SetString(L"Software\\Dorvik Software\\Quillmere\\MSIESavedCookies", L"0", L"user@mail.example[1].txt\tlogin\t11/2/2026");
 }
 
+// A curl-style cookies.txt named by the Netscape setting, found after the cookie folder, so the
+// Cookies tab ends on it: its first cookie is an HttpOnly one, which the details say.
+void FillCookiesTxt() {
+    wchar_t profile[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH)) return;
+    const std::wstring folder = std::wstring(profile) + L"\\Netscape";
+    const std::wstring path = folder + L"\\cookies.txt";
+    ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    const std::string text =
+        "# Netscape HTTP Cookie File\n"
+        "#HttpOnly_.mail.example\tTRUE\t/\tTRUE\t1924992000\tsession\t5f0c9a\n"
+        ".news.example\tTRUE\t/\tFALSE\t1924992000\ttheme\tdark\n"
+        "shop.example\tFALSE\t/cart\tFALSE\t1924992000\tcart\t3-items\n";
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ::CloseHandle(file);
+    SetString(L"Software\\Netscape\\Netscape Navigator\\Cookies", L"Cookie File", path);
+    SetString(L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies", L"0", L"news.example\ttheme\t1/1/2031");
+}
+
 }  // namespace
 
 int wmain() {
@@ -170,6 +192,7 @@ int wmain() {
     ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
     FillInternetCache();
     FillCookieFolder();
+    FillCookiesTxt();
     ::CreateDirectoryW(L"C:\\Old Downloads", nullptr);  // one folder of the user's for the "Your Folder" tab
     SetString(qm::kUserFolderKey, L"File0", L"C:\\Old Downloads");
 

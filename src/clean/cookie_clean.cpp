@@ -145,8 +145,10 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
 bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
                          const KeptIdentities& kept) {
     if (ProfileInUse(store, kind)) return false;
+    std::wstring identity;
     const DatabaseClean result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
-        return kept.identities.count(DatabaseCookieIdentity(host, name)) > 0;
+        DatabaseCookieIdentity(host, name, identity);
+        return kept.identities.count(identity) > 0;
     });
     ProgressTicks(ctx, result.deleted);
     return result.outcome != DatabaseOutcome::Locked;

@@ -47,21 +47,8 @@ std::wstring DatabaseCookieLine(const DatabaseCookie& cookie) {
     return WidenUtf8(WithoutLeadingDot(cookie.host)) + L'\t' + WidenUtf8(cookie.name) + L'\t' + ExpiryText(cookie);
 }
 
-std::wstring DatabaseCookieIdentity(std::string_view host, std::string_view name) {
-    host = WithoutLeadingDot(host);
-    // The clean asks this for every row: plain ASCII without TABs (nearly every cookie) is
-    // built directly; anything else goes through the line, exactly as the viewer shows it.
-    const auto plain = [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(), [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x80; });
-    };
-    if (!plain(host) || !plain(name)) return CookieIdentity(WidenUtf8(host) + L'\t' + WidenUtf8(name));
-    if (!host.starts_with('[')) host = host.substr(0, host.find('['));
-    std::wstring identity;
-    identity.reserve(host.size() + 1 + name.size());
-    identity.append(host.begin(), host.end());
-    identity += L'\t';
-    identity.append(name.begin(), name.end());
-    return identity;
+void DatabaseCookieIdentity(std::string_view host, std::string_view name, std::wstring& identity) {
+    CookieIdentityOf(host, name, WidenUtf8, identity);
 }
 
 void DatabaseScan(AppContext& ctx, const std::wstring& path, CookieSchema schema) {

@@ -21,8 +21,9 @@ std::optional<CookieSchema> DatabaseSchemaOf(std::int32_t kind);
 
 // The line lstCookie shows for a stored cookie.
 std::wstring DatabaseCookieLine(const DatabaseCookie& cookie);
-// The kept identity of a stored cookie: the identity of its line (CookieIdentity).
-std::wstring DatabaseCookieIdentity(std::string_view host, std::string_view name);
+// The kept identity of a stored cookie: the identity of its line (CookieIdentity), built into
+// identity (the clean asks this for every row and reuses one buffer).
+void DatabaseCookieIdentity(std::string_view host, std::string_view name, std::wstring& identity);
 
 // Reads the database into lstCookie (item data = the cookie's index) and shows the first.
 // A database the browser holds lists nothing and says so in the count label.

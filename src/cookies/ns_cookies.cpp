@@ -1,5 +1,6 @@
 #include "cookies/ns_cookies.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "base/text.h"
@@ -56,25 +57,6 @@ private:
 CookieLineFields ShownFields(std::string_view text) {
     if (auto parsed = ParseCookieLine(text)) return *parsed;
     return {SplitNs2Fields(text), false};
-}
-
-bool IsPlainAscii(std::string_view text) {
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
-// CookieIdentity of the line the viewer lists for these fields, built into identity.
-void IdentityOf(const Ns2Fields& fields, std::wstring& identity) {
-    const std::string_view domain = WithoutLeadingDot(fields.domain);
-    if (!IsPlainAscii(domain) || !IsPlainAscii(fields.name)) {
-        identity = CookieIdentity(WidenCookieText(domain) + L'\t' + WidenCookieText(fields.name));
-        return;
-    }
-    const std::string_view host = domain.starts_with('[') ? domain : domain.substr(0, domain.find('['));
-    identity.assign(host.begin(), host.end());
-    identity += L'\t';
-    identity.append(fields.name.begin(), fields.name.end());
 }
 
 void ShowCookieCount(AppContext& ctx, int count) {
@@ -267,6 +249,25 @@ std::wstring CookieIdentity(std::wstring_view cookieLine) {
     return identity;
 }
 
+void CookieIdentityOf(std::string_view host, std::string_view name, std::wstring (*widen)(std::string_view),
+                      std::wstring& identity) {
+    host = WithoutLeadingDot(host);
+    // Plain ASCII without TABs (nearly every cookie) is built in place; anything else goes
+    // through the line, exactly as the viewer lists it.
+    const auto plain = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(),
+                           [](char c) { return c != '\t' && static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (!plain(host) || !plain(name)) {
+        identity = CookieIdentity(widen(host) + L'\t' + widen(name));
+        return;
+    }
+    if (!host.starts_with('[')) host = host.substr(0, host.find('['));
+    identity.assign(host.begin(), host.end());
+    identity += L'\t';
+    identity.append(name.begin(), name.end());
+}
+
 int MarkCookieLines(CookieTxtTable& table, const ChooseCookieLine& choose) {
     int marked = 0;
     std::wstring identity;
@@ -275,7 +276,7 @@ int MarkCookieLines(CookieTxtTable& table, const ChooseCookieLine& choose) {
         if (line.deleted) continue;
         const std::optional<CookieLineFields> parsed = ParseCookieLine(line.text);
         if (!parsed) continue;
-        IdentityOf(parsed->fields, identity);
+        CookieIdentityOf(parsed->fields.domain, parsed->fields.name, WidenCookieText, identity);
         if (!choose(index, identity)) continue;
         line.deleted = true;
         ++marked;

@@ -63,6 +63,10 @@ bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table);
 // The identity a kept cookie is matched on: the first field cut before its first "[" (the
 // whole field when it begins with "[", an IPv6 host), TAB, the second field.
 std::wstring CookieIdentity(std::wstring_view cookieLine);
+// CookieIdentity of the line the viewer lists for a cookie with this host (a leading "."
+// dropped) and name, built into identity; widen turns the bytes into text.
+void CookieIdentityOf(std::string_view host, std::string_view name, std::wstring (*widen)(std::string_view),
+                      std::wstring& identity);
 // Marks deleted every line that parses as a cookie (ParseCookieLine) and that
 // choose(line index, identity) picks, in one pass; how many.
 using ChooseCookieLine = std::function<bool(size_t index, const std::wstring& identity)>;

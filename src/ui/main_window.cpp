@@ -227,7 +227,8 @@ void MainWindow::BuildCookiesPage() {
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnDelId, Box(left, 194, 90, 22)), form.btnDel);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnClearId, Box(left + 96, 194, 90, 22)), form.btnClear);
     // The details' last line: "HttpOnly: Yes" for a cookie that scripts of the page cannot read.
-    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, kLblHttpOnlyId, Box(left + 192, 197, 74, 16)), form.lblHttpOnly);
+    binder_->Label(Add(kTabCookies, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLblHttpOnlyId, Box(left + 190, 198, 76, 16)),
+                   form.lblHttpOnly);
     binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 280, 544, 20)), form.Label14);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(8), ButtonAt(kMargin, 130)), form.Command8);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(9), ButtonAt(146, 100)), form.Command9);

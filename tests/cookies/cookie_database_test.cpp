@@ -263,8 +263,15 @@ TEST(DatabaseCookies, LinesAndIdentitiesFollowTheCookiesTxtRule) {
     cookie.host = ".example.com";
     cookie.name = "SID";
     EXPECT_EQ(DatabaseCookieLine(cookie), std::wstring(L"example.com\tSID\t") + kSessionExpiry);
-    EXPECT_EQ(DatabaseCookieIdentity(".example.com", "SID"), L"example.com\tSID");
-    EXPECT_EQ(DatabaseCookieIdentity("h\xC3\xA9.org", "n"), L"h\u00e9.org\tn");
+    const auto identity = [](std::string_view host, std::string_view name) {
+        std::wstring built = L"left over";
+        DatabaseCookieIdentity(host, name, built);
+        return built;
+    };
+    EXPECT_EQ(identity(".example.com", "SID"), L"example.com\tSID");
+    EXPECT_EQ(identity("h\xC3\xA9.org", "n"), L"h\u00e9.org\tn");
+    EXPECT_EQ(identity("[::1]", "n"), L"[::1]\tn");  // an IPv6 host is compared whole
+    EXPECT_EQ(identity("a.org[2]", "n"), L"a.org\tn");
     EXPECT_EQ(DatabaseSchemaOf(kKindEdge), CookieSchema::Chromium);
     EXPECT_EQ(DatabaseSchemaOf(kKindFireFoxCookieDb), CookieSchema::Firefox);
     EXPECT_EQ(DatabaseSchemaOf(kKindFireFoxProfiles), std::nullopt);

@@ -796,6 +796,35 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
     ASSERT_TRUE(test::ExecuteSql(otherSchema, "CREATE TABLE cookies(host TEXT, name TEXT); INSERT INTO cookies VALUES('a','b')"));
     const std::wstring inetCache = profile.local + L"Microsoft\\Windows\\INetCache";
     const auto others = profile.OtherFiles();
+    // Side files that are hard links to the user's documents: a database behind a "-journal"
+    // or "-wal" link is left alone like a held one; "-shm" is never opened, so its database is
+    // cleaned. The documents stay byte for byte.
+    struct SideLink {
+        std::wstring database, side, document;
+        bool cleaned;
+    };
+    std::vector<SideLink> sideLinks;
+    test::MakeFolder(root / L"Documents");
+    for (const auto& database : profile.CookieDatabases()) {
+        if (database.path == held || database.path == notADatabase || database.path == otherSchema) continue;
+        const bool firefox = database.kind == kKindFireFoxCookieDb;
+        const auto linked = [&](const wchar_t* suffix) {
+            return std::any_of(sideLinks.begin(), sideLinks.end(),
+                               [&](const SideLink& link) { return link.side.ends_with(suffix); });
+        };
+        const wchar_t* suffix = firefox ? L"-wal" : !linked(L"-journal") ? L"-journal" : L"-shm";
+        if (linked(suffix)) continue;
+        const std::wstring document = root / (L"Documents\\letter" + std::to_wstring(sideLinks.size()) + L".txt");
+        test::WriteBytes(document, "my only copy");
+        sideLinks.push_back({database.path, database.path + suffix, document, std::wstring(suffix) == L"-shm"});
+        ASSERT_TRUE(::CreateHardLinkW(test::LongPath(sideLinks.back().side).c_str(), test::LongPath(document).c_str(),
+                                      nullptr));
+    }
+    ASSERT_EQ(sideLinks.size(), 3u);
+    const auto leftAlone = [&](const std::wstring& path) {
+        return std::any_of(sideLinks.begin(), sideLinks.end(),
+                           [&](const SideLink& link) { return link.database == path && !link.cleaned; });
+    };
 
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Local AppData", profile.local, REG_EXPAND_SZ);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile.roaming, REG_EXPAND_SZ);
@@ -814,8 +843,18 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
         for (const auto& [path, bytes] : untouched) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);
     }
 
+    for (const auto& link : sideLinks) {
+        EXPECT_EQ(test::ReadBytes(link.document), "my only copy") << NarrowUtf8(link.side);
+        ::DeleteFileW(test::LongPath(link.side).c_str());  // before SQLite opens the database to count
+        const bool firefox = link.side.ends_with(L"-wal");
+        if (!link.cleaned)
+            EXPECT_EQ(test::CookiesLeft(link.database, firefox ? "moz_cookies" : "cookies", firefox ? "host" : "host_key")
+                          .size(),
+                      3u);
+    }
     for (const auto& database : profile.CookieDatabases()) {
         if (database.path == held || database.path == notADatabase || database.path == otherSchema) continue;
+        if (leftAlone(database.path)) continue;
         if (database.kind == kKindFireFoxCookieDb)
             EXPECT_EQ(test::CookiesLeft(database.path, "moz_cookies", "host"),
                       std::vector<std::string>{"shop.example.com\tcart"});
