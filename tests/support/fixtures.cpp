@@ -200,19 +200,11 @@ std::string WineUnixPath(const std::wstring& path) {
     return result;
 }
 
-// The child gets the null device for its input and output: given the test's own output
-// stream, a Unix child under Wine cuts off what the test writes after it (CTest's log then
-// ends at that test).
 bool RunUnixCommand(std::wstring commandLine) {
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    const UniqueFile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       &inheritable, OPEN_EXISTING, 0, nullptr));
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
     UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
