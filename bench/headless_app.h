@@ -11,7 +11,7 @@
 #include "base/pump.h"
 #include "base/text.h"
 #include "startup/app_context.h"
-#include "startup/ui_host.h"
+#include "startup/headless_host.h"
 
 namespace bench {
 
@@ -34,27 +34,7 @@ public:
     void DoEvents() override {}
 };
 
-class NoWindows final : public qm::UiHost {
-public:
-    void LoadMainForm() override {}
-    void UnloadMainForm() override {}
-    HWND MainWindow() override { return nullptr; }
-    bool ShellTrayAdd() override { return false; }
-    void ShellTrayRemove() override {}
-    void SubClass(HWND) override {}
-    HWND MaxMinWindow() override { return nullptr; }
-    bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
-    void UnregisterHotKey(HWND, int) override {}
-    bool HotKeyRegistered(HWND, int) override { return false; }
-    void Hook(HWND) override {}
-    void UnloadMaxMin() override {}
-    void ShowHelpModal() override {}
-    void ShowHelp(bool) override {}
-    void ShowfrmCount(const std::wstring&, bool) override {}
-    void ShowCount(const std::wstring&, bool) override {}
-    void SetCacheList() override {}
-    void SetTempList() override {}
-};
+using NoWindows = qm::HeadlessHost;
 
 struct HeadlessApp {
     PrintedDialogs dialogs;

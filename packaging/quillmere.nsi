@@ -6,7 +6,8 @@
 ; by the running program as its update, /WaitPid=<id> waits for that program to end.
 ; The uninstaller takes /S, /AllUsers and /RemoveSettings.
 ;
-; Defined by the build: VERSION (5.0.0), PROGRAM (path of Quillmere.exe), OUTFILE.
+; Defined by the build: VERSION (5.0.0), PROGRAM (path of Quillmere.exe), CONSOLE_PROGRAM (path of
+; quillmere-cli.exe), OUTFILE.
 
 Unicode true
 Target amd64-unicode
@@ -117,6 +118,12 @@ Section "Quillmere"
     SetErrorLevel 2
     Abort
   ${EndIf}
+  File "/oname=quillmere-cli.exe" "${CONSOLE_PROGRAM}"
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP|MB_OK "quillmere-cli.exe could not be replaced. Wait for the running clean to end and run the installer again." /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Quillmere.exe" "" "$INSTDIR\Quillmere.exe" 0
 
@@ -162,6 +169,7 @@ FunctionEnd
 
 Section "Uninstall"
   Delete "$INSTDIR\Quillmere.exe"
+  Delete "$INSTDIR\quillmere-cli.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"

@@ -178,9 +178,10 @@ void Command5_Click(AppContext& ctx) {
 }
 
 void BindCleanCommands(AppContext& ctx) {
-    // A click while another run is active is ignored: one clean at a time.
+    // A click while another run (or another process's clean) is active is ignored: one
+    // clean at a time. The lock is held from the question on, so a yes is never refused.
     const auto bind = [&ctx](ButtonModel& button, const TrapSite& site, void (*command)(AppContext&)) {
-        button.Click.Connect([&ctx, &site, command] { RunExclusive(ctx, site, [&] { command(ctx); }); });
+        button.Click.Connect([&ctx, &site, command] { RunExclusiveClean(ctx, site, [&] { command(ctx); }); });
     };
     auto& form = ctx.frmMain;
     bind(form.Command1, kSite1, &Command1_Click);

@@ -1,5 +1,6 @@
 #include "clean/run_state.h"
 
+#include "clean/clean_lock.h"
 #include "startup/app_context.h"
 
 namespace qm {
@@ -29,6 +30,14 @@ bool RunExclusive(AppContext& ctx, const TrapSite& site, const std::function<voi
         IgnoreErrors([&] { ctx.ui.UnloadMainForm(); });
     }
     return true;
+}
+
+bool RunExclusiveClean(AppContext& ctx, const TrapSite& site, const std::function<void()>& work,
+                       std::source_location where) {
+    if (ctx.run.active) return false;
+    const std::optional<CleanLock> lock = CleanLock::Acquire();
+    if (!lock) return false;
+    return RunExclusive(ctx, site, work, where);
 }
 
 }  // namespace qm

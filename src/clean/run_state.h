@@ -30,6 +30,11 @@ void RequestExit(AppContext& ctx);
 // out when the work has unwound.
 bool RunExclusive(AppContext& ctx, const TrapSite& site, const std::function<void()>& work,
                   std::source_location where = std::source_location::current());
+// RunExclusive for work that cleans: it also holds the lock that keeps the cleans of other
+// processes ("auto", the console program) apart, and is refused like work during a run when
+// another process's clean keeps that lock past its short wait.
+bool RunExclusiveClean(AppContext& ctx, const TrapSite& site, const std::function<void()>& work,
+                       std::source_location where = std::source_location::current());
 
 // The count of a run made of several cleans. Each step counts from zero, so a step that
 // resets CleanCount (the cookie clean does) hides nothing counted before it; after each

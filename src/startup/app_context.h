@@ -21,6 +21,7 @@ namespace qm {
 
 class Web;
 class ShutdownCalls;
+class CleanReport;
 
 struct ProcessFlags {
     bool webCancel = false;
@@ -56,6 +57,9 @@ public:
 
     // One piece of work at a time (cleans, timed boxes, the result window's return).
     RunState run;
+    // Where the cleans record what they remove, keep, refuse and schedule, item by item; none
+    // outside the console program. With a preview's report nothing is deleted.
+    CleanReport* report = nullptr;
 
     // Last tray-icon click: scaled as the menu position, and in screen pixels.
     int MenuPosX = 0;

@@ -1,12 +1,14 @@
 #include "startup/bas_main.h"
 
 #include <exception>
+#include <optional>
 #include <source_location>
 
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_commands.h"
 #include "clean/clean_kinds.h"
+#include "clean/clean_lock.h"
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
@@ -54,6 +56,13 @@ void SelectFirst(ListModel& list) {
 }
 
 void RunAutomaticMode(AppContext& ctx) {
+    // A clean of the resident program or of the console program is under way: this one is
+    // skipped rather than run after it (nobody waits for it, and the next one comes).
+    const std::optional<CleanLock> lock = CleanLock::Acquire();
+    if (!lock) {
+        ::OutputDebugStringW((std::wstring(kAutoSkippedText) + L"\n").c_str());
+        return;
+    }
     MainStep(ctx, [&] { ctx.ui.LoadMainForm(); });
     MainStep(ctx, [&] {
         InitLoc(ctx);

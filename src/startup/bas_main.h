@@ -10,6 +10,9 @@ namespace qm {
 
 class AppContext;
 
+// Written to the debugger output when "auto" finds another clean under way.
+inline constexpr wchar_t kAutoSkippedText[] = L"Quillmere: another clean is under way; this automatic clean was skipped.";
+
 inline constexpr wchar_t kHotKeyTakenMessage[] =
     L"Unable to register HotKey, Please try another key as the one selected is already in use!";
 

@@ -200,7 +200,7 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
         if (fromMaxMin && message == WM_HOTKEY) {
             // A hot key pressed while a run is active is ignored, and so are the presses still
             // queued when the clean ends: they were made during it.
-            if (RunExclusive(*ctx_, kHotKeySite, [&] {
+            if (RunExclusiveClean(*ctx_, kHotKeySite, [&] {
                     ctx_->HotKeyCleaning = true;
                     HotKeyClean(*ctx_);
                 }))

@@ -156,12 +156,13 @@ void CheckForUpdatesOnRequest(AppContext& ctx) {
 struct WorkCommand {
     std::wstring_view caption;
     void (*run)(AppContext&);
+    bool cleans = false;  // holds the lock that keeps other processes' cleans apart
 };
 
 constexpr WorkCommand kWorkCommands[] = {
-    {L"Configure Program", &ConfigureProgram}, {L"Check For Program Updates", &CheckForUpdatesOnRequest},
-    {L"Select HotKey", &ShowHotKeySetter},     {L"Remove All Paths", &RemoveAllPaths},
-    {L"Clean And Shutdown", &CleanAndShutdown}, {L"AutoClean Files", &AutoCleanFiles},
+    {L"Configure Program", &ConfigureProgram},        {L"Check For Program Updates", &CheckForUpdatesOnRequest},
+    {L"Select HotKey", &ShowHotKeySetter},            {L"Remove All Paths", &RemoveAllPaths},
+    {L"Clean And Shutdown", &CleanAndShutdown, true}, {L"AutoClean Files", &AutoCleanFiles, true},
 };
 
 }  // namespace
@@ -185,8 +186,12 @@ void cP_Click(AppContext& ctx, const std::wstring& caption) {
     if (caption == L"Close Menu" || !TrayItemAvailable(caption, RunActive(ctx))) return;
 
     // Everything else is work: one at a time, and none while a clean runs.
-    for (const auto& [itemCaption, command] : kWorkCommands)
-        if (caption == itemCaption) RunExclusive(ctx, kMenuSite, [&] { command(ctx); });
+    for (const auto& [itemCaption, command, cleans] : kWorkCommands) {
+        if (caption != itemCaption) continue;
+        const auto work = [&] { command(ctx); };
+        if (cleans) RunExclusiveClean(ctx, kMenuSite, work);
+        else RunExclusive(ctx, kMenuSite, work);
+    }
 }
 
 }  // namespace qm

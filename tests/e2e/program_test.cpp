@@ -895,5 +895,28 @@ TEST(ShutdownPrefix, DISABLED_CleanAndShutdownCleansSaysFarewellAndEndsTheSessio
                                  (ended ? "program ended\n" : "program still running\n"));
 }
 
+// Run only by tests/cli/cli_test.py: the resident program's "Clean Temp" question stays open
+// (a clean of the resident program has begun and holds the clean lock) until the script has
+// run its console cleans against it and asks for the release.
+TEST_F(ProgramTest, DISABLED_ResidentCleanHoldsTheLockUntilReleased) {
+    const std::wstring marker = L"C:\\qm-cli\\resident.txt";
+    const std::wstring release = L"C:\\qm-cli\\release.txt";
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+    ChooseTrayItem(main, L"Configure Program");
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
+    ::PostMessageW(FindControl(main, 103), BM_CLICK, 0, 0);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = Visible(program, L"#32770", L"Dorvik Info.....")) != nullptr; }));
+    test::WriteBytes(marker, "question open\n");
+    EXPECT_TRUE(WaitUntil([&] { return test::PathExists(release); }, 120s));
+    ::PostMessageW(question, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32770") == nullptr; }));
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
 }  // namespace
 }  // namespace qm

@@ -106,6 +106,7 @@ TEST_F(InstallerTest, InstallsPerUserSilentlyUpdatesInPlaceAndUninstallsCleanly)
 
     ASSERT_EQ(RunAndWait(InstallerPath(), L"/S /CurrentUser /D=" + folder), 0);
     ASSERT_TRUE(test::PathExists(program));
+    EXPECT_EQ(RunAndWait(folder + L"\\quillmere-cli.exe", L"--version"), 0) << "the console program is installed";
     EXPECT_TRUE(test::PathExists(folder + L"\\Uninstall.exe"));
     EXPECT_TRUE(test::PathExists(StartMenuEntry()));
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder);
@@ -173,6 +174,7 @@ TEST_F(InstallerTest, PortableZipRunsAsIs) {
     ASSERT_TRUE(WaitUntil([&] { return test::PathExists(unpacked / L"Quillmere.exe"); }, 10s));
     std::this_thread::sleep_for(500ms);  // the Unix child may still be writing
     ExpectAutoCleanRuns(unpacked / L"Quillmere.exe");
+    EXPECT_EQ(RunAndWait(unpacked / L"quillmere-cli.exe", L"--version"), 0) << "the console program is in the zip";
 }
 
 TEST(VersionFile, NamesTheInstallerAndItsHash) {

@@ -1,0 +1,276 @@
+#!/usr/bin/env python3
+"""quillmere-cli.exe end to end under Wine: one table of scenarios, each run through the real
+console program in the test prefix (its HKCU settings, a Temp folder and user folders built
+below C:\\qm-cli), its JSON read with Python's json module and the disk checked afterwards.
+
+Usage: cli_test.py <build folder>   (WINEPREFIX and the rest of Wine's environment set, as
+scripts/test.sh does; the e2e executable holds the resident program's clean for one scenario)
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+BUILD = Path(sys.argv[1]).resolve()
+BIN = BUILD / "bin"
+SOURCE = Path(__file__).resolve().parents[2]
+DRIVE_C = Path(os.environ["WINEPREFIX"]) / "drive_c"
+ROOT = DRIVE_C / "qm-cli"
+SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Dorvik Software\Quillmere"
+
+# Names that have tripped path handling before: blanks, "%" and ";", letters beyond ASCII.
+ODD_NAMES = ["plain.tmp", "two  blanks.txt", "per%cent;semi.log", "\u00fcn\u00efcode-\u00e9\u00df.txt", "\u65e5\u672c.dat"]
+
+
+def windows_path(path):
+    """The Windows form of a path below the prefix's drive C or of any Unix path (drive Z)."""
+    path = Path(path)
+    try:
+        return "C:\\" + str(path.relative_to(DRIVE_C)).replace("/", "\\")
+    except ValueError:
+        return "Z:" + str(path).replace("/", "\\")
+
+
+def wine(*args, timeout=180):
+    return subprocess.run(["wine", *args], stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+
+
+def write_settings(values):
+    """Replaces the program's settings by values: {"CleanPath\\TempFiles": "Yes", "FirstRun": "No", ...}."""
+    lines = ["Windows Registry Editor Version 5.00", "", r"[-HKEY_CURRENT_USER\Software\Dorvik Software]", ""]
+    keys = {}
+    for name, value in values.items():
+        subkey, _, value_name = name.rpartition("\\")
+        keys.setdefault(subkey, []).append((value_name, value))
+    for subkey, pairs in keys.items():
+        lines.append("[" + SETTINGS_KEY + ("\\" + subkey if subkey else "") + "]")
+        for value_name, value in pairs:
+            lines.append('"%s"="%s"' % (value_name, value.replace("\\", "\\\\").replace('"', '\\"')))
+        lines.append("")
+    reg = ROOT / "settings.reg"
+    reg.write_bytes("\r\n".join(lines).encode("utf-16"))
+    result = wine("regedit", "/S", windows_path(reg))
+    assert result.returncode == 0, "regedit failed: %r" % result.stderr
+
+
+def run_in_cmd(lines, *arguments, timeout=180):
+    """Runs a batch file of lines through cmd (Wine takes Temp from the registry, not from
+    the Unix environment, so the batch file sets it as a script would)."""
+    batch = ROOT / "run.bat"
+    batch.write_bytes(("\r\n".join(["@echo off"] + lines) + "\r\n").encode("utf-8"))
+    return wine("cmd", "/c", windows_path(batch), *arguments, timeout=timeout)
+
+
+def run_cli(arguments, temp=None, timeout=180):
+    temp = temp or ROOT / "temp"
+    return run_in_cmd(["set TEMP=" + windows_path(temp), "set TMP=" + windows_path(temp),
+                       '"%s" %%*' % windows_path(BIN / "quillmere-cli.exe")], *arguments, timeout=timeout)
+
+
+def run_auto(temp):
+    return run_in_cmd(["set TEMP=" + windows_path(temp), '"%s" auto' % windows_path(BIN / "Quillmere.exe")])
+
+
+def snapshot(folder):
+    """Every file and folder below folder: relative path -> bytes (None for a folder)."""
+    found = {}
+    for path in sorted(Path(folder).rglob("*")):
+        found[str(path.relative_to(folder))] = None if path.is_dir() else path.read_bytes()
+    return found
+
+
+def build_tree(folder, files=ODD_NAMES, nested=True):
+    """A folder of files with odd names (and a nested subfolder); returns their Windows paths."""
+    folder.mkdir(parents=True, exist_ok=True)
+    made = []
+    for index, name in enumerate(files):
+        (folder / name).write_bytes(b"x" * (100 + index))
+        made.append(folder / name)
+    if nested:
+        (folder / "sub" / "deeper").mkdir(parents=True)
+        (folder / "sub" / "deeper" / "inner.bin").write_bytes(b"\0" * 4096)
+        made.append(folder / "sub" / "deeper" / "inner.bin")
+    return {windows_path(path): path.stat().st_size for path in made}
+
+
+def fresh_fixture():
+    """C:\\qm-cli with a Temp folder, a user folder and, beside them, files no clean may touch."""
+    if ROOT.exists():
+        shutil.rmtree(ROOT)
+    ROOT.mkdir(parents=True)
+    fixture = {"temp": build_tree(ROOT / "temp"), "mine": build_tree(ROOT / "my folder")}
+    build_tree(ROOT / "outside", nested=False)
+    return fixture
+
+
+def parse_json(stdout):
+    assert not stdout.startswith(b"\xef\xbb\xbf"), "the JSON starts with a BOM"
+    return json.loads(stdout.decode("utf-8"))
+
+
+def removed_files(document):
+    return {item["path"]: item["bytes"] for item in document["removed"] if item["type"] == "file"}
+
+
+# ---- Scenario checks: each gets the fixture and the finished run ----------------------------
+
+def fixture_state():
+    return {name: snapshot(ROOT / name) for name in ("temp", "my folder", "outside")}
+
+
+def check_preview_deletes_nothing(fixture, result):
+    document = parse_json(result.stdout)
+    assert document["command"] == "preview" and document["kinds"] == ["temp", "folders"], document["kinds"]
+    expected = {**fixture["temp"], **fixture["mine"]}
+    assert removed_files(document) == expected, "listed %r, expected %r" % (removed_files(document), expected)
+    assert document["totals"]["files"] == len(expected) and document["totals"]["bytes"] == sum(expected.values())
+    assert document["exitCode"] == 0 and not document["refused"] and not document["failed"]
+    assert fixture_state() == fixture["before"], "the preview changed the disk"
+
+
+def check_clean_removes_what_preview_listed(fixture, result):
+    preview = parse_json(result.stdout)
+    outside = snapshot(ROOT / "outside")
+    clean = run_cli(["clean", "--temp", "--folders", "--json"])
+    assert clean.returncode == 0, clean.stderr.decode("utf-8", "replace")
+    document = parse_json(clean.stdout)
+    listed = {(item["type"], item["path"]) for item in preview["removed"]}
+    removed = {(item["type"], item["path"]) for item in document["removed"]}
+    assert removed == listed, "removed %r, listed %r" % (removed - listed, listed - removed)
+    assert document["totals"] == preview["totals"], (document["totals"], preview["totals"])
+    assert snapshot(ROOT / "temp") == {}, "Temp still holds %r" % snapshot(ROOT / "temp")
+    assert (ROOT / "temp").is_dir() and (ROOT / "my folder").is_dir(), "a cleaned root itself was removed"
+    assert snapshot(ROOT / "outside") == outside, "files outside the cleaned folders changed"
+
+
+def check_refused_root(fixture, result):
+    document = parse_json(result.stdout)
+    refused = document["refused"]
+    assert [item["path"] for item in refused] == ["C:\\windows"], refused
+    assert refused[0]["kind"] == "folders" and "System Folder" in refused[0]["reason"], refused[0]
+    assert document["exitCode"] == 1 and document["totals"]["refused"] == 1
+    assert not document["removed"], "something was removed next to a refused root"
+    assert (ROOT / "outside" / "plain.tmp").exists()
+
+
+def check_table_names_refusal(fixture, result):
+    text = result.stdout.decode("utf-8")
+    assert re.search(r"^refuse +folders +C:\\windows .*System Folder", text, re.M), text
+    assert "Refused: 1." in text, text
+
+
+def check_settings_choose_kinds(fixture, result):
+    document = parse_json(result.stdout)
+    assert document["kinds"] == ["temp"], document["kinds"]
+    assert snapshot(ROOT / "temp") == {} and len(snapshot(ROOT / "my folder")) > 0
+
+
+def check_resident_clean_blocks_others(fixture, result):
+    """The resident program's clean (its question open) holds the lock: the console program
+    ends with 3 and touches nothing, "auto" skips; once it lets go, both clean."""
+    marker, release = ROOT / "resident.txt", ROOT / "release.txt"
+    holder = subprocess.Popen(["wine", str(BIN / "quillmere_e2e_tests.exe"), "--gtest_also_run_disabled_tests",
+                               "--gtest_filter=ProgramTest.DISABLED_ResidentCleanHoldsTheLockUntilReleased"],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    try:
+        deadline = time.time() + 90
+        while not marker.exists() and holder.poll() is None and time.time() < deadline:
+            time.sleep(0.2)
+        assert marker.exists(), "the resident program's clean did not start"
+        write_settings(TEMP_ONLY)  # the helper starts from empty settings: "auto" is to clean Temp
+        before = snapshot(ROOT / "temp")
+        refused = run_cli(["clean", "--temp", "--json"])
+        assert refused.returncode == 3, refused.returncode
+        assert refused.stdout == b"", refused.stdout
+        assert "Another clean is running" in refused.stderr.decode("utf-8"), refused.stderr
+        assert run_auto(ROOT / "temp").returncode == 0
+        assert snapshot(ROOT / "temp") == before, "a clean ran beside the resident program's"
+    finally:
+        release.write_text("go")
+        output = holder.communicate(timeout=120)[0].decode("utf-8", "replace")
+    assert holder.returncode == 0, output[-2000:]
+    write_settings(TEMP_ONLY)
+    assert run_auto(ROOT / "temp").returncode == 0 and snapshot(ROOT / "temp") == {}, "auto cleans once it is free"
+    after = run_cli(["clean", "--temp", "--json"])
+    assert after.returncode == 0, after.stderr
+
+
+def readme_task_argument():
+    """The scheduled task's cmd.exe arguments, as the README's example writes them."""
+    readme = (SOURCE / "README.md").read_text(encoding="utf-8")
+    found = re.search(r"New-ScheduledTaskAction -Execute 'cmd\.exe' -Argument '((?:[^']|'')*)'", readme)
+    assert found, "the README has no scheduled-task example"
+    return found.group(1).replace("''", "'")
+
+
+def check_readme_task_runs_as_written(fixture, result):
+    """Runs the README's task action (cmd.exe with its arguments, %LOCALAPPDATA% expanded by
+    cmd when the task runs) for a user whose profile path holds a blank."""
+    local = ROOT / "Local App Data"
+    installed = local / "Programs" / "Quillmere"
+    installed.mkdir(parents=True)
+    shutil.copy(BIN / "quillmere-cli.exe", installed / "quillmere-cli.exe")
+    ran = run_in_cmd(["set LOCALAPPDATA=" + windows_path(local), "set TEMP=" + windows_path(ROOT / "temp"),
+                      "cmd " + readme_task_argument()])
+    assert ran.returncode == 0, (ran.returncode, ran.stderr)
+    logs = list(local.glob("*.json"))
+    assert len(logs) == 1, "expected one JSON log in %s, found %r" % (local, logs)
+    document = parse_json(logs[0].read_bytes())
+    assert document["command"] == "clean" and document["kinds"] == ["temp"], document
+    assert snapshot(ROOT / "temp") == {}
+
+
+# name, settings, command line, exit code, text expected on stdout / stderr, check
+TEMP_ONLY = {"CleanPath\\TempFiles": "Yes", "FirstRun": "No"}
+SCENARIOS = [
+    ("help", {}, ["--help"], 0, "Usage: quillmere-cli preview [KINDS] [--json]", "", None),
+    ("version", {}, ["--version"], 0, "quillmere-cli 5.0.0", "", None),
+    ("no command", {}, [], 2, "", "quillmere-cli: No command given: use preview or clean.", None),
+    ("unknown option", {}, ["clean", "--everything"], 2, "", 'Unknown option "--everything".', None),
+    ("unknown command", {}, ["purge", "--temp"], 2, "", 'Unknown command "purge": use preview or clean.', None),
+    ("two commands", {}, ["preview", "clean"], 2, "", 'Unexpected argument "clean".', None),
+    ("no kinds: what the settings select", {**TEMP_ONLY, "UserFolder\\File0": "C:\\qm-cli\\my folder"},
+     ["CLEAN", "--JSON"], 0, "", "", check_settings_choose_kinds),
+    ("a clean while the resident program cleans gives 3", TEMP_ONLY, ["--version"], 0, "", "",
+     check_resident_clean_blocks_others),
+    ("the README's scheduled task runs as written", TEMP_ONLY, ["--version"], 0, "", "",
+     check_readme_task_runs_as_written),
+]
+
+
+def main():
+    only = sys.argv[2] if len(sys.argv) > 2 else ""
+    failures = 0
+    for name, settings, arguments, code, stdout_text, stderr_text, check in SCENARIOS:
+        if only and only not in name:
+            continue
+        try:
+            fixture = fresh_fixture()
+            fixture["before"] = fixture_state()
+            write_settings(settings)
+            result = run_cli(arguments)
+            stdout = result.stdout.decode("utf-8", "replace")
+            stderr = result.stderr.decode("utf-8", "replace")
+            assert result.returncode == code, "exit code %d, expected %d; stderr: %s" % (result.returncode, code, stderr)
+            assert stdout_text in stdout, "standard output lacks %r: %s" % (stdout_text, stdout)
+            assert stderr_text in stderr, "standard error lacks %r: %s" % (stderr_text, stderr)
+            if code == 2:
+                assert stdout == "", "a refused command line printed %r" % stdout
+            if check:
+                check(fixture, result)
+            print("PASS", name)
+        except Exception as error:  # a failed assertion or a run that hung: report and go on
+            failures += 1
+            print("FAIL", name + ":", error)
+    write_settings({})
+    shutil.rmtree(ROOT, ignore_errors=True)
+    print("%d of %d scenarios failed" % (failures, len(SCENARIOS)) if failures else "all scenarios passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
