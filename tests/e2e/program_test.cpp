@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -481,6 +482,33 @@ TEST_F(ProgramTest, AHangingUpdateSiteHoldsUpNothing) {
 
     ChooseTrayItem(main, L"Exit Program");
     EXPECT_EQ(program.WaitForExit(3s), 0) << "Exit does not wait for the check";
+}
+
+// The names of the libraries of an import directory of a mapped image, in lower case.
+template <class Descriptor>
+std::vector<std::wstring> ImportedNames(const BYTE* base, const IMAGE_NT_HEADERS* nt, int directory,
+                                        DWORD Descriptor::*name) {
+    std::vector<std::wstring> found;
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[directory];
+    for (auto* d = reinterpret_cast<const Descriptor*>(base + entry.VirtualAddress); entry.VirtualAddress && d->*name;
+         ++d)
+        found.push_back(ToLower(WidenUtf8(reinterpret_cast<const char*>(base + d->*name))));
+    return found;
+}
+
+// The libraries only some windows need load on first use: the program does not import them
+// for loading at start, so neither the resident program nor "auto" has them before use.
+TEST(ProgramImports, OnDemandLibrariesAreDelayLoaded) {
+    const UniqueModule image(::LoadLibraryExW(ProgramPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(image);
+    const auto base = reinterpret_cast<const BYTE*>(image.get());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto imported = ImportedNames(base, nt, IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name);
+    EXPECT_NE(std::count(imported.begin(), imported.end(), L"user32.dll"), 0) << "the directory was read";
+    for (const wchar_t* dll : {L"winhttp.dll", L"wininet.dll", L"winspool.drv", L"ole32.dll", L"crypt32.dll",
+                               L"wintrust.dll", L"bcrypt.dll", L"winmm.dll"})
+        EXPECT_EQ(std::count(imported.begin(), imported.end(), dll), 0) << NarrowUtf8(dll);
 }
 
 TEST_F(ProgramTest, AutoCleanFilesCleansInTheTrayPlaceOrSaysWhyNot) {
