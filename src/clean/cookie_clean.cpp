@@ -72,6 +72,12 @@ std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guar
     return std::move(verdict.root);
 }
 
+// The folder of a cookies.txt stands for the store: it must be a folder a clean may change.
+bool GuardCookieTxtFolder(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store) {
+    const size_t slash = store.find_last_of(L"\\/");
+    return slash != std::wstring::npos && GuardStore(ctx, guard, store.substr(0, slash + 1)).has_value();
+}
+
 // A listed cookie file: its exact long path and name.
 struct ListedCookieFile {
     std::wstring path;
@@ -123,10 +129,7 @@ void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstr
 // when it shows this file.
 void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store,
                     const KeptIdentities& kept, bool interactive) {
-    // The file's folder stands for the store: it must be a folder a clean may change.
-    const size_t slash = store.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return;
-    if (!GuardStore(ctx, guard, store.substr(0, slash + 1))) return;
+    if (!GuardCookieTxtFolder(ctx, guard, store)) return;
     CookieTxtTable table;
     if (!ReadCookieTxt(store, table)) return;
     const int marked = MarkUnkeptLines(table, kept.identities);
@@ -152,6 +155,50 @@ bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_
     });
     ProgressTicks(ctx, result.deleted);
     return result.outcome != DatabaseOutcome::Locked;
+}
+
+// The chosen files of a store, each by the name its listing gave, never a kept one.
+int DeleteChosenMsieFiles(AppContext& ctx, const std::wstring& store, const std::set<std::wstring>& names,
+                          const KeptIdentities& kept) {
+    const auto root = GuardStore(ctx, DeletionGuard{}, store);
+    if (!root) return 0;
+    int deleted = 0;
+    for (const auto& file : ListCookieFiles(root->Folder()))
+        if (names.count(file.name) && !IsKeptCookieFile(file.path, file.name, kept) &&
+            DeleteWithForce(FileItem{file.path, file.attributes}))
+            ++deleted;
+    return deleted;
+}
+
+// The chosen cookies of a cookies.txt, read, marked and written in one replace as the clean does.
+int DeleteChosenCookieTxtLines(AppContext& ctx, const std::wstring& store, const std::set<std::wstring>& chosen,
+                               const KeptIdentities& kept) {
+    if (!GuardCookieTxtFolder(ctx, DeletionGuard{}, store)) return 0;
+    CookieTxtTable table;
+    if (!ReadCookieTxt(store, table)) return 0;
+    const int marked = MarkCookieLines(table, [&](size_t, const std::wstring& identity) {
+        return chosen.count(identity) > 0 && kept.identities.count(identity) == 0;
+    });
+    if (marked == 0) return 0;
+    const CookieWrite written = WriteCookieTxt(ctx, table);
+    if (written == CookieWrite::Refused)
+        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    return written == CookieWrite::Written ? marked : 0;
+}
+
+// The chosen rows of a database, in one transaction, unless the browser holds it.
+int DeleteChosenDatabaseRows(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
+                             const std::set<std::wstring>& chosen, const KeptIdentities& kept) {
+    DatabaseClean result{DatabaseOutcome::Locked};
+    std::wstring identity;
+    if (!ProfileInUse(store, kind))
+        result = DeleteUnkeptCookies(store, schema, [&](std::string_view host, std::string_view name) {
+            DatabaseCookieIdentity(host, name, identity);
+            return kept.identities.count(identity) > 0 || chosen.count(identity) == 0;
+        });
+    if (result.outcome == DatabaseOutcome::Locked)
+        ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    return result.deleted;
 }
 
 // A click let through by the clean's pauses must not run the viewer meanwhile.
@@ -180,6 +227,30 @@ std::wstring KeptListDamagedText(const std::wstring& key) {
     const std::wstring name = key.substr(key.find_last_of(L'\\') + 1);
     return L"The List Of Kept Cookies \"" + name + L"\" Could Not Be Read." + kCrLf + kCrLf +
            L"No Cookie Of That Browser Was Deleted.";
+}
+
+int DeleteCheckedCookies(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    const int location = form.cboLoc.ListIndex();
+    if (location < 0) return 0;
+    const std::int32_t kind = form.cboLoc.ItemData(location);
+    const std::wstring store = form.cboLoc.List(location);
+    // Files go by their names, cookies.txt lines and database rows by their identities.
+    const bool files = (kind & kFamilyMask) == kFamilyMsie && !DatabaseSchemaOf(kind);
+    std::set<std::wstring> chosen;
+    for (const auto& item : form.lstCookie.Items())
+        if (item.checked) chosen.insert(files ? item.text.substr(0, item.text.find(L'\t')) : CookieIdentity(item.text));
+    const wchar_t* key = KeptListKeyOf(kind);
+    if (chosen.empty() || !key) return 0;
+    const KeptList keptList = ReadKeptList(key);
+    if (keptList.Damaged()) {
+        ctx.dialogs.ShowMessage({KeptListDamagedText(key), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+        return 0;
+    }
+    const KeptIdentities kept = IdentitiesOf(keptList.entries);
+    if (const auto schema = DatabaseSchemaOf(kind)) return DeleteChosenDatabaseRows(ctx, store, kind, *schema, chosen, kept);
+    if (files) return DeleteChosenMsieFiles(ctx, store, chosen, kept);
+    return DeleteChosenCookieTxtLines(ctx, store, chosen, kept);
 }
 
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept) {

@@ -15,6 +15,12 @@ class AppContext;
 // a cookies.txt it had to leave unchanged.
 void CleanCookieStores(AppContext& ctx, bool interactive = false);
 
+// Deletes the cookies checked in lstCookie from the store the viewer shows, by the clean's
+// own routines: Internet Explorer files by their listed names, cookies.txt lines by one
+// replace of the file, database rows in one transaction. Kept cookies are never among them.
+// Refusals (guard, running browser, unreadable kept list) are told in a box. How many went.
+int DeleteCheckedCookies(AppContext& ctx);
+
 // Whether an Internet Explorer cookie file is spared: a line of it (its first record, or the
 // bare name) is kept, or it does not decode now and a kept entry names the same file stem.
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept);

@@ -67,6 +67,14 @@ void DelEnabled(AppContext& ctx, bool enabled) {
     ctx.frmMain.btnClear.SetEnabled(enabled);
 }
 
+void UpdateDeletion(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    const int checked = form.lstCookie.SelCount();
+    if (checked > 1) form.btnDel.SetToolTipText(L"Delete Selected Cookies");
+    else if (checked == 1) form.btnDel.SetToolTipText(L"Delete Selected Cookie");
+    DelEnabled(ctx, checked > 0);
+}
+
 std::wstring FormatGeneralDate(const SYSTEMTIME& moment) {
     SYSTEMTIME shown = moment;
     shown.wMilliseconds = 0;

@@ -17,6 +17,9 @@ inline constexpr wchar_t kHttpOnlyDetail[] = L"HttpOnly: Yes";
 void ClearDisp(AppContext& ctx);
 // Enables or disables btnDel and btnClear together.
 void DelEnabled(AppContext& ctx, bool enabled);
+// btnDel and btnClear follow the checked lines of lstCookie: enabled while any is checked,
+// btnDel's tooltip naming one or more.
+void UpdateDeletion(AppContext& ctx);
 
 // A date and time the way the user's locale writes a general date: short date, a blank
 // and long time; the time is left out at exactly midnight and the date on 30 December

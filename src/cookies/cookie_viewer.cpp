@@ -7,6 +7,8 @@
 
 #include "base/app_error.h"
 #include "base/text.h"
+#include "clean/cookie_clean.h"
+#include "clean/run_state.h"
 #include "cookies/cookie_display.h"
 #include "cookies/database_cookies.h"
 #include "cookies/discovery.h"
@@ -27,6 +29,7 @@ constexpr TrapSite kDropSite{L"frmMain", L"SavedList_DblClick"};
 constexpr TrapSite kResetSite{L"frmMain", L"Command13_Click"};
 constexpr TrapSite kFillSite{L"frmMain", L"SetCookieList"};
 constexpr TrapSite kShowSite{L"frmMain", L"lstCookie_Click"};
+constexpr TrapSite kDeleteSite{L"frmMain", L"btnDel_Click"};
 constexpr std::int32_t kKindCookiesShellFolder = 0x1004;
 constexpr size_t kLongestShownLine = 4096;
 
@@ -247,6 +250,37 @@ void lstCookie_ItemCheck(AppContext& ctx, int index) {
     }
     state.lastCheckState = list.Checked(index);
     state.rangeAnchor = index;
+    UpdateDeletion(ctx);
+}
+
+std::wstring DeleteCheckedQuestion(int count) {
+    return L"Delete " + std::to_wstring(count) + (count == 1 ? L" Selected Cookie?" : L" Selected Cookies?") + kCrLf +
+           kCrLf + L"Cookies You Keep Are Not Deleted.";
+}
+
+void btnDel_Click(AppContext& ctx) {
+    auto& form = ctx.frmMain;
+    const int checked = form.lstCookie.SelCount();
+    if (checked == 0 || form.cboLoc.ListIndex() < 0) return;
+    if (ctx.dialogs.ShowMessage({DeleteCheckedQuestion(checked), kTitleRemoval,
+                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2}) != IDYES)
+        return;
+    int deleted = 0;
+    RunExclusive(ctx, kDeleteSite, [&] {
+        deleted = DeleteCheckedCookies(ctx);
+        FillForLocation(ctx);  // the list shows the store as it is now
+    });
+    if (deleted < checked)
+        ctx.dialogs.ShowMessage({L"Not Deleted: " + std::to_wstring(checked - deleted) + L" Of The " +
+                                     std::to_wstring(checked) + L" Selected Cookies (Kept Or In Use).",
+                                 kTitleInfo, MB_OK | MB_ICONINFORMATION});
+}
+
+void btnClear_Click(AppContext& ctx) {
+    auto& list = ctx.frmMain.lstCookie;
+    for (int i = 0; i < list.ListCount(); ++i) list.SetChecked(i, false);
+    ctx.cookies.rangeAnchor = -1;
+    UpdateDeletion(ctx);
 }
 
 void lstCookie_DblClick(AppContext& ctx) {
@@ -325,6 +359,8 @@ void BindCookieViewer(AppContext& ctx) {
         box.DblClick.Connect([&ctx, &box] { SavedList_DblClick(ctx, box); });
     }
     form.Command13.Click.Connect([&ctx] { Command13_Click(ctx); });
+    form.btnDel.Click.Connect([&ctx] { btnDel_Click(ctx); });
+    form.btnClear.Click.Connect([&ctx] { btnClear_Click(ctx); });
     form.Command13.SetVisible(false);
 }
 

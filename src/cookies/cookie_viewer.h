@@ -27,6 +27,12 @@ void lstCookie_ItemCheck(AppContext& ctx, int index);
 void lstCookie_DblClick(AppContext& ctx);
 // Drops the selected entry of a kept list (MSSaved, NS2Saved or FireFoxSaved).
 void SavedList_DblClick(AppContext& ctx, ListModel& keptBox);
+// "Delete": deletes the checked cookies from their store after a question naming how many.
+void btnDel_Click(AppContext& ctx);
+// "Deselect": unchecks every line.
+void btnClear_Click(AppContext& ctx);
+// The question btnDel asks before deleting count cookies.
+std::wstring DeleteCheckedQuestion(int count);
 // "Reset Lists".
 void Command13_Click(AppContext& ctx);
 // Fills the tab: finds the locations again and shows each in turn; the last stays selected.

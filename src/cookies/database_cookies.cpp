@@ -81,7 +81,7 @@ void DatabaseClick(AppContext& ctx) {
     auto& state = ctx.cookies;
     ClearDisp(ctx);
     const int selected = form.lstCookie.ListIndex();
-    DelEnabled(ctx, form.lstCookie.SelCount() > 0);
+    UpdateDeletion(ctx);
     if (selected < 0) return;
     const auto index = static_cast<size_t>(form.lstCookie.ItemData(selected));
     if (index >= state.databaseCookies.size()) return;

@@ -72,14 +72,6 @@ void SetRecordTabs(TabStripModel& tabs, int records) {
     while (tabs.TabCount() > records) tabs.RemoveLastTab();
 }
 
-void UpdateDeletion(AppContext& ctx) {
-    auto& form = ctx.frmMain;
-    const int selected = form.lstCookie.SelCount();
-    if (selected > 1) form.btnDel.SetToolTipText(L"Delete Selected Cookies");
-    else if (selected == 1) form.btnDel.SetToolTipText(L"Delete Selected Cookie");
-    DelEnabled(ctx, selected > 0);
-}
-
 void ShowCookieCount(AppContext& ctx, int count) {
     ctx.frmMain.lblCookieCnt.SetCaption(kCookieCountCaption + FormatThousands(count));
 }

@@ -212,7 +212,7 @@ void NsClick(AppContext& ctx) {
         const auto index = static_cast<size_t>(list.ItemData(selected));
         if (index < lines.size()) ParseNS2(ctx, lines[index].text);
     }
-    DelEnabled(ctx, list.SelCount() > 0);
+    UpdateDeletion(ctx);
 }
 
 bool ViewerShowsCookieTxt(const AppContext& ctx, const std::wstring& path) {

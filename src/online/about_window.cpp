@@ -11,6 +11,7 @@
 #include "startup/app_context.h"
 #include "startup/file_helpers.h"
 #include "startup/system_info.h"
+#include "ui/dpi.h"
 #include "ui/window.h"
 
 namespace qm {
@@ -48,54 +49,83 @@ void ShowOpeningState(AboutFormModel& form) {
     form.Label4.SetCaption(kCancelCaption);
 }
 
-// Layout of the labels, in pixels of the client area.
+// Layout of the labels at 96 DPI, in pixels of the client area. The links are buttons, so
+// Tab reaches them and a screen reader names them; Enter acts on the focused one and Esc
+// is "Close Form" (or "Cancel" while a page opens).
 struct LabelPlace {
     LabelModel AboutFormModel::*label;
     RECT box;
-    bool link;
+    int id;  // the links' command ids
 };
-constexpr std::array<LabelPlace, 5> kPlaces{{{&AboutFormModel::Label2, {20, 20, 380, 120}, false},
-                                             {&AboutFormModel::Label5, {20, 40, 380, 70}, false},
-                                             {&AboutFormModel::Label6, {20, 80, 380, 110}, false},
-                                             {&AboutFormModel::Label3, {20, 150, 180, 175}, true},
-                                             {&AboutFormModel::Label4, {250, 150, 380, 175}, true}}};
+constexpr int kWebsiteId = 3;
+constexpr std::array<LabelPlace, 5> kPlaces{{{&AboutFormModel::Label2, {20, 20, 380, 120}, 0},
+                                             {&AboutFormModel::Label5, {20, 40, 380, 70}, 0},
+                                             {&AboutFormModel::Label6, {20, 80, 380, 110}, 0},
+                                             {&AboutFormModel::Label3, {20, 150, 180, 175}, kWebsiteId},
+                                             {&AboutFormModel::Label4, {250, 150, 380, 175}, IDCANCEL}}};
+constexpr int kClientWidth = 400, kClientHeight = 200;
 constexpr COLORREF kBackground = RGB(0, 51, 102);
 constexpr COLORREF kDisabledLink = RGB(150, 160, 175);
 
 class AboutWindow final : public Window {
 public:
     explicit AboutWindow(AppContext& ctx) : ctx_(ctx) {
-        RECT frame{0, 0, 400, 200};
-        ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-        Create({kAboutWindowClass, AboutCaption().c_str(), kStyle, 0, frame.right - frame.left,
-                frame.bottom - frame.top, ctx.ui.MaxMinWindow()});
-        linkFont_.reset(CreateUiFont(FW_BOLD, true));
-        textFont_.reset(CreateUiFont(FW_NORMAL, false));
-        for (const LabelPlace& place : kPlaces)
-            subscriptions_.push_back((form_.*place.label).Changed.Subscribe([this] { Repaint(); }));
+        Create({kAboutWindowClass, AboutCaption().c_str(), kStyle, WS_EX_CONTROLPARENT, CW_USEDEFAULT, CW_USEDEFAULT,
+                ctx.ui.MaxMinWindow()});
+        for (const LabelPlace& place : kPlaces) {
+            LabelModel& label = form_.*place.label;
+            // A text is a static control, which screen readers read too; a link is a button.
+            controls_.push_back(place.id ? CreateControl(Handle(), L"BUTTON", label.Caption().c_str(),
+                                                         BS_OWNERDRAW | WS_TABSTOP, place.id, 0, 0, 0, 0)
+                                         : CreateControl(Handle(), L"STATIC", label.Caption().c_str(),
+                                                         SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, 0));
+            subscriptions_.push_back(label.Changed.Subscribe([this] { Mirror(); }));
+        }
+        background_.reset(::CreateSolidBrush(kBackground));
+        Layout(WindowDpi(Handle()));
+        Mirror();
         CentreOnScreen(Handle());
+        ShowKeyboardCues(Handle());
         TrapStep(ctx_.dialogs, kTrapLoad, [&] { AboutLoad(ctx_, form_, Handle()); });
     }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
-            case WM_PAINT:
-                Paint();
-                return 0;
-            case WM_ERASEBKGND:
+            case WM_ERASEBKGND: {
+                RECT client{};
+                ::GetClientRect(Handle(), &client);
+                ::FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(background_.get()));
                 return 1;
-            case WM_MOUSEMOVE:
-                Hover(LinkAt(LOWORD(lParam), HIWORD(lParam)));
-                return 0;
-            case WM_SETCURSOR:
+            }
+            case WM_CTLCOLORSTATIC:
+                ::SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColour);
+                ::SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
+                return reinterpret_cast<LRESULT>(background_.get());
+            case WM_DRAWITEM: {
+                const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+                const LabelModel* link = LinkOf(item.hwndItem);
+                if (!link) break;
+                DrawLinkButton(item, kBackground, link->Enabled() ? form_.LinkColour(*link) : kDisabledLink,
+                               static_cast<HFONT>(linkFont_.get()));
+                return TRUE;
+            }
+            case WM_SETCURSOR:  // wParam: the window under the pointer, a link or the background
+                Hover(LinkOf(reinterpret_cast<HWND>(wParam)));
                 if (form_.hovered) {
                     ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
                     return TRUE;
                 }
                 break;
-            case WM_LBUTTONUP:
-                Click(LinkAt(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))));
+            case WM_COMMAND: {
+                const int id = LOWORD(wParam);
+                // Enter acts on the focused link; Esc and the close link share IDCANCEL.
+                if (id == IDOK) Click(LinkOf(::GetFocus()));
+                else if (HIWORD(wParam) == BN_CLICKED || id == IDCANCEL) Click(LinkOf(::GetDlgItem(Handle(), id)));
+                return 0;
+            }
+            case WM_DPICHANGED:
+                Layout(HIWORD(wParam));
                 return 0;
             case WM_CLOSE:
                 Unload();
@@ -107,25 +137,36 @@ protected:
 private:
     static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 
-    static HFONT CreateUiFont(int weight, bool underline) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-        LOGFONTW font = metrics.lfMessageFont;
-        font.lfWeight = weight;
-        font.lfUnderline = underline;
-        return ::CreateFontIndirectW(&font);
-    }
-
-    void Repaint() {
-        if (Handle()) ::InvalidateRect(Handle(), nullptr, FALSE);
-    }
-
-    const LabelModel* LinkAt(int x, int y) const {
-        for (const LabelPlace& place : kPlaces) {
-            const LabelModel& label = form_.*place.label;
-            if (place.link && label.Visible() && ::PtInRect(&place.box, POINT{x, y})) return &label;
+    void Layout(UINT dpi) {
+        RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
+        ::AdjustWindowRectEx(&frame, kStyle, FALSE, WS_EX_CONTROLPARENT);
+        ::SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        linkFont_ = MessageFont(dpi, FW_BOLD);
+        textFont_ = MessageFont(dpi);
+        for (size_t i = 0; i < kPlaces.size(); ++i) {
+            const RECT& box = kPlaces[i].box;
+            ::MoveWindow(controls_[i], Scale(box.left, dpi), Scale(box.top, dpi), Scale(box.right - box.left, dpi),
+                         Scale(box.bottom - box.top, dpi), TRUE);
+            ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(textFont_.get()), TRUE);
         }
+    }
+
+    // The controls follow the labels: text, shown or hidden, enabled.
+    void Mirror() {
+        for (size_t i = 0; i < kPlaces.size(); ++i) {
+            const LabelModel& label = form_.*kPlaces[i].label;
+            const HWND control = controls_[i];
+            ::SetWindowTextW(control, label.Caption().c_str());
+            ::EnableWindow(control, label.Enabled());
+            ::ShowWindow(control, label.Visible() ? SW_SHOWNA : SW_HIDE);
+            ::InvalidateRect(control, nullptr, TRUE);
+        }
+    }
+
+    const LabelModel* LinkOf(HWND control) const {
+        for (size_t i = 0; i < kPlaces.size(); ++i)
+            if (kPlaces[i].id && control && controls_[i] == control) return &(form_.*kPlaces[i].label);
         return nullptr;
     }
 
@@ -133,7 +174,7 @@ private:
     void Hover(const LabelModel* link) {
         if (form_.hovered == link) return;
         form_.hovered = link;
-        Repaint();
+        Mirror();
     }
 
     void Click(const LabelModel* link) {
@@ -145,7 +186,11 @@ private:
             busy_ = true;
             TrapStep(ctx_.dialogs, kTrapLabel3, [&] { AboutWebsiteClick(ctx_, form_, Handle()); });
             busy_ = false;
-            if (closeRequested_) Destroy();
+            if (closeRequested_) return Destroy();
+            // Disabled meanwhile, the link lost the keyboard focus: it gets it back.
+            const HWND website = ::GetDlgItem(Handle(), kWebsiteId);
+            const HWND focus = ::GetFocus();
+            if (::IsWindowVisible(website) && (!focus || focus == Handle())) ::SetFocus(website);
         } else if (link == &form_.Label4) {
             bool unload = false;
             TrapStep(ctx_.dialogs, kTrapLabel4, [&] { unload = AboutCloseClick(ctx_, form_, Handle()); });
@@ -163,22 +208,10 @@ private:
         Destroy();
     }
 
-    void Paint() {
-        const PaintOnBackground painting(Handle(), kBackground);
-        const HDC dc = painting.Dc();
-        for (const LabelPlace& place : kPlaces) {
-            const LabelModel& label = form_.*place.label;
-            if (!label.Visible()) continue;
-            ::SelectObject(dc, place.link ? linkFont_.get() : textFont_.get());
-            ::SetTextColor(dc, !label.Enabled() ? kDisabledLink : form_.LinkColour(label));
-            RECT box = place.box;
-            ::DrawTextW(dc, label.Caption().c_str(), -1, &box, DT_WORDBREAK | DT_NOPREFIX);
-        }
-    }
-
     AppContext& ctx_;
     AboutFormModel form_;
-    UniqueGdiObject linkFont_, textFont_;
+    std::vector<HWND> controls_;  // one per place, in the order of kPlaces
+    UniqueGdiObject linkFont_, textFont_, background_;
     std::vector<Subscription> subscriptions_;
     bool busy_ = false;
     bool closeRequested_ = false;

@@ -11,6 +11,9 @@ class AppContext;
 inline constexpr wchar_t kUpdateNoticeClass[] = L"QuillmereUpdate";
 inline constexpr int kNoticeSeconds = 7;
 inline constexpr int kNoticeAlpha = 220;
+// The notice's two buttons: take the update, or let the notice go now.
+inline constexpr wchar_t kDownloadCaption[] = L"Click here to download and install it.";
+inline constexpr wchar_t kCloseNoticeCaption[] = L"Close";
 
 // Shows the notice for ctx.update's offer (one notice at a time).
 void ShowUpdateNotice(AppContext& ctx);

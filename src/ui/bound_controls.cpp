@@ -4,10 +4,14 @@
 
 #include <algorithm>
 
+#include "ui/dpi.h"
+
 namespace qm {
 
 struct ControlBinder::ListState {
     bool comboBox = false;
+    std::vector<int> tabStops;        // dialog units; empty: the control's default stops
+    std::vector<int> pixelStops;      // the same for the control's font
     std::vector<std::wstring> shown;  // the lines the control holds
     int widest = 0;                   // pixels of the widest line added since the list was empty
 };
@@ -19,6 +23,32 @@ std::wstring WindowText(HWND window) {
     text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
+
+// A DC of the control with its own font selected, for measuring its text.
+class ControlDc {
+public:
+    explicit ControlDc(HWND control)
+        : control_(control), dc_(::GetDC(control)),
+          oldFont_(::SelectObject(dc_, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)))) {}
+    ~ControlDc() {
+        ::SelectObject(dc_, oldFont_);
+        ::ReleaseDC(control_, dc_);
+    }
+    ControlDc(const ControlDc&) = delete;
+    ControlDc& operator=(const ControlDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND control_;
+    HDC dc_;
+    HGDIOBJ oldFont_;
+};
+
+// The side of a line's check box and the room in front of its text, in pixels.
+int CheckBoxSide(int lineHeight) { return std::max(lineHeight - 4, 8); }
+int TextIndent(int lineHeight) { return CheckBoxSide(lineHeight) + 6; }
+
+int LineHeight(HWND list) { return static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0)); }
 
 }  // namespace
 
@@ -137,6 +167,7 @@ void ControlBinder::Tabs(HWND control, TabStripModel& model) {
         if (static_cast<int>(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) != model.SelectedIndex())
             ::SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(model.SelectedIndex()), 0);
         SyncCommon(bound);
+        if (model.TabCount() == 0) ::EnableWindow(tabs, FALSE);  // nothing for Tab to stop at
     };
     sync();
     subscriptions_.push_back(model.Changed.Subscribe(sync));
@@ -157,11 +188,142 @@ void ControlBinder::List(HWND control, ListModel& model, bool comboBox) {
     Bound& bound = Add(control, model, Bound::Kind::List);
     bound.list = std::make_unique<ListState>();
     bound.list->comboBox = comboBox;
+    if (model.HasCheckBoxes()) ::SetWindowSubclass(control, &ControlBinder::CheckListProc, 0,
+                                                   reinterpret_cast<DWORD_PTR>(&bound));
     SyncList(bound);
     subscriptions_.push_back(model.Changed.Subscribe([this, &bound] {
         SyncCommon(bound);
         ScheduleListSync();
     }));
+}
+
+void ControlBinder::TabbedList(HWND control, ListModel& model, std::vector<int> tabStops) {
+    List(control, model, false);
+    Bound& bound = *bound_.back();
+    bound.list->tabStops = std::move(tabStops);
+    ApplyTabStops(bound);
+    MeasureWidest(bound, 0);
+}
+
+void ControlBinder::ApplyTabStops(Bound& bound) {
+    auto& state = *bound.list;
+    if (state.tabStops.empty()) return;
+    // Cleared first: the stops are read in the units of the font the control has now.
+    ::SendMessageW(bound.control, LB_SETTABSTOPS, 0, 0);
+    ::SendMessageW(bound.control, LB_SETTABSTOPS, state.tabStops.size(), reinterpret_cast<LPARAM>(state.tabStops.data()));
+    const ControlDc dc(bound.control);
+    state.pixelStops = PixelTabStops(dc.get(), state.tabStops);
+    if (static_cast<ListModel*>(bound.model)->HasCheckBoxes()) {
+        TEXTMETRICW metrics{};
+        ::GetTextMetricsW(dc.get(), &metrics);
+        ::SendMessageW(bound.control, LB_SETITEMHEIGHT, 0, metrics.tmHeight + 2);
+    }
+    ::InvalidateRect(bound.control, nullptr, TRUE);
+}
+
+// The widest of the lines from index from on, measured as the control draws them (TABs
+// expanded), and the horizontal scroll width that shows it whole.
+void ControlBinder::MeasureWidest(Bound& bound, size_t from) {
+    auto& state = *bound.list;
+    if (state.comboBox) return;
+    if (from == 0) state.widest = 0;
+    const ControlDc dc(bound.control);
+    const auto* stops = state.pixelStops.empty() ? nullptr : state.pixelStops.data();
+    const int stopCount = static_cast<int>(state.pixelStops.size());
+    const bool checkBoxes = static_cast<ListModel*>(bound.model)->HasCheckBoxes();
+    const int indent = checkBoxes ? TextIndent(LineHeight(bound.control)) : 0;
+    for (size_t i = from; i < state.shown.size(); ++i) {
+        const std::wstring& text = state.shown[i];
+        const DWORD extent = ::GetTabbedTextExtentW(dc.get(), text.c_str(), static_cast<int>(text.size()), stopCount,
+                                                    stops);
+        state.widest = std::max(state.widest, indent + static_cast<int>(LOWORD(extent)));
+    }
+    // Long lines can be scrolled to rather than cut off.
+    ::SendMessageW(bound.control, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(state.widest + 8), 0);
+}
+
+void ControlBinder::FontChanged() {
+    for (auto& bound : bound_) {
+        if (!bound->list) continue;
+        ApplyTabStops(*bound);
+        MeasureWidest(*bound, 0);
+    }
+}
+
+bool ControlBinder::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    for (auto& bound : bound_) {
+        if (bound->control != item.hwndItem || !bound->list) continue;
+        const auto& model = static_cast<ListModel&>(*bound->model);
+        const auto& state = *bound->list;
+        const HDC dc = item.hDC;
+        RECT line = item.rcItem;
+        const bool selected = (item.itemState & ODS_SELECTED) != 0;
+        ::FillRect(dc, &line, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+        if (item.itemID < state.shown.size()) {
+            const int index = static_cast<int>(item.itemID);
+            const int height = line.bottom - line.top, side = CheckBoxSide(height);
+            RECT box{line.left + 2, line.top + (height - side) / 2, line.left + 2 + side,
+                     line.top + (height - side) / 2 + side};
+            const bool checked = index < model.ListCount() && model.Checked(index);
+            ::DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | (checked ? DFCS_CHECKED : 0));
+            ::SetBkMode(dc, TRANSPARENT);
+            ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+            const std::wstring& text = state.shown[item.itemID];
+            const int left = line.left + TextIndent(height);
+            TEXTMETRICW metrics{};
+            ::GetTextMetricsW(dc, &metrics);
+            ::TabbedTextOutW(dc, left, line.top + (height - metrics.tmHeight) / 2, text.c_str(),
+                             static_cast<int>(text.size()), static_cast<int>(state.pixelStops.size()),
+                             state.pixelStops.empty() ? nullptr : state.pixelStops.data(), left);
+        }
+        if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &line);
+        return true;
+    }
+    return false;
+}
+
+// The check box of a line answers the mouse and the Space bar; the rest of the line is
+// an ordinary list line (a click selects, a double click acts).
+LRESULT CALLBACK ControlBinder::CheckListProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                              DWORD_PTR data) {
+    auto& bound = *reinterpret_cast<Bound*>(data);
+    auto& model = static_cast<ListModel&>(*bound.model);
+    const auto toggle = [&](int index) {
+        if (index >= 0 && index < model.ListCount()) model.SetChecked(index, !model.Checked(index));
+    };
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            const DWORD hit = static_cast<DWORD>(::SendMessageW(control, LB_ITEMFROMPOINT, 0, lParam));
+            const int x = static_cast<short>(LOWORD(lParam));
+            const bool onBox = HIWORD(hit) == 0 && x < TextIndent(LineHeight(control));
+            if (!onBox) break;
+            // The click makes the line current (and shows it), then flips its box.
+            const LRESULT result = ::DefSubclassProc(control, WM_LBUTTONDOWN, wParam, lParam);
+            toggle(static_cast<int>(LOWORD(hit)));
+            return result;
+        }
+        case WM_KEYDOWN:
+            if (wParam != VK_SPACE) break;
+            toggle(static_cast<int>(::SendMessageW(control, LB_GETCARETINDEX, 0, 0)));
+            return 0;
+        case WM_NCDESTROY:
+            ::RemoveWindowSubclass(control, &ControlBinder::CheckListProc, 0);
+            break;
+        default: break;
+    }
+    return ::DefSubclassProc(control, message, wParam, lParam);
+}
+
+std::vector<int> PixelTabStops(HDC dc, const std::vector<int>& dialogUnits) {
+    // The average character width as the system measures it for dialog units.
+    static constexpr wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, kAlphabet, 52, &size);
+    const int average = (size.cx / 26 + 1) / 2;
+    std::vector<int> pixels;
+    for (const int units : dialogUnits) pixels.push_back(MulDiv(units, average, 4));
+    return pixels;
 }
 
 void ControlBinder::ScheduleListSync() {
@@ -190,27 +352,15 @@ void ControlBinder::SyncList(Bound& bound) {
     for (size_t i = state.shown.size(); i > same; --i)
         ::SendMessageW(control, combo ? CB_DELETESTRING : LB_DELETESTRING, i - 1, 0);
     state.shown.resize(same);
-    if (same == 0) state.widest = 0;
-    const HDC dc = combo ? nullptr : ::GetDC(control);
-    const HGDIOBJ oldFont = dc ? ::SelectObject(dc,
-                                                reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)))
-                               : nullptr;
     for (size_t i = same; i < items.size(); ++i) {
         const std::wstring& text = items[i].text;
         ::SendMessageW(control, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         state.shown.push_back(text);
-        SIZE extent{};
-        if (dc && ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent))
-            state.widest = std::max(state.widest, static_cast<int>(extent.cx));
     }
-    if (dc) {
-        ::SelectObject(dc, oldFont);
-        ::ReleaseDC(control, dc);
-        // Long paths can be scrolled to rather than cut off.
-        ::SendMessageW(control, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(state.widest + 8), 0);
-    }
+    MeasureWidest(bound, same);
     const WPARAM index = static_cast<WPARAM>(model.ListIndex());
     ::SendMessageW(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+    if (model.HasCheckBoxes() && !quiet) ::InvalidateRect(control, nullptr, FALSE);  // the boxes may have changed
     if (quiet) {
         ::SendMessageW(control, WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(control, nullptr, TRUE);

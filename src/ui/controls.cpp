@@ -37,7 +37,7 @@ void ListModel::SetListIndex(int index) {
     if (index < -1 || index >= ListCount()) index = -1;
     const bool changed = index != listIndex_;
     listIndex_ = index;
-    if (index >= 0) {
+    if (index >= 0 && !HasCheckBoxes()) {
         // A single-selection list selects the current line.
         for (auto& item : items_) item.selected = false;
         items_[static_cast<size_t>(index)].selected = true;
@@ -51,6 +51,7 @@ std::wstring ListModel::Text() const {
 }
 
 void ListModel::SetSelected(int index, bool selected) {
+    if (HasCheckBoxes()) return SetChecked(index, selected);
     auto& item = items_.at(static_cast<size_t>(index));
     if (item.selected == selected) return;
     item.selected = selected;
@@ -58,7 +59,8 @@ void ListModel::SetSelected(int index, bool selected) {
 }
 
 int ListModel::SelCount() const {
-    return static_cast<int>(std::count_if(items_.begin(), items_.end(), [](const ListItem& i) { return i.selected; }));
+    return static_cast<int>(std::count_if(items_.begin(), items_.end(),
+                                          [this](const ListItem& i) { return HasCheckBoxes() ? i.checked : i.selected; }));
 }
 
 void ListModel::SetChecked(int index, bool checked) {

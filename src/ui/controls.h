@@ -93,10 +93,14 @@ struct ListItem {
     bool checked = false;
 };
 
-// A list box or combo box. ListIndex -1 means no current item.
+// A list box or combo box. ListIndex -1 means no current item. In a list with check boxes
+// a line is selected when it is checked (Selected and SelCount follow the boxes), and
+// ListIndex is only the current line.
 class ListModel : public ControlModel {
 public:
-    using ControlModel::ControlModel;
+    enum class Style { Plain, CheckBoxes };
+    explicit ListModel(bool visible = true, Style style = Style::Plain) : ControlModel(visible), style_(style) {}
+    bool HasCheckBoxes() const { return style_ == Style::CheckBoxes; }
     Signal<> Click;              // ListIndex changed (also when code sets it)
     Signal<int> ItemCheck;       // a line's check box changed (index)
     Signal<> DblClick;           // the current line was double-clicked or chosen with Enter
@@ -118,7 +122,10 @@ public:
     std::wstring Text() const;
     void SetText(std::wstring text) { Update(text_, std::move(text)); }
 
-    bool Selected(int index) const { return items_.at(static_cast<size_t>(index)).selected; }
+    bool Selected(int index) const {
+        const ListItem& item = items_.at(static_cast<size_t>(index));
+        return HasCheckBoxes() ? item.checked : item.selected;
+    }
     void SetSelected(int index, bool selected);
     int SelCount() const;
 
@@ -129,6 +136,7 @@ public:
     int FindNoCase(std::wstring_view text) const;
 
 private:
+    Style style_;
     std::vector<ListItem> items_;
     int listIndex_ = -1;
     std::wstring text_;

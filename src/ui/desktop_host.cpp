@@ -261,7 +261,8 @@ void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 
 bool DesktopHost::PreTranslate(MSG& message) {
     if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
-    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get()})
+    for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get(),
+                           ctx_->frmAbout.get(), ctx_->frmUpdate.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;
 }

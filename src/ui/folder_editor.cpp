@@ -46,6 +46,11 @@ void ShowFilesOf(ListModel& files, const std::wstring& folder) {
     ::FindClose(search);
 }
 
+// "Save Folder" waits for a folder to save.
+void EnableSave(MainFormModel& form) {
+    form.Command16.SetEnabled(form.Command16.Caption() != kSaveFolder || !form.Dir1.Text().empty());
+}
+
 void EnterBrowseMode(AppContext& ctx) {
     auto& form = ctx.frmMain;
     form.List5.SetVisible(false);
@@ -56,6 +61,7 @@ void EnterBrowseMode(AppContext& ctx) {
     form.Label15.SetCaption(kBrowseStatus);
     form.Command16.SetCaption(kSaveFolder);
     form.Command18.SetCaption(kShowList);
+    EnableSave(form);
     Dir1_Change(ctx);
 }
 
@@ -160,14 +166,21 @@ void ActivateList(AppContext& ctx) {
         form.Label15.SetCaption(kListStatus);
         form.Command18.SetCaption(kCloseForm);
         form.Command16.SetCaption(kAddFolder);
+        EnableSave(form);
     });
 }
 
 void Command16_Click(AppContext& ctx) {
-    if (ctx.frmMain.Command16.Caption() == kAddFolder) {
-        TrapStep(ctx.dialogs, kSite16, [&] { EnterBrowseMode(ctx); });
+    auto& form = ctx.frmMain;
+    if (form.Command16.Caption() == kAddFolder) {
+        TrapStep(ctx.dialogs, kSite16, [&] {
+            form.Dir1.SetText(L"");  // nothing is chosen until the picker says so
+            EnterBrowseMode(ctx);
+            form.Browse.Click();  // the window opens the folder picker
+        });
         return;
     }
+    if (form.Dir1.Text().empty()) return;
     TrapStep(ctx.dialogs, kSite16, [&] { SaveFolder(ctx); });
 }
 
@@ -215,6 +228,7 @@ void BindFolderEditor(AppContext& ctx) {
     form.Dir1.Changed.Connect([&ctx, shown = std::wstring()]() mutable {
         if (ctx.frmMain.Dir1.Text() == shown) return;  // visibility, not the folder, changed
         shown = ctx.frmMain.Dir1.Text();
+        EnableSave(ctx.frmMain);
         Dir1_Change(ctx);
     });
     form.List5.Click.Connect([&ctx] { List5_Click(ctx); });

@@ -14,6 +14,8 @@ class AppContext;
 inline constexpr int kMostUserFolders = 1001;
 
 inline constexpr wchar_t kBrowseStatus[] = L"Select Folder And Click Save";
+// The label of the list of the files of the folder shown.
+inline constexpr wchar_t kFilesOfFolderCaption[] = L"Files In This Folder";
 inline constexpr wchar_t kListStatus[] = L"Double Click On File To Remove From List";
 inline constexpr wchar_t kTooManyFoldersMessage[] =
     L"You Already Have 1001 Folders Selected, Remove One Before Adding Another!";

@@ -34,7 +34,7 @@ struct MainFormModel {
     ListModel List2;  // remaining Temp files (full paths)
 
     // Cookie viewer and kept-cookie lists.
-    ListModel lstCookie;
+    ListModel lstCookie{true, ListModel::Style::CheckBoxes};
     ListModel MSSaved;
     ListModel NS2Saved;
     ListModel FireFoxSaved;
@@ -46,7 +46,7 @@ struct MainFormModel {
     LabelModel lblHttpOnly;  // a line of the details of its own: kHttpOnlyDetail, or empty
     ButtonModel btnDel{L"&Delete"};
     ButtonModel btnClear{L"De&select"};
-    LabelModel lblCookieCnt;
+    LabelModel lblCookieCnt{L"Number of Cookies in selected location: 0"};
     LabelModel Label12;
     LabelModel Label14{L"Double Click On \"Cookie\" To Remove From Saved List"};
     std::array<LabelModel, 2> Label19;
@@ -82,11 +82,12 @@ struct MainFormModel {
     LabelModel Label13{L"Double Click On Name To Delete From List", false};
 
     // Status labels of the previews and the folder editor.
-    LabelModel Label1;
+    LabelModel Label1{L"Internet Folder Contains 0 Files"};
     LabelModel Label5;
     LabelModel Label6{L"Files In Use Can Not Be Deleted"};
     LabelModel Label15{L"Select Folder And Click Save"};
-    LabelModel Label16;
+    // The heading of the stored folders and the folder contents below them.
+    LabelModel Label16{L"Make Sure This List Is Correct Before Cleaning\r\nThe Lower List Shows Contents of Folders"};
 
     // Clean commands.
     ButtonModel Command1{L"Clean Internet"};

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "cookies/cookie_viewer.h"
 #include "startup/app_context.h"
@@ -18,8 +20,11 @@ namespace {
 
 constexpr wchar_t kPageClass[] = L"QuillmerePage";
 constexpr int kTabControlId = 600;
-constexpr int kPageWidth = 560, kPageHeight = 344;  // at 96 DPI
+constexpr int kPageWidth = 700, kPageHeight = 430;  // at 96 DPI
 constexpr int kMargin = 8;
+constexpr int kContentWidth = kPageWidth - 2 * kMargin;
+// The cookie lists' columns (file or host, name, date), in dialog units.
+const std::vector<int> kCookieTabStops{110, 195};
 constexpr int kOpacity = 220;
 
 // Control ids: option boxes 201-208, buttons 101-118, lists 301-318, labels 401-416.
@@ -46,7 +51,7 @@ constexpr DWORD kKeyedListBox = kListBox | LBS_WANTKEYBOARDINPUT;
 constexpr DWORD kDetailBox = ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 
 // The bottom row of buttons every page has.
-constexpr int kButtonTop = 308, kButtonHeight = 28;
+constexpr int kButtonTop = kPageHeight - 38, kButtonHeight = 28;
 constexpr RECT ButtonAt(int left, int width) { return {left, kButtonTop, left + width, kButtonTop + kButtonHeight}; }
 constexpr RECT Box(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 
@@ -69,6 +74,8 @@ protected:
             case WM_NOTIFY:
                 main_.binder_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
                 return 0;
+            case WM_DRAWITEM:
+                return main_.binder_->OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             case WM_VKEYTOITEM:
                 return main_.OnListKey(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
             case WM_SETCURSOR:  // wParam: the window under the pointer, a control or the page
@@ -104,6 +111,7 @@ MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     Bind();
     Layout();
     MakeTransparent(ctx_.os, Handle(), kOpacity);
+    ShowKeyboardCues(Handle());
     ShowPage(tabs.SelectedIndex() < 0 ? kTabOptions : tabs.SelectedIndex());
 }
 
@@ -135,7 +143,7 @@ void MainWindow::BuildPages() {
 
 void MainWindow::BuildOptionsPage() {
     auto& form = ctx_.frmMain;
-    frame2_ = Add(kTabOptions, L"BUTTON", BS_GROUPBOX, kFrame2Id, Box(kMargin, 6, 262, 292));
+    frame2_ = Add(kTabOptions, L"BUTTON", BS_GROUPBOX, kFrame2Id, Box(kMargin, 6, 262, kButtonTop - 14));
     binder_->Label(frame2_, form.Frame2);
     CheckBoxModel* boxes[] = {&form.Check1, &form.Check2, &form.Check3, &form.Check4,
                               &form.Check5, &form.Check6, &form.Check7, &form.Check8};
@@ -144,7 +152,7 @@ void MainWindow::BuildOptionsPage() {
                           *boxes[i]);
     binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(4), Box(22, 244, 240, 44)), form.Label4);
 
-    const int left = 288, width = 264;
+    const int left = 288, width = kContentWidth - 280;
     binder_->Label(Add(kTabOptions, L"STATIC", kLabel, LabelId(2), Box(left, 10, width, 20)), form.Label2);
     struct Location {
         LabelModel* label;
@@ -171,14 +179,17 @@ void MainWindow::BuildOptionsPage() {
 
 void MainWindow::BuildInternetPage() {
     auto& form = ctx_.frmMain;
-    binder_->List(Add(kTabInternet, WC_COMBOBOXW, kDropDown, kCacheId, Box(kMargin, 8, 544, 240)), form.cache, true);
+    // Each list comes after the label that names it, which is also the order Tab follows.
+    Add(kTabInternet, L"STATIC", kLabel, 0, Box(kMargin, 11, 90, 18), form.Label3.Caption().c_str());
+    binder_->List(Add(kTabInternet, WC_COMBOBOXW, kDropDown, kCacheId, Box(kMargin + 96, 8, kContentWidth - 96, 240)),
+                  form.cache, true);
+    binder_->Label(Add(kTabInternet, L"STATIC", kLabel, LabelId(1), Box(kMargin, 38, kContentWidth, 18)), form.Label1);
     // MSIE, NS, FireFox and Chromium share one place; one of them is shown at a time.
-    const RECT stacked = Box(kMargin, 40, 544, 234);
+    const RECT stacked = Box(kMargin, 58, kContentWidth, kButtonTop - 66);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kMsieId, stacked), form.MSIE, false);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kNsId, stacked), form.NS, false);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kFireFoxId, stacked), form.FireFox, false);
     binder_->List(Add(kTabInternet, WC_LISTBOXW, kListBox, kChromiumId, stacked), form.Chromium, false);
-    binder_->Label(Add(kTabInternet, L"STATIC", kLabel, LabelId(1), Box(kMargin, 280, 544, 20)), form.Label1);
     binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(1), ButtonAt(kMargin, 130)), form.Command1);
     binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(11), ButtonAt(146, 100)), form.Command11);
     binder_->Button(Add(kTabInternet, L"BUTTON", kButton, CommandId(2), ButtonAt(254, 110)), form.Command2);
@@ -186,73 +197,86 @@ void MainWindow::BuildInternetPage() {
 
 void MainWindow::BuildTempPage() {
     auto& form = ctx_.frmMain;
-    binder_->List(Add(kTabTemp, WC_LISTBOXW, kListBox, kList2Id, Box(kMargin, 8, 544, 246)), form.List2, false);
-    binder_->Label(Add(kTabTemp, L"STATIC", kLabel, LabelId(5), Box(kMargin, 260, 544, 20)), form.Label5);
-    binder_->Label(Add(kTabTemp, L"STATIC", kLabel, LabelId(6), Box(kMargin, 282, 544, 20)), form.Label6);
+    binder_->Label(Add(kTabTemp, L"STATIC", kLabel, LabelId(5), Box(kMargin, 8, kContentWidth, 18)), form.Label5);
+    binder_->List(Add(kTabTemp, WC_LISTBOXW, kListBox, kList2Id, Box(kMargin, 28, kContentWidth, kButtonTop - 58)), form.List2, false);
+    binder_->Label(Add(kTabTemp, L"STATIC", kLabel, LabelId(6), Box(kMargin, kButtonTop - 26, kContentWidth, 20)), form.Label6);
     binder_->Button(Add(kTabTemp, L"BUTTON", kButton, CommandId(3), ButtonAt(kMargin, 130)), form.Command3);
     binder_->Button(Add(kTabTemp, L"BUTTON", kButton, CommandId(12), ButtonAt(146, 100)), form.Command12);
     binder_->Button(Add(kTabTemp, L"BUTTON", kButton, CommandId(4), ButtonAt(254, 110)), form.Command4);
 }
 
-// The cookie viewer and the kept-cookie lists take the space between the hint line and
-// the buttons.
+// Top to bottom: the location, the cookie list with its deletion buttons, the selected
+// cookie's fields in two columns, the kept list of the family; each list after the label
+// that names it (the order Tab follows too).
 void MainWindow::BuildCookiesPage() {
     auto& form = ctx_.frmMain;
-    binder_->List(Add(kTabCookies, WC_COMBOBOXW, kDropDown, kCboLocId, Box(kMargin, 6, 544, 240)), form.cboLoc, true);
-    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, kLblCookieCntId, Box(kMargin, 34, 270, 16)), form.lblCookieCnt);
-    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kLstCookieId, Box(kMargin, 52, 270, 144)),
-                  form.lstCookie, false);
-    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(12), Box(kMargin, 198, 270, 18)), form.Label12);
-    // MSSaved, NS2Saved, FireFoxSaved and ChromiumSaved share one place; the family's list is shown.
-    const RECT stacked = Box(kMargin, 218, 544, 58);
-    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kMsSavedId, stacked), form.MSSaved, false);
-    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kNs2SavedId, stacked), form.NS2Saved, false);
-    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kFireFoxSavedId, stacked), form.FireFoxSaved, false);
-    binder_->List(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, kChromiumSavedId, stacked), form.ChromiumSaved,
-                  false);
+    Add(kTabCookies, L"STATIC", kLabel, 0, Box(kMargin, 9, 90, 18), form.Label8.Caption().c_str());
+    binder_->List(Add(kTabCookies, WC_COMBOBOXW, kDropDown, kCboLocId, Box(kMargin + 96, 6, kContentWidth - 96, 240)),
+                  form.cboLoc, true);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, kLblCookieCntId, Box(kMargin, 34, kContentWidth, 16)),
+                   form.lblCookieCnt);
+    binder_->TabbedList(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS,
+                            kLstCookieId, Box(kMargin, 52, kContentWidth, 128)),
+                        form.lstCookie, kCookieTabStops);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(12), Box(kMargin, 187, 400, 18)), form.Label12);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnDelId, Box(kPageWidth - kMargin - 186, 184, 90, 24)),
+                    form.btnDel);
+    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnClearId, Box(kPageWidth - kMargin - 90, 184, 90, 24)),
+                    form.btnClear);
 
-    const int left = 286;
-    binder_->Tabs(Add(kTabCookies, WC_TABCONTROLW, WS_TABSTOP, kTabKvId, Box(left, 34, 266, 24)), form.tabKV);
+    binder_->Tabs(Add(kTabCookies, WC_TABCONTROLW, WS_TABSTOP, kTabKvId, Box(kMargin, 212, kContentWidth, 24)),
+                  form.tabKV);
     struct Detail {
         const wchar_t* caption;
         TextBoxModel* box;
     } details[] = {{L"Name", &form.txtName},     {L"Value", &form.txtValue},   {L"Secure", &form.txtSecure},
                    {L"Created", &form.txtCreated}, {L"Expires", &form.txtExpire}, {L"Lifetime", &form.txtLife}};
-    int top = 64;
-    for (int i = 0; i < 6; ++i, top += 22) {
-        Add(kTabCookies, L"STATIC", kLabel, 0, Box(left, top + 3, 60, 18), details[i].caption);
-        binder_->TextBox(Add(kTabCookies, WC_EDITW, kDetailBox, kFirstDetailId + i, Box(left + 62, top, 204, 20)),
+    const int column = (kContentWidth - 12) / 2;
+    for (int i = 0; i < 6; ++i) {
+        const int left = kMargin + (i / 3) * (column + 12), top = 240 + (i % 3) * 22;
+        Add(kTabCookies, L"STATIC", kLabel, 0, Box(left, top + 3, 54, 18), details[i].caption);
+        binder_->TextBox(Add(kTabCookies, WC_EDITW, kDetailBox, kFirstDetailId + i, Box(left + 56, top, column - 56, 20)),
                          *details[i].box);
     }
-    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnDelId, Box(left, 194, 90, 22)), form.btnDel);
-    binder_->Button(Add(kTabCookies, L"BUTTON", kButton, kBtnClearId, Box(left + 96, 194, 90, 22)), form.btnClear);
     // The details' last line: "HttpOnly: Yes" for a cookie that scripts of the page cannot read.
-    binder_->Label(Add(kTabCookies, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLblHttpOnlyId, Box(left + 190, 198, 76, 16)),
+    binder_->Label(Add(kTabCookies, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kLblHttpOnlyId,
+                       Box(kMargin + column + 12 + 56, 306, column - 56, 16)),
                    form.lblHttpOnly);
-    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 280, 544, 20)), form.Label14);
+    binder_->Label(Add(kTabCookies, L"STATIC", kLabel, LabelId(14), Box(kMargin, 324, kContentWidth, 18)), form.Label14);
+    // MSSaved, NS2Saved, FireFoxSaved and ChromiumSaved share one place; the family's list is shown.
+    const RECT stacked = Box(kMargin, 342, kContentWidth, kButtonTop - 348);
+    const std::pair<int, ListModel*> keptLists[] = {{kMsSavedId, &form.MSSaved},
+                                                    {kNs2SavedId, &form.NS2Saved},
+                                                    {kFireFoxSavedId, &form.FireFoxSaved},
+                                                    {kChromiumSavedId, &form.ChromiumSaved}};
+    for (const auto& [id, list] : keptLists)
+        binder_->TabbedList(Add(kTabCookies, WC_LISTBOXW, kKeyedListBox, id, stacked), *list, kCookieTabStops);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(8), ButtonAt(kMargin, 130)), form.Command8);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(9), ButtonAt(146, 100)), form.Command9);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(10), ButtonAt(254, 110)), form.Command10);
     binder_->Button(Add(kTabCookies, L"BUTTON", kButton, CommandId(13), ButtonAt(422, 130)), form.Command13);
 }
 
-// The folder editor (drive, folder and file lists, the folder list) takes the space
-// between the two label lines.
+// The folder editor: the stored folders (list mode) or the chosen folder with its picker
+// (browse mode) above the files of the folder shown; the buttons below.
 void MainWindow::BuildYourFolderPage() {
     auto& form = ctx_.frmMain;
-    binder_->Label(Add(kTabYourFolder, L"STATIC", kLabel, LabelId(15), Box(kMargin, 8, 544, 20)), form.Label15);
-    binder_->Label(Add(kTabYourFolder, L"STATIC", kLabel, LabelId(16), Box(kMargin, 280, 544, 20)), form.Label16);
+    binder_->Label(Add(kTabYourFolder, L"STATIC", kLabel, LabelId(15), Box(kMargin, 8, kContentWidth, 18)), form.Label15);
+    dir1_ = Add(kTabYourFolder, WC_EDITW, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kDir1Id,
+                Box(kMargin, 30, kContentWidth - 114, 24));
+    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(19), Box(kPageWidth - kMargin - 106, 28, 106, 28)),
+                    form.Browse);
+    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox | LBS_WANTKEYBOARDINPUT, kList5Id,
+                      Box(kMargin, 28, kContentWidth, 120)),
+                  form.List5, false);
+    binder_->Label(Add(kTabYourFolder, L"STATIC", kLabel, LabelId(16), Box(kMargin, 152, kContentWidth, 32)), form.Label16);
+    Add(kTabYourFolder, L"STATIC", kLabel, 0, Box(kMargin, 186, kContentWidth, 18), kFilesOfFolderCaption);
+    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox, kFile1Id, Box(kMargin, 204, kContentWidth, kButtonTop - 210)), form.File1,
+                  false);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(15), ButtonAt(kMargin, 130)), form.Command15);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(16), ButtonAt(146, 100)), form.Command16);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(17), ButtonAt(254, 90)), form.Command17);
     binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(18), ButtonAt(352, 110)), form.Command18);
-    // List mode shows List5 where browse mode shows the chosen folder and its picker.
-    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox | LBS_WANTKEYBOARDINPUT, kList5Id, Box(kMargin, 32, 544, 120)),
-                  form.List5, false);
-    dir1_ = Add(kTabYourFolder, WC_EDITW, ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kDir1Id,
-                Box(kMargin, 34, 430, 24));
-    binder_->Button(Add(kTabYourFolder, L"BUTTON", kButton, CommandId(19), Box(446, 32, 106, 28)), form.Browse);
-    binder_->List(Add(kTabYourFolder, WC_LISTBOXW, kListBox, kFile1Id, Box(kMargin, 158, 544, 116)), form.File1, false);
     subscriptions_.push_back(form.Dir1.Changed.Subscribe([this] { MirrorDir1(); }));
     subscriptions_.push_back(form.Browse.Click.Subscribe([this] { ChooseFolder(); }));
     MirrorDir1();
@@ -302,6 +326,7 @@ void MainWindow::Layout() {
                      Scale(r.bottom - r.top, dpi_), TRUE);
         ::SendMessageW(placed.control, WM_SETFONT, font, TRUE);
     }
+    binder_->FontChanged();
 }
 
 void MainWindow::MirrorForm() {

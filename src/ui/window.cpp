@@ -1,5 +1,7 @@
 #include "ui/window.h"
 
+#include <string>
+
 namespace qm {
 
 bool Window::Create(const CreateArgs& args) {
@@ -84,6 +86,28 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
                                            ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     return control;
+}
+
+void DrawLinkButton(const DRAWITEMSTRUCT& item, COLORREF background, COLORREF colour, HFONT font) {
+    const HDC dc = item.hDC;
+    RECT box = item.rcItem;
+    const UniqueGdiObject brush(::CreateSolidBrush(background));
+    ::FillRect(dc, &box, static_cast<HBRUSH>(brush.get()));
+    std::wstring caption(static_cast<size_t>(::GetWindowTextLengthW(item.hwndItem)) + 1, L'\0');
+    caption.resize(static_cast<size_t>(::GetWindowTextW(item.hwndItem, caption.data(), static_cast<int>(caption.size()))));
+    const HGDIOBJ oldFont = ::SelectObject(dc, font);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, colour);
+    ::DrawTextW(dc, caption.c_str(), -1, &box, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    ::SelectObject(dc, oldFont);
+    if (item.itemState & ODS_FOCUS) {
+        ::SetTextColor(dc, colour);  // the focus rectangle takes the text colour
+        ::DrawFocusRect(dc, &box);
+    }
+}
+
+void ShowKeyboardCues(HWND window) {
+    ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 PaintOnBackground::PaintOnBackground(HWND window, COLORREF background)

@@ -57,6 +57,14 @@ private:
     HDC dc_;
 };
 
+// Draws an owner-drawn button as a link: its caption in colour on background, and the
+// focus rectangle while it has the keyboard focus.
+void DrawLinkButton(const DRAWITEMSTRUCT& item, COLORREF background, COLORREF colour, HFONT font);
+
+// Shows focus rectangles and keyboard cues in window and its controls from the start, not
+// only after the first key.
+void ShowKeyboardCues(HWND window);
+
 // Runs a modal message loop until window is destroyed (or keepGoing, asked after each
 // message, answers false), with owner disabled meanwhile.
 void RunModal(HWND window, HWND owner, const std::function<bool()>& keepGoing = {});

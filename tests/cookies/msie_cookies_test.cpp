@@ -240,6 +240,9 @@ TEST_F(MsieFolder, MSIEScanListsCookieFileNamesAndShowsTheFirst) {
                       L"user@abc[1].txt"}));
     EXPECT_EQ(form.lblCookieCnt.Caption(), L"Number of Cookies in selected location: 5");
     EXPECT_EQ(form.lstCookie.ListIndex(), 0);
+    EXPECT_FALSE(form.btnDel.Enabled()) << "the current line is not a checked one";
+    form.lstCookie.SetChecked(0, true);
+    MsieClick(app.ctx, Folder());
     EXPECT_TRUE(form.btnDel.Enabled());
     EXPECT_EQ(form.btnDel.ToolTipText(), L"Delete Selected Cookie");
 }

@@ -114,10 +114,12 @@ TEST_F(AboutTest, TheWindowOpensOnceAndItsLinksWork) {
     EXPECT_EQ(std::wstring(caption), L"Dorvik Quillmere 5.0.0");
     EXPECT_TRUE(dialogs.messages.empty()) << "wininet.dll is there";
 
-    ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(40, 160));
-    ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(40, 160));  // "Dorvik Website"
+    const HWND website = ::FindWindowExW(window, nullptr, L"Button", kWebsiteCaption);
+    const HWND close = ::FindWindowExW(window, nullptr, L"Button", kCloseFormCaption);
+    ASSERT_TRUE(website && close) << "the links are buttons";
+    ::SendMessageW(website, BM_CLICK, 0, 0);
     EXPECT_EQ(web.opened.size(), 1u);
-    ::SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(300, 160));  // "Close Form"
+    ::SendMessageW(close, BM_CLICK, 0, 0);
     EXPECT_FALSE(::IsWindow(window));
 }
 
