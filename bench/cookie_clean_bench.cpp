@@ -15,6 +15,7 @@
 
 #include "base/handles.h"
 #include "clean/cookie_clean.h"
+#include "clean/deletion_guard.h"
 #include "cookies/discovery.h"
 #include "cookies/kept_cookies.h"
 #include "headless_app.h"
@@ -166,6 +167,13 @@ int main() {
     });
     const bool sameBytes = ReadFileBytes(file) == after;
     ::DeleteFileW(file.c_str());
+    // Parts every clean pays before its first store: the kept lists, and the folder guard that
+    // asks for every protected folder.
+    const double keptLists = Best([] {}, [] {
+        for (const wchar_t* key : {qm::kMsieSavedKey, qm::kNsSavedKey, qm::kFireFoxSavedKey, qm::kChromiumSavedKey})
+            qm::IdentitiesOf(qm::ReadKeptList(key).entries);
+    });
+    const double guard = Best([] {}, [] { qm::DeletionGuard made; });
 
 
     std::printf("cookie clean, Internet Explorer: %d files, %d kept, %d deleted\n", kFiles, kKeptFiles, deleted);
@@ -176,7 +184,9 @@ int main() {
                 removed, sameBytes ? "as expected" : "DIFFERS");
     std::printf("  floor (read, write, replace) %9.1f ms\n", fileFloor);
     std::printf("  CleanCookieStores            %9.1f ms\n", fileOurs);
-    std::printf("  ratio clean / floor = %.2f (target <= 2.00)\n", fileOurs / fileFloor);
+    std::printf("  ratio clean / floor = %.2f\n", fileOurs / fileFloor);
+    std::printf("  of which every clean pays: reading the kept lists %.1f ms, the folder guard %.1f ms\n", keptLists,
+                guard);
     const bool right = deleted == kFiles - kKeptFiles && removed == kLines - kKeptLines && sameBytes;
     return right ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // Drives Quillmere.exe through what the README shows: the five tabs of the main window,
-// the tray menu, the result window and the hot-key chooser. For each picture it prints "SHOT <name>" and
+// the tray menu, the result window, the hot-key chooser and About; the update notice is
+// shown from this process, with an offer of its own. For each picture it prints "SHOT <name>" and
 // waits for a line on its input, so that the calling script can photograph the screen.
 //
 // It changes the Wine prefix it runs in (settings, a Temp folder with twelve files), so
@@ -15,6 +16,12 @@
 #include <string>
 #include <thread>
 
+#include "base/dialogs.h"
+#include "base/os_version.h"
+#include "base/pump.h"
+#include "online/about_window.h"
+#include "online/update_notice.h"
+#include "startup/app_context.h"
 #include "startup/reg_op.h"
 #include "ui/count_window.h"
 #include "ui/desktop_host.h"
@@ -183,9 +190,29 @@ void FillCookiesTxt() {
     SetString(L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies", L"0", L"news.example\ttheme\t1/1/2031");
 }
 
+// The notice of a newer version as the program shows it, made in this process.
+void ShootUpdateNotice() {
+    qm::SystemDialogs dialogs;
+    qm::SystemOsVersion os;
+    qm::SystemPump pump;
+    qm::DesktopHost host;
+    qm::AppContext ctx(dialogs, os, pump, host);
+    ctx.update.hasOffer = true;
+    ctx.update.offered.displayName = L"Quillmere";
+    ctx.update.offered.versionText = L"5.1.0";
+    qm::ShowUpdateNotice(ctx);
+    for (int i = 0; i < 100; ++i) {  // about a second: it slides up
+        pump.DoEvents();
+        std::this_thread::sleep_for(10ms);
+    }
+    Shot("update-notice");
+    ctx.frmUpdate.reset();
+}
+
 }  // namespace
 
 int wmain() {
+    ::SetProcessDPIAware();  // the notice made here follows the screen's scale like the program
     SetString(qm::kProgramKey, L"FirstRun", L"No");
     for (const wchar_t* option : {L"TempFiles", L"AutoFunction", L"InternetFiles"})
         SetString(qm::kCleanPathKey, option, L"Yes");
@@ -256,6 +283,13 @@ int wmain() {
     WaitFor([&] { return (chooser = FindOwnWindow(id, qm::kHotKeyWindowClass)) != nullptr; });
     Shot("hot-key");
     if (chooser) ::PostMessageW(chooser, WM_CLOSE, 0, 0);
+
+    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 3, 0);  // "About"
+    HWND about = nullptr;
+    WaitFor([&] { return (about = FindOwnWindow(id, qm::kAboutWindowClass)) != nullptr; });
+    Shot("about");
+    if (about) ::PostMessageW(about, WM_CLOSE, 0, 0);
+    ShootUpdateNotice();
 
     ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 9, 0);  // "Exit Program"
     const DWORD ended = ::WaitForSingleObject(program.hProcess, 20000);

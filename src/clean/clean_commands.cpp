@@ -1,11 +1,14 @@
 #include "clean/clean_commands.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "base/app_error.h"
 #include "base/text.h"
 #include "clean/clean_kinds.h"
+#include "clean/deletion_guard.h"
+#include "clean/held_delete.h"
 #include "clean/restart_operations.h"
 #include "cookies/current_browsers.h"
 #include "startup/app_context.h"
@@ -193,21 +196,15 @@ void BindCleanCommands(AppContext& ctx) {
 
 namespace {
 
-// Makes a path's attributes normal unless they already are none at all.
-void ResetAttributes(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && attributes != 0)
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-void RemoveOldCopy(const std::wstring& folder) {
+// Removes the "old.txt" copy of a remembered folder, inside that folder held through the
+// guard, as every clean deletes.
+void RemoveOldCopy(AppContext& ctx, std::optional<DeletionGuard>& guard, const std::wstring& folder, RootKind kind) {
     if (folder.empty()) return;
-    const std::wstring oldCopy = folder + L"old.txt";
     // Still waiting to replace the cookie index at the next restart.
-    if (IsOwnPendingMoveSource(oldCopy)) return;
-    ResetAttributes(folder);
-    ResetAttributes(oldCopy);
-    ::DeleteFileW(oldCopy.c_str());
+    if (IsOwnPendingMoveSource(QualifyPath(folder) + L"old.txt")) return;
+    if (!guard) guard.emplace();  // made for the first folder: it asks for every system folder
+    const GuardVerdict verdict = guard->Check(WithoutTrailingSeparators(folder), kind);
+    if (verdict.root) DeletePass(ctx).DeleteFile(verdict.root->Folder(), L"old.txt");
 }
 
 }  // namespace
@@ -217,8 +214,11 @@ void CleanUp(AppContext& ctx) {
         ForgetCarriedOutRestartOperations();
         RegOp settings;
         settings.SetKey(kProgramKey);
-        if (IsWinVista(ctx.os)) RemoveOldCopy(settings.Text(L"MSCookieLow"));
-        for (const wchar_t* name : {L"MSTIF", L"MSCookie", L"MSTIFIE5"}) RemoveOldCopy(settings.Text(name));
+        std::optional<DeletionGuard> guard;
+        if (IsWinVista(ctx.os)) RemoveOldCopy(ctx, guard, settings.Text(L"MSCookieLow"), RootKind::CookieStore);
+        RemoveOldCopy(ctx, guard, settings.Text(L"MSTIF"), RootKind::InternetCache);
+        RemoveOldCopy(ctx, guard, settings.Text(L"MSCookie"), RootKind::CookieStore);
+        RemoveOldCopy(ctx, guard, settings.Text(L"MSTIFIE5"), RootKind::InternetCache);
     });
 }
 

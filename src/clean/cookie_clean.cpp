@@ -15,6 +15,7 @@
 #include "clean/clean_kinds.h"
 #include "clean/cookie_clean.h"
 #include "clean/deletion_guard.h"
+#include "clean/held_delete.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
 #include "cookies/database_cookies.h"
@@ -32,6 +33,8 @@ namespace {
 
 constexpr TrapSite kSite{L"Clean", L"MainCleanCookies"};
 constexpr int kFilesPerPump = 50;
+// An index larger than this is not copied (a cookie folder's index is a few hundred KB).
+constexpr std::uint64_t kMaxIndexCopySize = 64ull << 20;
 
 // The three kept lists, each read once per run.
 struct KeptFamilies {
@@ -73,9 +76,11 @@ std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guar
 }
 
 // The folder of a cookies.txt stands for the store: it must be a folder a clean may change.
-bool GuardCookieTxtFolder(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store) {
+// The file is then replaced relative to that folder, held.
+std::optional<GuardedRoot> GuardCookieTxtFolder(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store) {
     const size_t slash = store.find_last_of(L"\\/");
-    return slash != std::wstring::npos && GuardStore(ctx, guard, store.substr(0, slash + 1)).has_value();
+    if (slash == std::wstring::npos) return std::nullopt;
+    return GuardStore(ctx, guard, store.substr(0, slash + 1));
 }
 
 // A listed cookie file: its exact long path and name.
@@ -96,16 +101,16 @@ std::vector<ListedCookieFile> ListCookieFiles(const WalkFolder& folder) {
     return files;
 }
 
-// Copies the store's index file to "old.txt" for the restart-time replacement; a stale copy
-// never stays behind a failed one.
-void CopyIndexForRestart(const WalkFolder& folder) {
-    const std::wstring index = folder.ChildPath(L"index.dat");
-    const std::wstring copy = folder.ChildPath(L"old.txt");
-    if (::GetFileAttributesW(index.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    if (!::CopyFileW(index.c_str(), copy.c_str(), FALSE)) {
-        ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(copy.c_str());
-    }
+// Copies the store's index file to "old.txt" for the restart-time replacement, inside the
+// held store folder; a stale copy never stays behind a failed one.
+void CopyIndexForRestart(DeletePass& pass, const WalkFolder& folder) {
+    constexpr wchar_t kIndex[] = L"index.dat";
+    constexpr wchar_t kCopy[] = L"old.txt";
+    const UniqueFile index =
+        OpenRelative(folder.Handle(), kIndex, GENERIC_READ, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT);
+    if (!index) return;
+    const BoundedRead read = ReadOpenFile(index.get(), kMaxIndexCopySize);
+    if (!read.complete || ReplaceWholeFile(folder.Handle(), kCopy, read.bytes) != 0) pass.DeleteFile(folder, kCopy);
 }
 
 void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store, const KeptIdentities& kept) {
@@ -116,25 +121,27 @@ void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     settings.SetKey(kProgramKey);
     settings.SetValue(L"MSCookie", QualifyPath(store));
 
+    DeletePass pass(ctx);
     int seen = 0;
     for (const auto& file : ListCookieFiles(folder)) {
-        if (!IsKeptCookieFile(file.path, file.name, kept) && DeleteWithForce(FileItem{file.path, file.attributes}))
+        if (!IsKeptCookieFile(file.path, file.name, kept) && pass.DeleteFile(folder, file.name, file.attributes))
             ProgressTick(ctx);
         if (++seen % kFilesPerPump == 0) ctx.pump.DoEvents();
     }
-    CopyIndexForRestart(folder);
+    CopyIndexForRestart(pass, folder);
 }
 
 // Parses, marks and writes the file on its own: the viewer's list is scanned again only
 // when it shows this file.
 void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store,
                     const KeptIdentities& kept, bool interactive) {
-    if (!GuardCookieTxtFolder(ctx, guard, store)) return;
+    const auto root = GuardCookieTxtFolder(ctx, guard, store);
+    if (!root) return;
     CookieTxtTable table;
     if (!ReadCookieTxt(store, table)) return;
     const int marked = MarkUnkeptLines(table, kept.identities);
     if (marked == 0) return;
-    const CookieWrite written = WriteCookieTxt(ctx, table);
+    const CookieWrite written = WriteCookieTxt(ctx, table, &root->Folder());
     if (written == CookieWrite::Refused && interactive)
         ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
     if (written == CookieWrite::Written) ProgressTicks(ctx, marked);
@@ -162,10 +169,11 @@ int DeleteChosenMsieFiles(AppContext& ctx, const std::wstring& store, const std:
                           const KeptIdentities& kept) {
     const auto root = GuardStore(ctx, DeletionGuard{}, store);
     if (!root) return 0;
+    DeletePass pass(ctx);
     int deleted = 0;
     for (const auto& file : ListCookieFiles(root->Folder()))
         if (names.count(file.name) && !IsKeptCookieFile(file.path, file.name, kept) &&
-            DeleteWithForce(FileItem{file.path, file.attributes}))
+            pass.DeleteFile(root->Folder(), file.name, file.attributes))
             ++deleted;
     return deleted;
 }
@@ -173,14 +181,15 @@ int DeleteChosenMsieFiles(AppContext& ctx, const std::wstring& store, const std:
 // The chosen cookies of a cookies.txt, read, marked and written in one replace as the clean does.
 int DeleteChosenCookieTxtLines(AppContext& ctx, const std::wstring& store, const std::set<std::wstring>& chosen,
                                const KeptIdentities& kept) {
-    if (!GuardCookieTxtFolder(ctx, DeletionGuard{}, store)) return 0;
+    const auto root = GuardCookieTxtFolder(ctx, DeletionGuard{}, store);
+    if (!root) return 0;
     CookieTxtTable table;
     if (!ReadCookieTxt(store, table)) return 0;
     const int marked = MarkCookieLines(table, [&](size_t, const std::wstring& identity) {
         return chosen.count(identity) > 0 && kept.identities.count(identity) == 0;
     });
     if (marked == 0) return 0;
-    const CookieWrite written = WriteCookieTxt(ctx, table);
+    const CookieWrite written = WriteCookieTxt(ctx, table, &root->Folder());
     if (written == CookieWrite::Refused)
         ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
     return written == CookieWrite::Written ? marked : 0;

@@ -53,7 +53,7 @@ GuardVerdict DeletionGuard::Check(const std::wstring& path, RootKind kind) const
     const std::wstring longPath = LongPathForm(path);
     if (longPath.empty()) return {RootRefusal::NotFullPath, std::nullopt};
     if (IsLinkByName(longPath)) return {RootRefusal::Link, std::nullopt};
-    auto folder = WalkFolder::OpenTop(longPath);
+    auto folder = WalkFolder::OpenTop(longPath, FolderAccess::Delete);
     if (!folder) {
         const bool link = ::GetLastError() == kErrorNotTheListedFolder;
         return {link ? RootRefusal::Link : RootRefusal::CannotOpen, std::nullopt};

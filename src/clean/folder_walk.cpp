@@ -22,9 +22,23 @@ WalkHooks platformHooks;
 WalkHooks* activeHooks = &platformHooks;
 
 // Listing needs FILE_LIST_DIRECTORY; delete sharing is left out so that the folder stays
-// where it is while it is held.
-constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// where it is while it is held. A walk that removes also asks for the right to delete the
+// folder and to clear its read-only bit through the same handle, and to add a file to it
+// (a file replaced in one step is written beside the old one first).
+constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kRemovingAccess = kFolderAccess | DELETE | FILE_WRITE_ATTRIBUTES | FILE_ADD_FILE;
 constexpr DWORD kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ULONG kFolderOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
+                                 FILE_OPEN_FOR_BACKUP_INTENT;
+
+// Opens by long path, or relative to a held parent by the last component of the path.
+UniqueFile OpenFolderHandle(const std::wstring& longPath, const WalkFolder* parent, DWORD access) {
+    if (!parent)
+        return UniqueFile(::CreateFileW(longPath.c_str(), access, kFolderSharing, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const std::wstring_view name = std::wstring_view(longPath).substr(longPath.find_last_of(L'\\') + 1);
+    return OpenRelative(parent->Handle(), name, access, kFolderOptions, FILE_OPEN, kFolderSharing);
+}
 
 std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info{};
@@ -109,15 +123,25 @@ std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
     return IdentityFrom(*info);
 }
 
-std::optional<WalkFolder> WalkFolder::OpenTop(const std::wstring& longPath) { return Open(longPath, nullptr); }
-
-std::optional<WalkFolder> WalkFolder::OpenListed(const ListedFolder& listed) {
-    if (listed.IsLink()) return std::nullopt;
-    CurrentWalkHooks().BeforeDescend(listed.longPath);
-    return Open(listed.longPath, &listed);
+std::optional<WalkFolder> WalkFolder::OpenTop(const std::wstring& longPath, FolderAccess access) {
+    CurrentWalkHooks().BeforeDescend(longPath);
+    return Open(longPath, nullptr, nullptr, access);
 }
 
-std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const ListedFolder* listed) {
+std::optional<WalkFolder> WalkFolder::OpenListed(const ListedFolder& listed, FolderAccess access) {
+    if (listed.IsLink()) return std::nullopt;
+    CurrentWalkHooks().BeforeDescend(listed.longPath);
+    return Open(listed.longPath, &listed, nullptr, access);
+}
+
+std::optional<WalkFolder> WalkFolder::OpenChild(const ListedFolder& listed, FolderAccess access) const {
+    if (listed.IsLink()) return std::nullopt;
+    CurrentWalkHooks().BeforeDescend(listed.longPath);
+    return Open(listed.longPath, &listed, this, access);
+}
+
+std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const ListedFolder* listed,
+                                           const WalkFolder* parent, FolderAccess access) {
     if (longPath.empty()) return std::nullopt;
     // The name is asked too: where the system opens a link's target instead of the link
     // (Wine), only the listing by name still shows the link.
@@ -125,8 +149,14 @@ std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const L
         ::SetLastError(kErrorNotTheListedFolder);
         return std::nullopt;
     }
-    UniqueFile handle(::CreateFileW(longPath.c_str(), kFolderAccess, kFolderSharing, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    bool mayRemove = access == FolderAccess::Delete;
+    UniqueFile handle = OpenFolderHandle(longPath, parent, mayRemove ? kRemovingAccess : kFolderAccess);
+    if (!handle && mayRemove) {
+        // A folder the user may empty but not remove (or that another program holds as its
+        // current folder) is still emptied.
+        mayRemove = false;
+        handle = OpenFolderHandle(longPath, parent, kFolderAccess);
+    }
     if (!handle) return std::nullopt;
     const auto info = InformationOf(handle.get());
     std::wstring finalPath = FinalPathOf(handle.get());
@@ -142,7 +172,7 @@ std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const L
         ::SetLastError(kErrorNotTheListedFolder);
         return std::nullopt;
     }
-    return WalkFolder(longPath, std::move(handle), std::move(finalPath), IdentityFrom(*info));
+    return WalkFolder(longPath, std::move(handle), std::move(finalPath), IdentityFrom(*info), mayRemove);
 }
 
 ListedFolder WalkFolder::Keep(const ListedEntry& entry) const {
@@ -181,29 +211,52 @@ ScopedWalkHooks::ScopedWalkHooks(WalkHooks& hooks) : previous_(activeHooks) { ac
 ScopedWalkHooks::~ScopedWalkHooks() { activeHooks = previous_; }
 WalkHooks& CurrentWalkHooks() { return *activeHooks; }
 
-bool RemoveEmptiedFolder(const std::wstring& longPath) {
-    WalkHooks& hooks = CurrentWalkHooks();
-    const DWORD attributes = hooks.FolderAttributes(longPath);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        hooks.SetFolderAttributes(longPath, attributes & ~FILE_ATTRIBUTE_READONLY);
-    return hooks.RemoveFolder(longPath);
+DWORD WalkHooks::FolderAttributes(const WalkFolder& folder) {
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(folder.Handle(), FileBasicInfo, &basic, sizeof(basic)))
+        return INVALID_FILE_ATTRIBUTES;
+    return basic.FileAttributes;
 }
 
-bool RemoveLink(const std::wstring& longPath) {
-    UniqueFile link(::CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+bool RemoveEmptiedFolder(const WalkFolder& folder) {
+    if (!folder.MayRemove()) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    WalkHooks& hooks = CurrentWalkHooks();
+    const DWORD attributes = hooks.FolderAttributes(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        hooks.SetFolderAttributes(folder, WithoutReadOnly(attributes));
+    return hooks.RemoveFolder(folder);
+}
+
+namespace {
+
+// Deletes a link through a handle opened on it. Where the system opened the target
+// instead of the link (Wine does), deleting through this handle would remove the target:
+// only a handle on the link may go.
+bool RemoveOpenedLink(const UniqueFile& link) {
     if (!link) return false;
-    // Where the system opened the target instead of the link (Wine does), deleting
-    // through this handle would remove the target: only a handle on the link may go.
     FILE_ATTRIBUTE_TAG_INFO opened{};
     if (!::GetFileInformationByHandleEx(link.get(), FileAttributeTagInfo, &opened, sizeof(opened)) ||
         !(opened.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         ::SetLastError(ERROR_NOT_A_REPARSE_POINT);
         return false;
     }
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    return ::SetFileInformationByHandle(link.get(), FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+    return DeleteThroughHandle(link.get());
+}
+
+}  // namespace
+
+bool RemoveLink(const WalkFolder& folder, std::wstring_view name) {
+    return RemoveOpenedLink(OpenRelative(folder.Handle(), name, DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT));
+}
+
+bool RemoveLink(const std::wstring& longPath) {
+    return RemoveOpenedLink(UniqueFile(::CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
 }
 
 }  // namespace qm

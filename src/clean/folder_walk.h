@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/relative_files.h"
 
 namespace qm {
 
@@ -64,19 +65,30 @@ struct ListedFolder {
     DWORD volumeSerial = 0;
 
     bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+    // The name it was listed by.
+    std::wstring_view Name() const { return std::wstring_view(longPath).substr(longPath.find_last_of(L'\\') + 1); }
 };
+
+// What a walk will do with the folders it holds: only list them, or also remove what is in
+// them and, once emptied, the folder itself (through the held handle, which then carries
+// the right to delete and to clear a read-only bit).
+enum class FolderAccess { List, Delete };
 
 // A folder held open for its walk. The handle does not share delete access, so nobody can
 // rename or remove the folder (or put a link in its place) while it is held.
 class WalkFolder {
 public:
     // Opens a top folder by its long path; nothing when it is missing, not a folder or a link.
-    static std::optional<WalkFolder> OpenTop(const std::wstring& longPath);
-    // Opens a folder kept from a listing, when it is still that folder.
-    static std::optional<WalkFolder> OpenListed(const ListedFolder& listed);
+    static std::optional<WalkFolder> OpenTop(const std::wstring& longPath, FolderAccess access = FolderAccess::List);
+    // Opens a folder kept from a listing by its long path, when it is still that folder.
+    static std::optional<WalkFolder> OpenListed(const ListedFolder& listed, FolderAccess access = FolderAccess::List);
 
-    // The subfolder entry of this folder, when it is still the one listed.
-    std::optional<WalkFolder> OpenChild(const ListedEntry& entry) const { return OpenListed(Keep(entry)); }
+    // A subfolder listed in this folder, opened relative to this folder's handle by its
+    // listed name, when it is still the one listed (see OpenListed).
+    std::optional<WalkFolder> OpenChild(const ListedFolder& listed, FolderAccess access = FolderAccess::List) const;
+    std::optional<WalkFolder> OpenChild(const ListedEntry& entry, FolderAccess access = FolderAccess::List) const {
+        return OpenChild(Keep(entry), access);
+    }
     // An entry kept for after the listing.
     ListedFolder Keep(const ListedEntry& entry) const;
 
@@ -97,14 +109,15 @@ public:
     const std::wstring& FinalPath() const { return finalPath_; }
     const FileIdentity& Identity() const { return identity_; }
     HANDLE Handle() const { return handle_.get(); }
-    // Lets go of the folder, so that it can be removed.
-    void Release() { handle_.reset(); }
+    // True when the handle may remove the folder (opened for FolderAccess::Delete and granted).
+    bool MayRemove() const { return mayRemove_; }
 
 private:
-    WalkFolder(std::wstring longPath, UniqueFile handle, std::wstring finalPath, FileIdentity identity)
+    WalkFolder(std::wstring longPath, UniqueFile handle, std::wstring finalPath, FileIdentity identity, bool mayRemove)
         : longPath_(std::move(longPath)), handle_(std::move(handle)), finalPath_(std::move(finalPath)),
-          identity_(identity) {}
-    static std::optional<WalkFolder> Open(const std::wstring& longPath, const ListedFolder* listed);
+          identity_(identity), mayRemove_(mayRemove) {}
+    static std::optional<WalkFolder> Open(const std::wstring& longPath, const ListedFolder* listed,
+                                          const WalkFolder* parent, FolderAccess access);
     // Fills buffer with the next entries (those matching mask, unless it is empty); false at
     // the end or on failure.
     bool ReadEntries(std::vector<unsigned char>& buffer, bool restart, std::wstring_view mask) const;
@@ -115,20 +128,23 @@ private:
     UniqueFile handle_;
     std::wstring finalPath_;
     FileIdentity identity_;
+    bool mayRemove_ = false;
 };
 
 // The folder calls of the walk, replaceable by tests: a point between listing a folder and
-// opening a subfolder of it (to swap the subfolder for a link), and the attribute and removal
-// calls for folders (Wine keeps no read-only bit on folders, Windows refuses to remove one).
+// opening a subfolder of it (to swap the subfolder for a link or another folder), and the
+// attribute and removal calls for held folders (Wine keeps no read-only bit on folders,
+// Windows refuses to remove one).
 class WalkHooks {
 public:
     virtual ~WalkHooks() = default;
+    // Before any folder is opened: a top folder, or a subfolder listed earlier.
     virtual void BeforeDescend(const std::wstring& /*longPath*/) {}
-    virtual DWORD FolderAttributes(const std::wstring& longPath) { return ::GetFileAttributesW(longPath.c_str()); }
-    virtual bool SetFolderAttributes(const std::wstring& longPath, DWORD attributes) {
-        return ::SetFileAttributesW(longPath.c_str(), attributes) != FALSE;
+    virtual DWORD FolderAttributes(const WalkFolder& folder);
+    virtual bool SetFolderAttributes(const WalkFolder& folder, DWORD attributes) {
+        return SetAttributesThroughHandle(folder.Handle(), attributes);
     }
-    virtual bool RemoveFolder(const std::wstring& longPath) { return ::RemoveDirectoryW(longPath.c_str()) != FALSE; }
+    virtual bool RemoveFolder(const WalkFolder& folder) { return DeleteThroughHandle(folder.Handle()); }
 };
 // Installs hooks for the lifetime of the object (tests only); the platform's calls otherwise.
 class ScopedWalkHooks {
@@ -143,12 +159,15 @@ private:
 };
 WalkHooks& CurrentWalkHooks();
 
-// Removes an emptied folder by its exact long path, clearing a read-only bit first (Explorer
-// marks every customised folder read-only). The caller has released its handle.
-bool RemoveEmptiedFolder(const std::wstring& longPath);
+// Removes a held, emptied folder through its own handle, clearing a read-only bit first
+// (Explorer marks every customised folder read-only). It is gone once the handle closes.
+bool RemoveEmptiedFolder(const WalkFolder& folder);
 
-// Removes a directory link itself, never its target. False when the link stays (also where
-// the system cannot open the link apart from its target, as Wine).
+// Removes a directory link listed in a held folder, the link itself and never its target.
+// False when the link stays (also where the system cannot open the link apart from its
+// target, as Wine).
+bool RemoveLink(const WalkFolder& folder, std::wstring_view name);
+// The same for a link named by its exact long path.
 bool RemoveLink(const std::wstring& longPath);
 
 template <class Visit>

@@ -68,11 +68,11 @@ void ShowList(AppContext& ctx, const BrowserView& view) {
 }
 
 // Lists what is left of the location in the browser's list and says how much in Label1.
-void ShowRemaining(AppContext& ctx, const BrowserView& view, const std::wstring& folder) {
+void ShowRemaining(AppContext& ctx, const BrowserView& view, const WalkFolder& top, const std::wstring& folder) {
     ClearList(ctx, view);
     auto& search = ctx.SearchSpec;
     search.StartAt(folder);
-    SearchForFiles(ctx, search.StartPath, view.searchTag);
+    SearchForFiles(ctx, top, search.StartPath, view.searchTag);
     ShowList(ctx, view);
 }
 
@@ -88,7 +88,14 @@ bool RestartCleaningWanted() {
     return settings.Text(L"CleanDat") == L"Yes";
 }
 
-std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+// Every pass over a cache leaves Outlook's and Office's folders whole.
+DeletePass CachePass(AppContext& ctx) {
+    DeletePass pass(ctx);
+    pass.SpareOutlookFolders();
+    return pass;
+}
+
+bool IsRemovedFile(const DeleteEvent& event) { return event.kind == ItemKind::File && event.reason == SkipReason::None; }
 
 // A Firefox location whose every file goes: an old "...\Cache" folder. Any other Firefox
 // location but cache2 is a profile, which loses its session files only.
@@ -113,8 +120,9 @@ std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& g
 template <class OnDeleted, class OnStayed>
 void CleanSessionFiles(AppContext& ctx, const WalkFolder& profile, OnDeleted&& deleted, OnStayed&& stayed) {
     ClearList(ctx, kFireFoxView);
+    DeletePass pass(ctx);
     ForEachSessionFile(profile, [&](const WalkFolder& folder, const ListedEntry& file) {
-        if (DeleteWithForce(FileItem{folder.ChildPath(file.name), file.attributes})) return deleted();
+        if (pass.DeleteFile(folder, file.name, file.attributes)) return deleted();
         (ctx.frmMain.*kFireFoxView.list).AddItem(std::wstring(file.name));
         stayed(folder.ChildPath(file.name));
     });
@@ -127,14 +135,15 @@ struct AutoRun {
     AppContext& ctx;
     bool scheduleLocked;
 
-    // Deletes every file of the tree; a file that stays may wait for the restart.
+    // Deletes every file of the tree, counting each; a file that stays may wait for the restart.
     void DeleteFiles(const WalkFolder& top) {
-        std::vector<FileItem> files;
-        SelectFiles(top, files, true);
-        for (const auto& file : files) {
-            if (DeleteWithForce(file)) ++ctx.CleanCount;
-            else if (scheduleLocked) ScheduleForRun(ctx, file.path);
-        }
+        DeletePass pass = CachePass(ctx);
+        pass.OnEvent([this](const DeleteEvent& event) {
+            if (event.kind != ItemKind::File) return;
+            if (event.reason == SkipReason::None) ++ctx.CleanCount;
+            else if (scheduleLocked && event.reason == SkipReason::InUse) ScheduleForRun(ctx, std::wstring(event.path));
+        });
+        pass.DeleteFiles(top, true);
     }
 
     void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
@@ -142,29 +151,28 @@ struct AutoRun {
         DeleteFiles(top);
         ClearList(ctx, kMsieView);
         // "Content.IE5" holds the index file: it stays, its buckets go.
+        DeletePass folders = CachePass(ctx);
         std::optional<ListedFolder> contentIe5;
-        for (const auto& sub : SubFolders(top)) {
+        for (const auto& sub : folders.Subfolders(top)) {
             if (!sub.IsLink() && EndsWith(sub.longPath, kContentIe5)) {
                 contentIe5 = sub;
                 continue;
             }
-            DeleteWithForce(sub);
+            folders.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
             ++ctx.CleanCount;  // counted whether or not it went
         }
-        if (contentIe5) {
-            const std::optional<WalkFolder> buckets = WalkFolder::OpenListed(*contentIe5);
-            for (const auto& bucket : buckets ? SubFolders(*buckets) : std::vector<ListedFolder>()) {
-                if (DeleteWithForce(bucket)) ++ctx.CleanCount;
-                else if (scheduleLocked && !bucket.IsLink()) ScheduleForRun(ctx, bucket.longPath);
-            }
+        const std::optional<WalkFolder> buckets = contentIe5 ? top.OpenChild(*contentIe5) : std::nullopt;
+        for (const auto& bucket : buckets ? folders.Subfolders(*buckets) : std::vector<ListedFolder>()) {
+            if (folders.RemoveSubfolder(*buckets, bucket, OnFailedSubfolder::GoOn) == 0) ++ctx.CleanCount;
+            else if (scheduleLocked && !bucket.IsLink()) ScheduleForRun(ctx, bucket.longPath);
         }
-        ShowRemaining(ctx, kMsieView, folder);
+        ShowRemaining(ctx, kMsieView, top, folder);
     }
 
     // A Netscape location or an old Firefox cache folder: every file.
     void EveryFile(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
         DeleteFiles(top);
-        ShowRemaining(ctx, view, folder);
+        ShowRemaining(ctx, view, top, folder);
     }
 
     void FireFoxSessions(const WalkFolder& profile) {
@@ -178,45 +186,50 @@ struct AutoRun {
     // Nothing is scheduled for the restart: the browser that holds a file will use the
     // cache again, and the next clean takes what it lets go.
     void WholeCache(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-        std::vector<FileItem> files;
-        SelectFiles(top, files, true);
-        for (const auto& file : files)
-            if (DeleteWithForce(file)) ++ctx.CleanCount;
-        for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
-        ShowRemaining(ctx, view, folder);
+        DeletePass pass = CachePass(ctx);
+        pass.OnEvent([this](const DeleteEvent& event) {
+            if (IsRemovedFile(event)) ++ctx.CleanCount;
+        });
+        pass.DeleteFiles(top, true);
+        for (const auto& sub : pass.Subfolders(top)) pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+        ShowRemaining(ctx, view, top, folder);
     }
 };
 
 // ---- The "Clean Internet" command: the progress tick, nothing scheduled --------------------
 
-void DeleteFilesTicking(AppContext& ctx, const WalkFolder& top) {
-    std::vector<FileItem> files;
-    SelectFiles(top, files, true);
-    for (const auto& file : files)
-        if (DeleteWithForce(file)) ProgressTick(ctx);
+// A pass that moves the progress bar for each removed file.
+DeletePass TickingPass(AppContext& ctx) {
+    DeletePass pass = CachePass(ctx);
+    pass.OnEvent([&ctx](const DeleteEvent& event) {
+        if (IsRemovedFile(event)) ProgressTick(ctx);
+    });
+    return pass;
 }
 
 void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder) {
     RememberCacheFolder(folder);
-    DeleteFilesTicking(ctx, top);
+    TickingPass(ctx).DeleteFiles(top, true);
     ClearList(ctx, kMsieView);
-    for (const auto& sub : SubFolders(top)) {
-        const bool removed = DeleteWithForce(sub);
-        if (removed && NameOf(sub.longPath) == kContentIe5) ProgressTick(ctx);
+    DeletePass folders = CachePass(ctx);
+    for (const auto& sub : folders.Subfolders(top)) {
+        const bool removed = folders.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn) == 0;
+        if (removed && sub.Name() == kContentIe5) ProgressTick(ctx);
     }
-    ShowRemaining(ctx, kMsieView, folder);
+    ShowRemaining(ctx, kMsieView, top, folder);
 }
 
 void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool cacheFolder) {
     if (!cacheFolder) return CleanSessionFiles(ctx, top, [&] { ProgressTick(ctx); }, [](const std::wstring&) {});
-    DeleteFilesTicking(ctx, top);
-    ShowRemaining(ctx, kFireFoxView, folder);
+    TickingPass(ctx).DeleteFiles(top, true);
+    ShowRemaining(ctx, kFireFoxView, top, folder);
 }
 
 void CleanWholeCacheNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-    DeleteFilesTicking(ctx, top);
-    for (const auto& sub : SubFolders(top)) DeleteWithForce(sub);
-    ShowRemaining(ctx, view, folder);
+    DeletePass pass = TickingPass(ctx);
+    pass.DeleteFiles(top, true);
+    for (const auto& sub : pass.Subfolders(top)) pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+    ShowRemaining(ctx, view, top, folder);
 }
 
 }  // namespace

@@ -21,96 +21,6 @@ constexpr TrapSite kSearch2Site{L"Clean", L"SearchForFiles2"};
 constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
 constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
 
-// Attributes that "set to normal" clears; the others cannot be set by a caller anyway.
-constexpr DWORD kResettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
-                                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// The status of a failed step: the system's error number, never 0.
-std::int32_t FailureStatus(DWORD error = ::GetLastError()) {
-    return error != ERROR_SUCCESS ? static_cast<std::int32_t>(error) : static_cast<std::int32_t>(ERROR_GEN_FAILURE);
-}
-
-// Sets the attributes of what is met to normal; returns the attributes it now has.
-DWORD ResetAttributes(const std::wstring& longPath, DWORD attributes) {
-    if (!(attributes & kResettableAttributes)) return attributes;
-    if (!::SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL)) return attributes;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? (attributes & ~kResettableAttributes) : FILE_ATTRIBUTE_NORMAL;
-}
-
-// "Reset the attributes, then delete", with one call per file where that changes
-// nothing: only read-only blocks a delete, and a file that stays is reset afterwards,
-// so what remains ends with the same attributes either way.
-bool DeleteFileResetting(const std::wstring& longPath, DWORD attributes) {
-    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (::DeleteFileW(longPath.c_str())) return true;
-    if ((attributes & kResettableAttributes) && !(attributes & FILE_ATTRIBUTE_READONLY)) {
-        const DWORD error = ::GetLastError();
-        ::SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::SetLastError(error);
-    }
-    return false;
-}
-
-// How a tree is emptied: DelTree stops at the first subfolder that stays; a delete with
-// force goes on with the others and removes what it can.
-enum class OnFailedSubfolder { Stop, GoOn };
-
-template <class OnRemoved>
-std::int32_t RemoveTree(const ListedFolder& listed, OnFailedSubfolder rule, OnRemoved& onRemoved);
-
-// Deletes the files of a folder, then its subfolders one after another (so that only one
-// listing per level is read at a time). onRemoved runs after each removed file.
-template <class OnRemoved>
-std::int32_t EmptyTree(const WalkFolder& folder, OnFailedSubfolder rule, OnRemoved& onRemoved) {
-    std::vector<ListedFolder> subfolders;
-    const bool listed = folder.ForEachEntry([&](const ListedEntry& entry) {
-        if (entry.IsFolder()) subfolders.push_back(folder.Keep(entry));
-        else if (DeleteFileResetting(folder.ChildPath(entry.name), entry.attributes)) onRemoved();
-    });
-    if (!listed) return FailureStatus();
-    std::int32_t firstFailure = 0;
-    for (const auto& subfolder : subfolders) {
-        const std::int32_t status = RemoveTree(subfolder, rule, onRemoved);
-        if (status == 0) continue;
-        if (rule == OnFailedSubfolder::Stop) return status;
-        if (firstFailure == 0) firstFailure = status;
-    }
-    return firstFailure;
-}
-
-// A link goes as a link; a folder is entered only when it is still the one listed.
-template <class OnRemoved>
-std::int32_t RemoveTree(const ListedFolder& listed, OnFailedSubfolder rule, OnRemoved& onRemoved) {
-    if (listed.IsLink()) return RemoveLink(listed.longPath) ? 0 : FailureStatus();
-    auto folder = WalkFolder::OpenListed(listed);
-    if (!folder) return FailureStatus();
-    const std::int32_t status = EmptyTree(*folder, rule, onRemoved);
-    if (status != 0 && rule == OnFailedSubfolder::Stop) return status;
-    folder->Release();
-    return RemoveEmptiedFolder(listed.longPath) ? 0 : FailureStatus();
-}
-
-void CollectFiles(const WalkFolder& folder, std::vector<FileItem>& list, bool includeSubfolders) {
-    std::vector<ListedFolder> subfolders;
-    folder.ForEachEntry([&](const ListedEntry& entry) {
-        if (entry.IsFolder()) {
-            subfolders.push_back(folder.Keep(entry));
-            return;
-        }
-        std::wstring path = folder.ChildPath(entry.name);
-        const DWORD attributes = ResetAttributes(path, entry.attributes);
-        list.push_back({std::move(path), attributes});
-    });
-    if (!includeSubfolders) return;
-    for (const auto& subfolder : subfolders) {
-        auto child = WalkFolder::OpenListed(subfolder);
-        if (!child) continue;
-        ResetAttributes(subfolder.longPath, subfolder.attributes);
-        CollectFiles(*child, list, true);
-    }
-}
-
 std::optional<WalkFolder> OpenByName(const std::wstring& path) {
     const std::wstring longFolder = LongPathForm(path);
     return longFolder.empty() ? std::nullopt : WalkFolder::OpenTop(longFolder);
@@ -208,18 +118,23 @@ void SearchForFiles(AppContext& ctx, const std::wstring& folder, const std::wstr
     Search(ctx, folder, ListForTag(tag), kSearchSite);
 }
 
+void SearchForFiles(AppContext& ctx, const WalkFolder& held, const std::wstring& folder, const std::wstring& tag) {
+    SearchLevel(ctx, QualifyPath(folder), held, ListForTag(tag), kSearchSite);
+}
+
 void SearchForFiles2(AppContext& ctx, const std::wstring& folder) {
     Search(ctx, folder, SearchList::TempFiles, kSearch2Site);
 }
 
 std::int32_t DelTree(AppContext& ctx, GuardedRoot& root, bool removeRoot) {
-    auto tick = [&] { ProgressTick(ctx); };
-    WalkFolder& folder = root.Folder();
-    const std::int32_t status = EmptyTree(folder, OnFailedSubfolder::Stop, tick);
+    DeletePass pass(ctx);
+    pass.OnEvent([&ctx](const DeleteEvent& event) {
+        if (event.kind == ItemKind::File && event.reason == SkipReason::None) ProgressTick(ctx);
+    });
+    const WalkFolder& folder = root.Folder();
+    const std::int32_t status = pass.Empty(folder, OnFailedSubfolder::Stop);
     if (status != 0 || !removeRoot) return status;
-    const std::wstring longPath = folder.LongPath();
-    folder.Release();
-    return RemoveEmptiedFolder(longPath) ? 0 : FailureStatus();
+    return pass.RemoveEmptied(folder);
 }
 
 std::wstring DelTreeFolder(const std::wstring& folder) {
@@ -249,39 +164,6 @@ std::wstring GetShortPath(const std::wstring& path) {
     }
     shortPath.resize(length);
     return useLongForm ? WithoutLongPrefix(shortPath) : shortPath;
-}
-
-void SelectFiles(const WalkFolder& folder, std::vector<FileItem>& list, bool includeSubfolders) {
-    IgnoreErrors([&] {
-        ResetAttributes(folder.LongPath(), ::GetFileAttributesW(folder.LongPath().c_str()));
-        CollectFiles(folder, list, includeSubfolders);
-    });
-}
-
-void SelectFiles(const std::wstring& path, std::vector<FileItem>& list, bool includeSubfolders) {
-    if (auto folder = OpenByName(path)) SelectFiles(*folder, list, includeSubfolders);
-}
-
-bool DeleteWithForce(const FileItem& file) { return DeleteFileResetting(file.path, file.attributes); }
-
-std::vector<ListedFolder> SubFolders(const WalkFolder& folder) {
-    std::vector<ListedFolder> folders;
-    IgnoreErrors([&] {
-        folder.ForEachEntry([&](const ListedEntry& entry) {
-            if (entry.IsFolder()) folders.push_back(folder.Keep(entry));
-        });
-    });
-    return folders;
-}
-
-std::vector<ListedFolder> SubFolders(const std::wstring& path) {
-    auto folder = OpenByName(path);
-    return folder ? SubFolders(*folder) : std::vector<ListedFolder>{};
-}
-
-bool DeleteWithForce(const ListedFolder& folder) {
-    auto uncounted = [] {};
-    return RemoveTree(folder, OnFailedSubfolder::GoOn, uncounted) == 0;
 }
 
 }  // namespace qm

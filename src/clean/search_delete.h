@@ -1,9 +1,8 @@
 #pragma once
 // File search and deletion of the cleaning engine: the tree searches that fill the main
-// window's previews, the tree delete that empties a folder, the file collector, and the
-// "delete with force" operations the cleans share. All of them go through the one folder
-// walk (folder_walk.h): exact long paths, links never entered, each subfolder proved to be
-// the one listed before it is entered.
+// window's previews and the tree delete that empties a folder (on the one deleting routine,
+// held_delete.h). All of them go through the one folder walk (folder_walk.h): exact long
+// paths, links never entered, each subfolder proved to be the one listed before it is entered.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +11,7 @@
 
 #include "clean/deletion_guard.h"
 #include "clean/folder_walk.h"
+#include "clean/held_delete.h"
 
 namespace qm {
 
@@ -21,6 +21,8 @@ class AppContext;
 // chooses the list that receives the bare file names: "MSIE" (each file is also handed
 // to the Internet Explorer cookie reader), "FireFox", "NS2"; any other tag only counts.
 void SearchForFiles(AppContext& ctx, const std::wstring& folder, const std::wstring& tag);
+// The same below a folder the caller holds (a cleaned root), spelled folder in the lists.
+void SearchForFiles(AppContext& ctx, const WalkFolder& held, const std::wstring& folder, const std::wstring& tag);
 // The same walk; frmMain's List2 receives the full paths.
 void SearchForFiles2(AppContext& ctx, const std::wstring& folder);
 
@@ -39,30 +41,6 @@ std::wstring DelTreeFolder(const std::wstring& folder);
 
 // The short (8.3) form of an existing path; "" when the path does not exist.
 std::wstring GetShortPath(const std::wstring& path);
-
-// A file collected by SelectFiles: its exact long path and its attributes after the reset.
-struct FileItem {
-    std::wstring path;
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-};
-
-// Appends every file of the folder (and, when asked, of its subfolders, depth first; a
-// folder's files before its subfolders) to list, resetting the attributes of every file
-// and folder met to normal. Errors are skipped.
-void SelectFiles(const WalkFolder& folder, std::vector<FileItem>& list, bool includeSubfolders);
-void SelectFiles(const std::wstring& path, std::vector<FileItem>& list, bool includeSubfolders);
-
-// Deletes one file, resetting a read-only attribute first. False when it stays.
-bool DeleteWithForce(const FileItem& file);
-
-// The direct subfolders of a folder, links included, in the order the file system reports.
-std::vector<ListedFolder> SubFolders(const WalkFolder& folder);
-std::vector<ListedFolder> SubFolders(const std::wstring& path);
-
-// Deletes a listed folder with everything in it that can go; a link is removed as a link,
-// and a folder that is no longer the one listed is left alone. A folder that still holds
-// an item in use stays (with the rest of its content gone). True when the folder is gone.
-bool DeleteWithForce(const ListedFolder& folder);
 
 // The form of a path that the wide file functions take at any length ("\\?\C:\..."),
 // made absolute first so that "/" and "." / ".." segments are resolved.

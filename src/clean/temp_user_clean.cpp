@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "clean/clean_kinds.h"
 #include "clean/deletion_guard.h"
+#include "clean/held_delete.h"
 #include "clean/progress_tick.h"
 #include "clean/search_delete.h"
 #include "clean/sys_check.h"
@@ -72,18 +73,18 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
         return;
     }
 
-    // Files first (each counted), then the subfolders, each removed one counting once.
+    // Files (each counted), then the subfolders, each removed one counting once more.
     const WalkFolder& top = verdict.root->Folder();
-    std::vector<FileItem> files;
-    TrapStep(ctx.dialogs, kTempSite, [&] { SelectFiles(top, files, true); });
-    TrapStep(ctx.dialogs, kTempSite, [&] {
-        for (const auto& file : files)
-            if (DeleteWithForce(file)) ProgressTick(ctx);
+    DeletePass pass(ctx);
+    pass.OnEvent([&ctx](const DeleteEvent& event) {
+        if (event.kind == ItemKind::File && event.reason == SkipReason::None) ProgressTick(ctx);
     });
+    TrapStep(ctx.dialogs, kTempSite, [&] { pass.DeleteFiles(top, false); });
     TrapStep(ctx.dialogs, kTempSite, [&] {
-        for (const auto& folder : SubFolders(top))
-            if (DeleteWithForce(folder)) ProgressTick(ctx);
+        for (const auto& folder : pass.Subfolders(top))
+            if (pass.RemoveSubfolder(top, folder, OnFailedSubfolder::GoOn) == 0) ProgressTick(ctx);
     });
+    verdict.root.reset();
 
     if (role != kRoleMain) return;
     TrapStep(ctx.dialogs, kTempSite, [&] { ShowTempSurvivors(ctx, temp); });

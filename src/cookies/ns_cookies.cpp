@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "clean/folder_walk.h"
 #include "cookies/cookie_display.h"
 #include "cookies/msie_cookies.h"
 #include "startup/app_context.h"
@@ -86,11 +87,13 @@ void ListCookies(AppContext& ctx) {
 }
 
 // The write itself: 0, or why the file stays as it is.
-DWORD ReplaceCookieTxt(const CookieTxtTable& table) {
+DWORD ReplaceCookieTxt(const CookieTxtTable& table, const WalkFolder* store) {
     FileStamp now;
     if (!CurrentStamp(table.path, now)) return ::GetLastError();
     if (!(now == table.stamp)) return ERROR_FILE_INVALID;  // changed since the scan: a browser is writing it
-    return ReplaceWholeFile(table.path, CookieTxtBytes(table));
+    if (!store) return ReplaceWholeFile(table.path, CookieTxtBytes(table));
+    const std::wstring_view name = std::wstring_view(table.path).substr(table.path.find_last_of(L"\\/") + 1);
+    return ReplaceWholeFile(store->Handle(), name, CookieTxtBytes(table));
 }
 
 // Reads the file again and marks deleted the lines whose text was marked before, so a
@@ -288,10 +291,10 @@ int MarkUnkeptLines(CookieTxtTable& table, const std::unordered_set<std::wstring
     return MarkCookieLines(table, [&](size_t, const std::wstring& identity) { return !keptIdentities.count(identity); });
 }
 
-CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table) {
+CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table, const WalkFolder* store) {
     for (;;) {
         if (!Writable(table)) return CookieWrite::Refused;
-        if (ReplaceCookieTxt(table) == 0) return CookieWrite::Written;
+        if (ReplaceCookieTxt(table, store) == 0) return CookieWrite::Written;
         const int answer = ctx.dialogs.ShowMessage(
             {kCookieWriteFailedText, kCookieWriteFailedTitle, MB_RETRYCANCEL | MB_ICONWARNING});
         if (answer != IDRETRY) return CookieWrite::Cancelled;

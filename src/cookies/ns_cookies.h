@@ -19,6 +19,7 @@
 namespace qm {
 
 class AppContext;
+class WalkFolder;
 
 // Larger files are listed only as far as this and never rewritten.
 inline constexpr std::uint64_t kMaxCookieTxtSize = 128ull << 20;  // a million long cookie lines
@@ -82,7 +83,9 @@ enum class CookieWrite {
 // Writes the table back to the file it was read from, in one step. When that fails (the
 // file is read-only, held open, or changed since it was read) the user may retry (the file
 // is read again and loses the same lines, nothing a browser added) or cancel.
-CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table);
+// A clean passes the store folder it holds through the guard: the file is then replaced
+// relative to that folder.
+CookieWrite WriteCookieTxt(AppContext& ctx, CookieTxtTable& table, const WalkFolder* store = nullptr);
 // The same for the file lstCookie shows; cancelling scans it again, so the list shows the
 // file as it is.
 CookieWrite NS2Write(AppContext& ctx);

@@ -7,6 +7,7 @@
 #include "base/dialogs.h"
 #include "base/os_version.h"
 #include "base/pump.h"
+#include "clean/held_delete.h"
 #include "clean/restart_state.h"
 #include "clean/run_state.h"
 #include "clean/search_spec.h"
@@ -54,6 +55,8 @@ public:
     bool HotKeyCleaning = false;
     SearchSpecRecord SearchSpec;
     RestartRunState restart;
+    // Where every clean's removals go (a preview records instead) and who hears of them.
+    DeleteSeams deletes;
 
     // One piece of work at a time (cleans, timed boxes, the result window's return).
     RunState run;

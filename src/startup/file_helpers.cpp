@@ -7,6 +7,7 @@
 
 #include "base/app_error.h"
 #include "base/handles.h"
+#include "base/relative_files.h"
 #include "base/text.h"
 #include "startup/api.h"
 
@@ -49,26 +50,46 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
-// A new, empty file next to target (same folder, so the final move stays on one volume).
-UniqueFile CreateSibling(const std::wstring& target, std::wstring& sibling) {
+// A new, empty file beside name in the held folder (so the final rename stays in the folder).
+UniqueFile CreateSibling(HANDLE folder, std::wstring_view name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        sibling = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".new";
-        UniqueFile file(::CreateFileW(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
+        const std::wstring sibling = std::wstring(name) + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                     std::to_wstring(attempt) + L".new";
+        UniqueFile file = OpenRelative(folder, sibling, GENERIC_WRITE | DELETE,
+                                       FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, FILE_CREATE, 0);
         if (file || ::GetLastError() != ERROR_FILE_EXISTS) return file;
     }
     return UniqueFile();
 }
 
+// The attributes of a file of the held folder; INVALID_FILE_ATTRIBUTES when there is none
+// (a folder of that name counts as a directory).
+DWORD AttributesIn(HANDLE folder, std::wstring_view name) {
+    UniqueFile file = OpenRelative(folder, name, FILE_READ_ATTRIBUTES, FILE_OPEN_REPARSE_POINT);
+    FILE_BASIC_INFO basic{};
+    if (!file || !::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof(basic)))
+        return INVALID_FILE_ATTRIBUTES;
+    return basic.FileAttributes;
+}
+
 }  // namespace
 
 BoundedRead ReadFileBounded(const std::wstring& path, std::uint64_t maxBytes) {
+    const UniqueFile file(::CreateFileW(UnicodeFid(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        BoundedRead read;
+        read.error = ::GetLastError();
+        return read;
+    }
+    return ReadOpenFile(file.get(), maxBytes);
+}
+
+BoundedRead ReadOpenFile(HANDLE file, std::uint64_t maxBytes) {
     BoundedRead read;
-    UniqueFile file(::CreateFileW(UnicodeFid(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !::GetFileInformationByHandle(file.get(), &info)) {
+    if (!::GetFileInformationByHandle(file, &info)) {
         read.error = ::GetLastError();
         return read;
     }
@@ -85,7 +106,7 @@ BoundedRead ReadFileBounded(const std::wstring& path, std::uint64_t maxBytes) {
     while (total < read.bytes.size()) {
         const size_t left = read.bytes.size() - total;
         DWORD got = 0;
-        if (!::ReadFile(file.get(), read.bytes.data() + total, static_cast<DWORD>(left < kReadChunk ? left : kReadChunk),
+        if (!::ReadFile(file, read.bytes.data() + total, static_cast<DWORD>(left < kReadChunk ? left : kReadChunk),
                         &got, nullptr)) {
             read.error = ::GetLastError();
             break;
@@ -105,29 +126,35 @@ bool CurrentStamp(const std::wstring& path, FileStamp& stamp) {
     return true;
 }
 
-DWORD ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
-    const std::wstring target = UnicodeFid(path);
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+DWORD ReplaceWholeFile(HANDLE folder, std::wstring_view name, std::string_view bytes) {
+    const DWORD attributes = AttributesIn(folder, name);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return ERROR_ACCESS_DENIED;
 
-    std::wstring sibling;
-    UniqueFile file = CreateSibling(target, sibling);
+    UniqueFile file = CreateSibling(folder, name);
     if (!file) return ::GetLastError();
     const bool written = WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
     DWORD error = written ? 0 : ::GetLastError();
-    file.reset();
     const DWORD carried = attributes & kCarriedAttributes;
-    if (!error && exists && carried) ::SetFileAttributesW(sibling.c_str(), carried);
-    if (!error) {
-        // One rename: readers see the old file or the new one, never a part. (ReplaceFileW
-        // would keep more of the old file's identity, but leaves a backup file behind when
-        // it fails on some systems.)
-        const DWORD replace = exists ? MOVEFILE_REPLACE_EXISTING : 0;
-        if (!::MoveFileExW(sibling.c_str(), target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) error = ::GetLastError();
-    }
-    if (error) ::DeleteFileW(sibling.c_str());
+    if (!error && exists && carried) SetAttributesThroughHandle(file.get(), carried);
+    // One rename: readers see the old file or the new one, never a part. (ReplaceFileW
+    // would keep more of the old file's identity, but leaves a backup file behind when it
+    // fails on some systems.)
+    if (!error && !RenameRelative(file.get(), folder, name, exists)) error = ::GetLastError();
+    if (error) DeleteThroughHandle(file.get());
     return error;
+}
+
+DWORD ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
+    const std::wstring target = UnicodeFid(path);
+    const size_t slash = target.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return ERROR_INVALID_NAME;
+    const UniqueFile folder(::CreateFileW(target.substr(0, slash).c_str(),
+                                          FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return ::GetLastError();
+    return ReplaceWholeFile(folder.get(), std::wstring_view(target).substr(slash + 1), bytes);
 }
 
 std::wstring QualifyPath(const std::wstring& path) {

@@ -41,6 +41,8 @@ struct BoundedRead {
     std::string bytes;
 };
 BoundedRead ReadFileBounded(const std::wstring& path, std::uint64_t maxBytes);
+// The same for a file already opened for reading.
+BoundedRead ReadOpenFile(HANDLE file, std::uint64_t maxBytes);
 // The stamp of the file as it is now; false when it cannot be asked.
 bool CurrentStamp(const std::wstring& path, FileStamp& stamp);
 
@@ -48,5 +50,8 @@ bool CurrentStamp(const std::wstring& path, FileStamp& stamp);
 // with path's attributes; a new path is created the same way. On failure path is left as it
 // was and the new file is removed. Returns 0 or the system's error number.
 DWORD ReplaceWholeFile(const std::wstring& path, std::string_view bytes);
+// The same for the file name of a folder the caller holds open (see relative_files.h): the
+// new file is written beside it and renamed over it relative to that folder.
+DWORD ReplaceWholeFile(HANDLE folder, std::wstring_view name, std::string_view bytes);
 
 }  // namespace qm

@@ -34,13 +34,6 @@ std::vector<std::wstring> Items(const ListModel& list) {
     return texts;
 }
 
-// The subfolder names of a folder in the order the file system reports them.
-std::vector<std::wstring> ListedSubfolders(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    for (const auto& sub : SubFolders(folder)) names.push_back(sub.longPath.substr(sub.longPath.find_last_of(L'\\') + 1));
-    return names;
-}
-
 class EngineFolders : public ::testing::Test {
 protected:
     test::TestApp app;
@@ -92,7 +85,7 @@ TEST_F(DelTreeTest, EmptiesTheRootAndKeepsIt) {
     EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
 
     EXPECT_TRUE(PathExists(dir.Path()));
-    EXPECT_EQ(SubFolders(dir.Path()).size(), 0u);
+    EXPECT_EQ(test::ListSubfolders(dir.Path()).size(), 0u);
     EXPECT_EQ(ListTree(dir.Path()), L"");
     EXPECT_EQ(ctx.CleanCount, 3) << "files count, removed folders do not";
 }
@@ -119,7 +112,7 @@ TEST_F(DelTreeTest, TrimsBlanksAroundTheFolder) {
 TEST_F(DelTreeTest, StopsAtTheFirstSubfolderThatCannotBeRemoved) {
     MakeFolder(dir / L"one");
     MakeFolder(dir / L"two");
-    const auto order = ListedSubfolders(dir.Path());
+    const auto order = test::ListSubfolders(dir.Path());
     ASSERT_EQ(order.size(), 2u);
     const std::wstring first = order[0], second = order[1];
     Make(L"top.txt");
@@ -247,147 +240,16 @@ TEST_F(LinkTest, RemoveLinkKeepsAnEmptyTarget) {
     EXPECT_EQ(removed, !PathExists(link.Path()));
 }
 
-TEST_F(LinkTest, SelectFilesAndTheSearchesDoNotEnterLinks) {
+TEST_F(LinkTest, TheSearchesDoNotEnterLinks) {
     FillDocuments();
     Make(L"a.txt");
     test::ScopedDirectoryLink link(dir / L"docs", documents.Path());
     ASSERT_TRUE(link.Made());
 
-    std::vector<FileItem> files;
-    SelectFiles(dir.Path(), files, true);
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(WithoutLongPrefix(files[0].path), dir / L"a.txt");
-
     ctx.SearchSpec = {true, 0, 0, L"*.*", dir.Path() + L"\\"};
     SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
     EXPECT_EQ(Items(ctx.frmMain.List2), std::vector<std::wstring>{dir / L"a.txt"});
     ExpectDocumentsIntact();
-}
-
-TEST_F(LinkTest, DeletingAFolderWithForceRemovesOnlyTheLinkInIt) {
-    FillDocuments();
-    Make(L"sub\\a.txt");
-    test::ScopedDirectoryLink link(dir / L"sub\\docs", documents.Path());
-    ASSERT_TRUE(link.Made());
-    test::ScopedDirectoryLink direct(dir / L"direct", documents.Path());
-
-    for (const auto& folder : SubFolders(dir.Path())) DeleteWithForce(folder);
-
-    ExpectDocumentsIntact();
-    EXPECT_FALSE(PathExists(dir / L"sub\\a.txt"));
-}
-
-// ---- Deleting with force ---------------------------------------------------------
-
-using ForceDeleteTest = EngineFolders;
-
-TEST_F(ForceDeleteTest, AFolderHoldingAFileInUseStaysWithTheRestGone) {
-    Make(L"sub\\a.txt");
-    Make(L"sub\\inner\\b.txt");
-    MakeFolder(dir / L"sub\\emptyinner");
-    test::LockedFile locked(Make(L"sub\\locked.txt"));
-    SetAttributes(dir / L"sub\\inner", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
-
-    const auto folders = SubFolders(dir.Path());
-    ASSERT_EQ(folders.size(), 1u);
-    EXPECT_FALSE(DeleteWithForce(folders[0]));
-
-    EXPECT_EQ(ListTree(dir.Path()), L"sub\\locked.txt\n");
-    EXPECT_FALSE(PathExists(dir / L"sub\\inner"));
-    EXPECT_FALSE(PathExists(dir / L"sub\\emptyinner"));
-}
-
-TEST_F(ForceDeleteTest, AFreeFolderGoesWithEverythingInIt) {
-    SetAttributes(Make(L"sub\\a.txt"), FILE_ATTRIBUTE_READONLY);
-    Make(L"sub\\inner\\" + kForeignName);
-    const auto folders = SubFolders(dir.Path());
-    ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(WithoutLongPrefix(folders[0].longPath), dir / L"sub");
-    EXPECT_TRUE(DeleteWithForce(folders[0]));
-    EXPECT_FALSE(PathExists(dir / L"sub"));
-}
-
-TEST_F(ForceDeleteTest, AReadOnlyFileIsDeleted) {
-    const std::wstring file = Make(L"a.txt");
-    SetAttributes(file, FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(DeleteWithForce(FileItem{test::LongPath(file), FILE_ATTRIBUTE_READONLY}));
-    EXPECT_FALSE(PathExists(file));
-    EXPECT_FALSE(DeleteWithForce(FileItem{test::LongPath(file), FILE_ATTRIBUTE_NORMAL})) << "already gone";
-}
-
-// ---- SelectFiles -----------------------------------------------------------------
-
-using SelectFilesTest = EngineFolders;
-
-TEST_F(SelectFilesTest, ListsEachFolderFilesBeforeItsSubfoldersDepthFirst) {
-    Make(L"b\\b1.txt");
-    Make(L"b\\deep\\d1.txt");
-    Make(L"a\\a1.txt");
-    Make(L"a\\a2.txt");
-    Make(L"top1.txt");
-    Make(L"top2.txt");
-
-    std::vector<FileItem> files;
-    SelectFiles(dir.Path(), files, true);
-
-    std::vector<std::wstring> paths, groups;
-    for (const auto& file : files) {
-        paths.push_back(WithoutLongPrefix(file.path).substr(dir.Path().size() + 1));
-        groups.push_back(paths.back().substr(0, paths.back().find(L'\\') == std::wstring::npos
-                                                     ? 0
-                                                     : paths.back().find(L'\\')));
-    }
-    // The top folder's files first, then each subfolder's whole tree, in listing order.
-    std::vector<std::wstring> expectedGroups{L"", L""};
-    for (const auto& sub : ListedSubfolders(dir.Path())) expectedGroups.insert(expectedGroups.end(), 2, sub);
-    EXPECT_EQ(groups, expectedGroups);
-    const auto at = [&](const wchar_t* path) { return std::find(paths.begin(), paths.end(), path) - paths.begin(); };
-    EXPECT_LT(at(L"b\\b1.txt"), at(L"b\\deep\\d1.txt")) << "a folder's files before its subfolders";
-}
-
-TEST_F(SelectFilesTest, WithoutSubfoldersOnlyTheFolderItself) {
-    Make(L"top.txt");
-    Make(L"sub\\inner.txt");
-    std::vector<FileItem> files{{L"earlier", FILE_ATTRIBUTE_NORMAL}};
-    SelectFiles(dir.Path() + L"\\", files, false);
-    ASSERT_EQ(files.size(), 2u) << "appends to what the list held";
-    EXPECT_EQ(WithoutLongPrefix(files[1].path), dir / L"top.txt");
-}
-
-TEST_F(SelectFilesTest, ResetsTheAttributesOfEverythingItMeets) {
-    const std::wstring readOnly = Make(L"sub\\readonly.txt");
-    const std::wstring hidden = Make(L"hidden.txt");
-    SetAttributes(readOnly, FILE_ATTRIBUTE_READONLY);
-    SetAttributes(hidden, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    SetAttributes(dir / L"sub", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
-
-    std::vector<FileItem> files;
-    SelectFiles(dir.Path(), files, true);
-
-    ASSERT_EQ(files.size(), 2u);
-    constexpr DWORD kReset = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    EXPECT_EQ(Attributes(readOnly) & kReset, 0u);
-    EXPECT_EQ(Attributes(hidden) & kReset, 0u);
-    EXPECT_EQ(Attributes(dir / L"sub") & kReset, 0u);
-    for (const auto& file : files) EXPECT_EQ(file.attributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-}
-
-TEST_F(SelectFilesTest, AMissingFolderAddsNothing) {
-    std::vector<FileItem> files;
-    SelectFiles(dir / L"missing", files, true);
-    SelectFiles(L"", files, true);
-    EXPECT_TRUE(files.empty());
-}
-
-TEST_F(SelectFilesTest, CollectsLongAndForeignPathsThatCanBeDeleted) {
-    const std::wstring deep = kForeignName + L"\\" + kLongName + L"\\" + kLongName + L"\\" + kLongName;
-    const std::wstring file = Make(deep + L"\\" + kForeignName + L".txt");
-    std::vector<FileItem> files;
-    SelectFiles(dir.Path(), files, true);
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(WithoutLongPrefix(files[0].path), file);
-    EXPECT_TRUE(DeleteWithForce(files[0]));
-    EXPECT_FALSE(PathExists(file));
 }
 
 // ---- SearchForFiles and SearchForFiles2 ------------------------------------------
@@ -566,41 +428,21 @@ namespace qm {
 
 namespace {
 
-// Puts a link to target in place of every folder named victim just before the walk opens it.
-class SwapForLink final : public WalkHooks {
-public:
-    SwapForLink(std::wstring victim, std::wstring target) : victim_(std::move(victim)), target_(std::move(target)) {}
-    void BeforeDescend(const std::wstring& longPath) override {
-        if (!EndsWith(longPath, L"\\" + victim_)) return;
-        // Done from outside, as another program would: the walk holds the parent open.
-        const std::wstring path = WithoutLongPrefix(longPath);
-        const std::wstring unixPath = WidenUtf8(test::WineUnixPath(path));
-        test::RunUnixCommand(L"/bin/mv \"" + unixPath + L"\" \"" + unixPath + L"-moved\"");
-        for (int attempt = 0; attempt < 200 && PathExists(path); ++attempt) ::Sleep(25);
-        links.push_back(std::make_unique<test::ScopedDirectoryLink>(path, target_));
-        ASSERT_TRUE(links.back()->Made());
-    }
-    std::vector<std::unique_ptr<test::ScopedDirectoryLink>> links;
-
-private:
-    std::wstring victim_, target_;
-};
-
 // Windows refuses to remove a read-only folder (Explorer marks every customised folder so);
 // Wine keeps no read-only bit on folders, so the rule is played here.
 class ReadOnlyFolders final : public WalkHooks {
 public:
     std::vector<std::wstring> readOnly;  // folder names
-    DWORD FolderAttributes(const std::wstring& longPath) override {
-        const DWORD attributes = WalkHooks::FolderAttributes(longPath);
-        return IsReadOnly(longPath) ? attributes | FILE_ATTRIBUTE_READONLY : attributes;
+    DWORD FolderAttributes(const WalkFolder& folder) override {
+        const DWORD attributes = WalkHooks::FolderAttributes(folder);
+        return IsReadOnly(folder.LongPath()) ? attributes | FILE_ATTRIBUTE_READONLY : attributes;
     }
-    bool SetFolderAttributes(const std::wstring& longPath, DWORD attributes) override {
-        if (!(attributes & FILE_ATTRIBUTE_READONLY)) std::erase(readOnly, Name(longPath));
-        return WalkHooks::SetFolderAttributes(longPath, attributes);
+    bool SetFolderAttributes(const WalkFolder& folder, DWORD attributes) override {
+        if (!(attributes & FILE_ATTRIBUTE_READONLY)) std::erase(readOnly, Name(folder.LongPath()));
+        return WalkHooks::SetFolderAttributes(folder, attributes);
     }
-    bool RemoveFolder(const std::wstring& longPath) override {
-        if (!IsReadOnly(longPath)) return WalkHooks::RemoveFolder(longPath);
+    bool RemoveFolder(const WalkFolder& folder) override {
+        if (!IsReadOnly(folder.LongPath())) return WalkHooks::RemoveFolder(folder);
         ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
@@ -614,38 +456,35 @@ private:
 
 }  // namespace
 
-TEST_F(LinkTest, AFolderSwappedForALinkAfterListingIsNeverEntered) {
+// A listed folder replaced before the walk goes down, by a link or by another plain folder
+// at the same place (only its file ID tells): never entered, by any walk.
+TEST_F(LinkTest, AFolderReplacedAfterListingIsNeverEntered) {
     FillDocuments();
     const std::vector<std::pair<const char*, std::function<void()>>> walks{
         {"DelTree", [&] { EXPECT_NE(DelTree(ctx, dir.Path(), dir.Path(), false), 0); }},
-        {"SelectFiles",
-         [&] {
-             std::vector<FileItem> files;
-             SelectFiles(dir.Path(), files, true);
-             for (const auto& file : files) DeleteWithForce(file);
-         }},
-        {"DeleteWithForce", [&] { for (const auto& folder : SubFolders(dir.Path())) DeleteWithForce(folder); }},
         {"SearchForFiles2",
          [&] {
              ctx.SearchSpec = {true, 0, 0, L"*.*", dir.Path() + L"\\"};
              SearchForFiles2(ctx, ctx.SearchSpec.StartPath);
          }},
     };
-    for (const auto& [name, walk] : walks) {
-        Make(L"sub\\a.txt");
-        SwapForLink swap(L"sub", documents.Path());
-        {
-            ScopedWalkHooks hooks(swap);
-            walk();
+    for (const bool byLink : {true, false}) {
+        for (const auto& [name, walk] : walks) {
+            Make(L"sub\\a.txt");
+            test::SwapBeforeOpen swap(L"sub", byLink ? documents.Path() : L"");
+            {
+                ScopedWalkHooks hooks(swap);
+                walk();
+            }
+            ExpectDocumentsIntact();
+            EXPECT_EQ(Items(ctx.frmMain.List2), std::vector<std::wstring>{}) << name << byLink;
+            ASSERT_EQ(swap.Swaps(), 1) << name;
+            swap.RemoveLinks();
+            if (!byLink) EXPECT_TRUE(PathExists(dir / L"sub\\planted.txt")) << name;
+            EXPECT_TRUE(PathExists(dir / L"sub-moved\\a.txt")) << name;
+            test::RemoveTree(dir / L"sub");
+            test::RemoveTree(dir / L"sub-moved");
         }
-        ExpectDocumentsIntact();
-        EXPECT_EQ(Items(ctx.frmMain.List2), std::vector<std::wstring>{}) << name;
-        ASSERT_EQ(swap.links.size(), 1u) << name;
-        swap.links.clear();
-        // The link goes from the Unix side, which Wine may report done before it is.
-        for (int attempt = 0; attempt < 200 && PathExists(dir / L"sub"); ++attempt) ::Sleep(25);
-        ASSERT_FALSE(PathExists(dir / L"sub")) << name;
-        test::RemoveTree(dir / L"sub-moved");
     }
 }
 

@@ -75,7 +75,7 @@ TEST_F(TempCleanTest, EmptiesTempAndListsWhatIsInUse) {
     MainCleanTemp(ctx, kRoleMain, false);
 
     EXPECT_EQ(ListTree(temp.Path()), L"busy\\locked1.tmp\nbusy\\locked2.tmp\n");
-    EXPECT_EQ(SubFolders(temp.Path()).size(), 1u);
+    EXPECT_EQ(test::ListSubfolders(temp.Path()).size(), 1u);
     EXPECT_TRUE(PathExists(temp.Path())) << "Temp itself stays";
     // Six files, then the subfolders setup, empty and the foreign-named one; busy stays.
     EXPECT_EQ(ctx.CleanCount, 9);
@@ -219,7 +219,7 @@ TEST_F(UserCleanTest, EmptiesEachFolderKeepingItUnlessStoredWithABackslash) {
 
     EXPECT_TRUE(PathExists(kept));
     EXPECT_EQ(ListTree(kept), L"");
-    EXPECT_TRUE(SubFolders(kept).empty());
+    EXPECT_TRUE(test::ListSubfolders(kept).empty());
     EXPECT_FALSE(PathExists(removed));
     EXPECT_EQ(ctx.CleanCount, 4) << "files count, folders do not";
     EXPECT_TRUE(app.dialogs.messages.empty());

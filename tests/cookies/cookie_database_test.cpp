@@ -1,6 +1,7 @@
 #include "cookies/cookie_database.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "cookies/cookie_viewer.h"
 #include "cookies/database_cookies.h"
@@ -142,6 +143,18 @@ TEST_F(CookieDatabase, ADatabaseAnotherProcessHoldsIsNeverChanged) {
         EXPECT_EQ(test::ReadBytes(chromium), before);
     }
     EXPECT_EQ(test::CookiesLeft(chromium, "cookies", "host_key").size(), 3u);
+
+    // A browser with its WAL database open, between its writes: it is never opened without
+    // the shared memory that browser uses.
+    const std::wstring firefox = Path(L"cookies.sqlite");
+    test::WriteFirefoxCookies(firefox, kRows);
+    sqlite3* browser = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(NarrowUtf8(firefox).c_str(), &browser, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(browser, "SELECT count(*) FROM moz_cookies", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto keepNothing = [](std::string_view, std::string_view) { return false; };
+    EXPECT_EQ(DeleteUnkeptCookies(firefox, CookieSchema::Firefox, keepNothing).outcome, DatabaseOutcome::Locked);
+    sqlite3_close(browser);
+    EXPECT_EQ(test::CookiesLeft(firefox, "moz_cookies", "host").size(), 3u);
 }
 
 // SQLite writes, truncates and deletes side files by name: one that is a hard link to a

@@ -7,6 +7,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/search_delete.h"
 #include "support/fixtures.h"
 
 namespace qm::test {
@@ -66,6 +67,40 @@ ScratchDrive::~ScratchDrive() {
     for (int attempt = 0; attempt < 200 && !root_.empty() && ::GetDriveTypeW(root_.c_str()) != DRIVE_NO_ROOT_DIR;
          ++attempt)
         ::Sleep(25);
+}
+
+void SwapBeforeOpen::BeforeDescend(const std::wstring& longPath) {
+    if (!EndsWith(longPath, L"\\" + victim_)) return;
+    const std::wstring path = WithoutLongPrefix(longPath);
+    const std::wstring unixPath = WidenUtf8(WineUnixPath(path));
+    if (unixPath.empty()) return;
+    RunUnixCommand(L"/bin/mv \"" + unixPath + L"\" \"" + unixPath + L"-moved\"");
+    for (int attempt = 0; attempt < 200 && PathExists(path); ++attempt) ::Sleep(25);
+    ++swaps_;
+    if (target_.empty()) {
+        MakeFolder(path);
+        WriteBytes(path + L"\\planted.txt", "planted");
+        return;
+    }
+    links_.push_back(std::make_unique<ScopedDirectoryLink>(path, target_));
+}
+
+void SwapBeforeOpen::RemoveLinks() {
+    for (auto& link : links_) {
+        const std::wstring path = link->Path();
+        link.reset();
+        for (int attempt = 0; attempt < 200 && PathExists(path); ++attempt) ::Sleep(25);
+    }
+    links_.clear();
+}
+
+std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    if (const auto held = WalkFolder::OpenTop(LongPath(folder)))
+        held->ForEachEntry([&](const ListedEntry& entry) {
+            if (entry.IsFolder()) names.emplace_back(entry.name);
+        });
+    return names;
 }
 
 std::wstring ListTree(const std::wstring& folder) {

@@ -1,7 +1,11 @@
 #pragma once
 // Directory links for tests of the "never follow a link" rule, removed again without
 // ever touching their targets.
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "clean/folder_walk.h"
 
 namespace qm::test {
 
@@ -40,7 +44,27 @@ private:
     std::string unixLink_;
 };
 
+// Puts something else in place of every folder named victim just before the walk opens it,
+// from the Unix side as another program would (the walk holds the parent open): a link to
+// target, or, when target is empty, a new plain folder holding a file "planted.txt". The
+// folder that was there is moved to its name + "-moved".
+class SwapBeforeOpen final : public WalkHooks {
+public:
+    SwapBeforeOpen(std::wstring victim, std::wstring target) : victim_(std::move(victim)), target_(std::move(target)) {}
+    void BeforeDescend(const std::wstring& longPath) override;
+    int Swaps() const { return swaps_; }
+    // Removes the links again (and waits until Wine shows them gone).
+    void RemoveLinks();
+
+private:
+    std::wstring victim_, target_;
+    int swaps_ = 0;
+    std::vector<std::unique_ptr<ScopedDirectoryLink>> links_;
+};
+
 // Every file below folder (links not entered), as paths relative to folder, sorted.
 std::wstring ListTree(const std::wstring& folder);
+// The names of the subfolders of folder (links too), in the order the file system lists them.
+std::vector<std::wstring> ListSubfolders(const std::wstring& folder);
 
 }  // namespace qm::test

@@ -257,9 +257,9 @@ TEST_F(RealKeysTest, FivePressesDuringACleanStartOneClean) {
         void BeforeDescend(const std::wstring&) override {
             if (auto press = std::exchange(duringClean, nullptr)) press();
         }
-        bool RemoveFolder(const std::wstring& longPath) override {
-            if (longPath.ends_with(L"\\held")) return ++heldRemovals, false;
-            return WalkHooks::RemoveFolder(longPath);
+        bool RemoveFolder(const WalkFolder& folder) override {
+            if (folder.LongPath().ends_with(L"\\held")) return ++heldRemovals, false;
+            return WalkHooks::RemoveFolder(folder);
         }
     } hooks;
     hooks.duringClean = [&] { Press(L"alt+c", 4); };

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,6 +15,8 @@
 
 #include "clean/timed_message_box.h"
 #include "support/doubles.h"
+#include "support/fixtures.h"
+#include "support/keyboard.h"
 
 namespace qm {
 namespace {
@@ -217,6 +220,23 @@ TEST_F(TimedBoxDialogTest, KeyboardAndCloseBoxAnswerLikeThePlatformsBoxes) {
     onOpened = [](HWND box) { ::PostMessageW(box, WM_CLOSE, 0, 0); };
     EXPECT_EQ(ShowTimedDialog(TwoButtonRequest(L"question", 5, IDOK)), IDCANCEL);
     EXPECT_EQ(ShowTimedDialog(notice), IDOK);
+}
+
+TEST_F(TimedBoxDialogTest, TabReachesAndNamesEveryButton) {
+    std::vector<HWND> cycle, stops;
+    std::vector<std::wstring> names;
+    onOpened = [&](HWND box) {
+        After(box, 50, [&, box] {
+            cycle = test::TabCycle(box, [box](DWORD milliseconds) { test::PumpMessages(milliseconds, {}, box); });
+            stops = test::TabStops(box);
+            for (const HWND control : cycle) names.push_back(test::AccessibleName(control));
+            PressButton(box, IDCANCEL);
+        });
+    };
+    ShowTimedDialog(TwoButtonRequest(L"question", 5, IDOK));
+    ASSERT_EQ(stops.size(), 2u) << "OK and Cancel";
+    for (const HWND stop : stops) EXPECT_NE(std::find(cycle.begin(), cycle.end(), stop), cycle.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"OK", L"Cancel"}));
 }
 
 TEST_F(TimedBoxDialogTest, OnlyTheModeChosenByTheCallerRelabelsButtons) {

@@ -1,0 +1,252 @@
+// The one deleting routine: exact names under the held folder, what it reports, the seam a
+// preview replaces, Outlook's folders, and a listed folder swapped before every clean goes
+// down into it.
+#include "clean/held_delete.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "base/text.h"
+#include "clean/clean_kinds.h"
+#include "clean/cookie_clean.h"
+#include "startup/reg_op.h"
+#include "cookies/discovery.h"
+#include "support/doubles.h"
+#include "support/fixtures.h"
+#include "support/link_fixtures.h"
+
+namespace qm {
+namespace {
+
+using test::ListTree;
+using test::PathExists;
+
+std::wstring Name(std::wstring_view path) { return std::wstring(path.substr(path.find_last_of(L'\\') + 1)); }
+
+// Records every event by the last component of its path.
+struct EventLog final : DeleteObserver {
+    std::map<std::wstring, SkipReason> reasons;
+    void Seen(const DeleteEvent& event) override { reasons[Name(event.path)] = event.reason; }
+};
+
+// A preview's remover: removes nothing, records what would go.
+struct RecordingRemover final : Remover {
+    std::vector<std::wstring> names;
+    DWORD RemoveFile(const WalkFolder&, std::wstring_view name, DWORD) override { return Record(name); }
+    DWORD RemoveLink(const WalkFolder&, std::wstring_view name) override { return Record(name); }
+    DWORD RemoveFolder(const WalkFolder& folder) override { return Record(Name(folder.LongPath())); }
+    DWORD Record(std::wstring_view name) {
+        names.emplace_back(name);
+        return ERROR_SUCCESS;
+    }
+};
+
+class HeldDeleteTest : public ::testing::Test {
+protected:
+    test::ScratchRegistry registry;
+    test::TestApp app;
+    AppContext& ctx = app.ctx;
+    test::TempFolder outside{L"qm-outside"};
+    test::TempFolder dir{L"qm-held"};
+    test::ScopedEnv tempVariable{L"Temp", dir.Path()};
+
+    std::wstring Make(const std::wstring& path, std::string_view bytes = "data") {
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, bytes);
+        return path;
+    }
+    WalkFolder Hold(const std::wstring& path) {
+        auto folder = WalkFolder::OpenTop(test::LongPath(path), FolderAccess::Delete);
+        EXPECT_TRUE(folder.has_value());
+        return std::move(*folder);
+    }
+    // What a clean must never reach: every kind of file some clean would delete.
+    void FillOutside() {
+        for (const wchar_t* name : {L"letter.txt", L"sessionstore.js", L"me@site[1].txt", L"old.txt"})
+            Make(outside / name, "precious");
+        outsideBefore = ListTree(outside.Path());
+    }
+    void ExpectOutsideIntact(const char* row) {
+        EXPECT_EQ(ListTree(outside.Path()), outsideBefore) << row;
+        EXPECT_EQ(test::ReadBytes(outside / L"letter.txt"), "precious") << row;
+    }
+    std::wstring outsideBefore;
+};
+
+// Names that path parsing would change, beside the names they would become: only the
+// listed one goes, read-only or not, at any depth.
+TEST_F(HeldDeleteTest, DeletesTheListedNameAndNothingItsSpellingResembles) {
+    const struct {
+        const wchar_t* listed;
+        const wchar_t* sibling;
+        DWORD attributes;
+    } rows[] = {
+        {L"a.", L"a", FILE_ATTRIBUTE_NORMAL},
+        {L"b ", L"b", FILE_ATTRIBUTE_READONLY},
+        {L"c. .", L"c", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {L"%TEMP%;x", L"x", FILE_ATTRIBUTE_NORMAL},
+        {L"\u00dcbersicht \u65e5\u672c.txt ", L"\u00dcbersicht \u65e5\u672c.txt", FILE_ATTRIBUTE_READONLY},
+    };
+    const std::wstring deep = dir / (std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e'));
+    for (const std::wstring& folder : {dir.Path(), deep}) {
+        for (const auto& row : rows) {
+            Make(folder + L"\\" + row.listed);
+            Make(folder + L"\\" + row.sibling, "sibling");
+            ::SetFileAttributesW(test::LongPath(folder + L"\\" + row.listed).c_str(), row.attributes);
+        }
+        const WalkFolder held = Hold(folder);
+        DeletePass pass(ctx);
+        pass.DeleteFiles(held, false, [&](std::wstring_view name) {
+            for (const auto& row : rows)
+                if (name == row.listed) return true;
+            return false;
+        });
+        for (const auto& row : rows) {
+            EXPECT_FALSE(PathExists(folder + L"\\" + row.listed)) << row.listed;
+            EXPECT_EQ(test::ReadBytes(folder + L"\\" + row.sibling), "sibling") << row.listed;
+        }
+    }
+}
+
+// The report names what went and why the rest stayed; a preview's remover then removes
+// nothing and is handed what would go.
+TEST_F(HeldDeleteTest, ReportsEveryItemAndAPreviewRemovesNothing) {
+    Make(dir / L"top\\a.txt");
+    const test::LockedFile locked(Make(dir / L"top\\locked.txt"));
+    Make(dir / L"top\\Content.Outlook\\ABC\\reply.doc");
+    Make(dir / L"top\\OLK3F\\draft.doc");
+    Make(dir / L"top\\sub\\b.txt");
+    Make(dir / L"top\\swapped\\c.txt");
+    ASSERT_TRUE(locked.Held());
+    EventLog log;
+    ctx.deletes.observer = &log;
+    {
+        test::SwapBeforeOpen swap(L"swapped", L"");
+        const ScopedWalkHooks hooks(swap);
+        const WalkFolder held = Hold(dir / L"top");
+        DeletePass(ctx).SpareOutlookFolders().Empty(held, OnFailedSubfolder::GoOn);
+    }
+    const std::map<std::wstring, SkipReason> expected{
+        {L"a.txt", SkipReason::None},
+        {L"b.txt", SkipReason::None},
+        {L"sub", SkipReason::None},
+        {L"locked.txt", SkipReason::InUse},
+        {L"Content.Outlook", SkipReason::SparedFolder},
+        {L"OLK3F", SkipReason::SparedFolder},
+        {L"swapped", SkipReason::NotTheListedFolder},
+    };
+    EXPECT_EQ(log.reasons, expected);
+    const std::wstring left = L"Content.Outlook\\ABC\\reply.doc\nOLK3F\\draft.doc\nlocked.txt\nswapped-moved\\c.txt\n"
+                              L"swapped\\planted.txt\n";
+    EXPECT_EQ(ListTree(dir / L"top"), left);
+
+    RecordingRemover preview;
+    ctx.deletes.remover = &preview;
+    DeletePass(ctx).SpareOutlookFolders().Empty(Hold(dir / L"top"), OnFailedSubfolder::GoOn);
+    EXPECT_EQ(ListTree(dir / L"top"), left);
+    std::sort(preview.names.begin(), preview.names.end());
+    EXPECT_EQ(preview.names, (std::vector<std::wstring>{L"c.txt", L"locked.txt", L"planted.txt", L"swapped",
+                                                         L"swapped-moved"}));
+}
+
+// Every clean that deletes, with the folder it would go down into (or, for a cookie store,
+// the store itself) swapped for a link to a folder outside just before it is opened: the
+// outside stays byte for byte and the clean's own files still go.
+TEST_F(HeldDeleteTest, EveryCleanLeavesAFolderSwappedForALinkAlone) {
+    FillOutside();
+    const auto cacheClean = [&](std::int32_t kind, bool automatic) {
+        return [this, kind, automatic] {
+            auto& cache = ctx.frmMain.cache;
+            cache.Clear();
+            cache.SetItemData(cache.AddItem(dir / L"qmroot\\"), kind);
+            cache.SetListIndex(0);
+            bool showResult = false;
+            if (automatic) AutoCleanInternetFiles2(ctx, showResult);
+            else MainCleanInternetFiles(ctx, cache.Text());
+        };
+    };
+    const struct {
+        const char* clean;
+        const wchar_t* victim;
+        const wchar_t* cleanedFile;  // below root; "" when the swap leaves nothing to clean
+        std::function<void()> run;
+    } rows[] = {
+        {"Temp", L"sub", L"a.txt", [&] { MainCleanTemp(ctx, kRoleStep, false); }},
+        {"user folder", L"sub", L"a.txt", [&] {
+             test::ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File0", dir / L"qmroot");
+             MainCleanUser(ctx, kRoleStep, false);
+         }},
+        {"Internet Explorer cache, automatic", L"sub", L"a.txt", cacheClean(kKindIeShellCache, true)},
+        {"Internet Explorer cache, Clean Internet", L"sub", L"a.txt", cacheClean(kKindIeShellCache, false)},
+        {"Chromium cache", L"sub", L"a.txt", cacheClean(kKindChrome, true)},
+        {"Firefox session files", L"sessionstore-backups", L"sessionstore.bak", cacheClean(kKindFireFoxProfiles, true)},
+        {"Internet Explorer cookie store", L"qmroot", L"", [&] {
+             auto& stores = ctx.frmMain.cboLoc;
+             stores.Clear();
+             stores.SetItemData(stores.AddItem(dir / L"qmroot\\"), kKindIeShellCookies);
+             CleanCookieStores(ctx, false);
+         }},
+    };
+    for (const auto& row : rows) {
+        Make(dir / L"qmroot\\a.txt");
+        Make(dir / L"qmroot\\sessionstore.bak");
+        Make(dir / L"qmroot\\me@here[1].txt");
+        Make(dir / L"qmroot\\sub\\sessionstore.js");
+        Make(dir / L"qmroot\\sessionstore-backups\\recovery.jsonlz4");
+        test::SwapBeforeOpen swap(row.victim, outside.Path());
+        {
+            const ScopedWalkHooks hooks(swap);
+            row.run();
+        }
+        EXPECT_EQ(swap.Swaps(), 1) << row.clean;
+        swap.RemoveLinks();
+        ExpectOutsideIntact(row.clean);
+        if (*row.cleanedFile) {
+            EXPECT_FALSE(PathExists(dir / (std::wstring(L"qmroot\\") + row.cleanedFile))) << row.clean;
+        }
+        test::RemoveTree(dir / L"qmroot");
+        test::RemoveTree(dir / (std::wstring(L"qmroot\\") + row.victim + L"-moved"));
+        test::RemoveTree(dir / L"qmroot-moved");
+    }
+}
+
+// Outlook's and Office's folders inside a cache stay whole under every cache clean; the
+// rest of the cache goes.
+TEST_F(HeldDeleteTest, CacheCleansLeaveOutlookAndOfficeFoldersWhole) {
+    const wchar_t* spared[] = {L"Content.Outlook\\X1\\reply.doc", L"Content.MSO\\a.tmp", L"Content.Word\\b.tmp",
+                               L"OLK3F\\draft.doc", L"olkA1\\c.doc", L"Content.IE5\\Content.Outlook\\d.doc"};
+    const struct {
+        const char* clean;
+        std::int32_t kind;
+        bool automatic;
+    } rows[] = {
+        {"Internet Explorer, automatic", kKindIeShellCache, true},
+        {"Internet Explorer, Clean Internet", kKindIeShellCache, false},
+        {"INetCache, automatic", kKindIeINetCache, true},
+        {"INetCache, Clean Internet", kKindIeINetCache, false},
+    };
+    for (const auto& row : rows) {
+        const auto inCache = [&](const wchar_t* file) { return dir / (std::wstring(L"INetCache\\") + file); };
+        for (const wchar_t* file : spared) Make(inCache(file), "attachment");
+        Make(dir / L"INetCache\\Content.IE5\\BUCKET1\\page.htm");
+        Make(dir / L"INetCache\\loose.txt");
+        auto& cache = ctx.frmMain.cache;
+        cache.Clear();
+        cache.SetItemData(cache.AddItem(dir / L"INetCache\\"), row.kind);
+        cache.SetListIndex(0);
+        bool showResult = false;
+        if (row.automatic) AutoCleanInternetFiles2(ctx, showResult);
+        else MainCleanInternetFiles(ctx, cache.Text());
+
+        for (const wchar_t* file : spared)
+            EXPECT_EQ(test::ReadBytes(inCache(file)), "attachment") << row.clean;
+        EXPECT_FALSE(PathExists(dir / L"INetCache\\loose.txt")) << row.clean;
+        EXPECT_FALSE(PathExists(dir / L"INetCache\\Content.IE5\\BUCKET1")) << row.clean;
+        test::RemoveTree(dir / L"INetCache");
+    }
+}
+
+}  // namespace
+}  // namespace qm
