@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -944,6 +945,122 @@ TEST_F(ProgramTest, DISABLED_ResidentCleanHoldsTheLockUntilReleased) {
     ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32770") == nullptr; }));
     ChooseTrayItem(main, L"Exit Program");
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// Every file below folder with its bytes, one line each: what "byte-identical" compares.
+std::string Snapshot(const std::wstring& folder) {
+    std::string lines;
+    std::wstring names = test::ListTree(folder);
+    for (size_t start = 0, end; (end = names.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+        const std::wstring name = names.substr(start, end - start);
+        lines += NarrowUtf8(name) + "=" + test::ReadBytes(folder + L"\\" + name) + "\n";
+    }
+    return lines;
+}
+
+// The traps of the held-deletes work, one row each, all laid in one profile and cleaned by
+// "auto" and by the tray menu's "AutoClean Files": names the system would shorten beside
+// links, a user folder stored with a trailing blank, a user folder reaching the Desktop
+// through a link, Outlook's attachments in a cache. The outside stays byte for byte; the
+// legitimate files go.
+TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    SavedUserValue userCookies(kUserShellFolders, L"Cookies"), shellCookies(kShellFolders, L"Cookies");
+    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
+    SavedUserValue userDesktop(kUserShellFolders, L"Desktop"), shellDesktop(kShellFolders, L"Desktop");
+    const auto put = [](const std::wstring& path, const char* bytes = "x") {
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, bytes);
+    };
+    const struct {
+        const char* trap;
+        std::vector<std::wstring> inside;   // below the scenario root: must be gone
+        std::vector<std::wstring> outside;  // below the outside folder: must stay byte for byte
+        std::vector<std::wstring> kept;     // below the scenario root: must stay too
+        std::vector<std::pair<std::wstring, std::wstring>> links;  // link below the root -> folder outside
+    } rows[] = {
+        {"Temp: X. and X  beside a link X", {L"Temp\\X.\\a.tmp", L"Temp\\X \\b.tmp"}, {L"t\\a.tmp", L"t\\b.tmp"}, {},
+         {{L"Temp\\X", L"t"}}},
+        {"user folder: X. and X  beside a link X", {L"User\\X.\\a.tmp", L"User\\X \\b.tmp"}, {L"u\\a.tmp"}, {},
+         {{L"User\\X", L"u"}}},
+        {"cookie store below X. beside a link X", {L"CookieRoot\\X.\\Cookies\\me@site[1].txt"},
+         {L"c\\Cookies\\me@site[1].txt"}, {}, {{L"CookieRoot\\X", L"c"}}},
+        {"cache below X. beside a link X", {L"AppData\\Mozilla\\Firefox\\Profiles\\X.\\Cache\\page.htm"},
+         {L"f\\Cache\\page.htm"}, {}, {{L"AppData\\Mozilla\\Firefox\\Profiles\\X", L"f"}}},
+        {"user folder stored with a trailing blank", {}, {}, {L"yt\\Y\\keep.txt", L"yt\\Y \\also.txt"}, {}},
+        {"user folder reaching the Desktop through a link", {}, {L"profile\\Desktop\\letter.txt"}, {},
+         {}},
+        {"Outlook's attachment in the cache", {L"INetCache\\Content.IE5\\BUCKET\\page.htm"}, {},
+         {L"INetCache\\Content.Outlook\\ABC\\reply.doc", L"INetCache\\OLK3F\\draft.doc"}, {}},
+    };
+    for (const bool automatic : {true, false}) {
+        ForgetSettings();
+        test::TempFolder root(L"qm-e2e-held"), outside(L"qm-e2e-outside");
+        std::vector<std::unique_ptr<test::ScopedDirectoryLink>> links;
+        for (const auto& row : rows) {
+            for (const auto& file : row.inside) put(root / file);
+            for (const auto& file : row.kept) put(root / file, "kept");
+            for (const auto& file : row.outside) put(outside / file, "precious");
+            for (const auto& [link, target] : row.links) {
+                links.push_back(std::make_unique<test::ScopedDirectoryLink>(root / link, outside / target));
+                ASSERT_TRUE(links.back()->Made()) << row.trap;
+            }
+        }
+        test::MakeFolder(root / L"Shortcut\\Temp");
+        links.push_back(std::make_unique<test::ScopedDirectoryLink>(root / L"Shortcut\\Temp\\home", outside / L"profile"));
+        const std::string outsideBefore = Snapshot(outside.Path());
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", root / L"INetCache", REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", root / L"INetCache");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cookies", root / L"CookieRoot", REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cookies", root / L"CookieRoot");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", root / L"AppData", REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop", outside / L"profile\\Desktop",
+                                   REG_EXPAND_SZ);
+        const std::wstring userFolders[] = {root / L"User", root / L"yt\\Y ", root / L"Shortcut\\Temp\\home\\Desktop"};
+        for (size_t i = 0; i < std::size(userFolders); ++i)
+            ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File" + std::to_wstring(i), userFolders[i]);
+        for (const wchar_t* clean : {L"InternetFiles", L"CookieFiles", L"TempFiles", L"UserFolder", L"AutoFunction"})
+            ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, clean, L"Yes");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+        test::ScopedEnv tempVariable(L"Temp", root / L"Temp");
+
+        if (automatic) {
+            ASSERT_EQ(RunAutoWithoutWindows(), 0);
+        } else {
+            RunningProgram program(L"");
+            const HWND main = StartResident(program);
+            ASSERT_NE(main, nullptr);
+            ChooseTrayItem(main, L"AutoClean Files");
+            // The user is told of each refused folder; each box is answered as it comes.
+            std::vector<std::wstring> told;
+            HWND count = nullptr;
+            ASSERT_TRUE(WaitUntil([&] {
+                if (const HWND box = Visible(program, L"#32770", L"Dorvik Info.....")) {
+                    told.push_back(Text(FindControl(box, 0xFFFF)));
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                    WaitUntil([&] { return !::IsWindowVisible(box); }, 5s);
+                }
+                count = Visible(program, kCountWindowClass);
+                return count && ::IsWindowVisible(::GetDlgItem(count, 2));
+            }));
+            ASSERT_EQ(told.size(), 2u);
+            EXPECT_TRUE(EndsWith(told[0], userFolders[1])) << NarrowUtf8(told[0]);
+            EXPECT_TRUE(Contains(told[1], L"Names A System Folder")) << NarrowUtf8(told[1]);
+            EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(count); }, 10s));
+            ChooseTrayItem(main, L"Exit Program");
+            EXPECT_EQ(program.WaitForExit(10s), 0);
+        }
+
+        const char* mode = automatic ? "auto" : "tray";
+        EXPECT_EQ(Snapshot(outside.Path()), outsideBefore) << mode;
+        for (const auto& row : rows) {
+            for (const auto& file : row.inside) EXPECT_FALSE(test::PathExists(root / file)) << row.trap << " " << mode;
+            for (const auto& file : row.kept) EXPECT_EQ(test::ReadBytes(root / file), "kept") << row.trap << " " << mode;
+        }
+        links.clear();
+    }
 }
 
 }  // namespace
