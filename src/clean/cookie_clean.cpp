@@ -67,7 +67,7 @@ void TellOnce(AppContext& ctx, KeptFamilies::Family& family) {
 
 std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder) {
     // The folder itself is judged: "link\" could otherwise be read as the folder it leads to.
-    GuardVerdict verdict = guard.Check(WithoutTrailingSeparators(folder), RootKind::CookieStore);
+    GuardVerdict verdict = guard.Check(WithoutTrailingSeparators(folder), RootKind::CookieStore, PathOrigin::Listing);
     if (!verdict.root)
         ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::CookieStore) + kCrLf + kCrLf +
                                      RefusalText(RootKind::CookieStore, verdict.refusal, folder),

@@ -45,30 +45,31 @@ const wchar_t* Subject(RootKind kind) {
 
 }  // namespace
 
-GuardVerdict DeletionGuard::Check(const std::wstring& path, RootKind kind) const {
+GuardVerdict DeletionGuard::Check(const std::wstring& path, RootKind kind, PathOrigin origin) const {
     if (TrimSpaces(path).empty()) return {RootRefusal::Empty, std::nullopt};
     if (IsDeviceSpelling(path)) return {RootRefusal::DriveRoot, std::nullopt};
     if (!IsFullPath(path)) return {RootRefusal::NotFullPath, std::nullopt};
     if (IsDriveRoot(path)) return {RootRefusal::DriveRoot, std::nullopt};
-    const std::wstring longPath = LongPathForm(path);
-    if (longPath.empty()) return {RootRefusal::NotFullPath, std::nullopt};
+    const std::wstring longPath = ExactLongPath(path, origin);
+    if (longPath.empty()) return {RootRefusal::NotExact, std::nullopt};
     if (IsLinkByName(longPath)) return {RootRefusal::Link, std::nullopt};
     auto folder = WalkFolder::OpenTop(longPath, FolderAccess::Delete);
     if (!folder) {
         const bool link = ::GetLastError() == kErrorNotTheListedFolder;
         return {link ? RootRefusal::Link : RootRefusal::CannotOpen, std::nullopt};
     }
-    const RootRefusal refusal = Judge(path, *folder, kind);
+    const RootRefusal refusal = Judge(*folder, kind);
     if (refusal != RootRefusal::None) return {refusal, std::nullopt};
     return {RootRefusal::None, GuardedRoot(std::move(*folder))};
 }
 
-RootRefusal DeletionGuard::Judge(const std::wstring& path, const WalkFolder& folder, RootKind kind) const {
+RootRefusal DeletionGuard::Judge(const WalkFolder& folder, RootKind kind) const {
     if (IsVolumeRoot(folder)) return RootRefusal::DriveRoot;
     const FileIdentity& identity = folder.Identity();
     if (protected_.HoldsProtected(identity)) return RootRefusal::Protected;
     if (kind == RootKind::UserFolder)
-        return IsRefusedSystemFolder(protected_, path, identity) ? RootRefusal::Protected : RootRefusal::None;
+        return IsRefusedSystemFolder(protected_, folder.FinalPath(), identity) ? RootRefusal::Protected
+                                                                                : RootRefusal::None;
     const auto ids = protected_.TableIdsOf(identity);
     const int allowed = ShellFolderAllowedAsRoot(kind);
     const bool refused = std::any_of(ids.begin(), ids.end(), [&](int id) { return id != allowed; });
@@ -85,6 +86,9 @@ std::wstring RefusalText(RootKind kind, RootRefusal refusal, const std::wstring&
         case RootRefusal::DriveRoot: return subject + L" Names The Root Of A Drive:" + named;
         case RootRefusal::Link: return subject + L" Names A Link To Another Folder:" + named;
         case RootRefusal::CannotOpen: return subject + L" Names A Folder That Cannot Be Opened:" + named;
+        case RootRefusal::NotExact:
+            return subject + L" Is Not Written As Windows Names The Folder (Blanks Or Dots At The End Of A Name," +
+                   L" \".\" Or \"..\"):" + named;
         case RootRefusal::Protected: return subject + L" Names A System Folder:" + named;
     }
     return {};

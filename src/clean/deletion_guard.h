@@ -25,6 +25,7 @@ enum class RootRefusal {
     DriveRoot,    // a drive or share root in any spelling
     Link,         // the root itself is a link
     CannotOpen,   // missing, not a folder, or not to be opened
+    NotExact,     // written otherwise than the system would name it ("Y ", "X.", "a\..\b")
     Protected,    // a protected folder or a folder that holds one
 };
 
@@ -52,10 +53,12 @@ public:
     DeletionGuard() : protected_(ProtectedFolders::Load()) {}
     explicit DeletionGuard(ProtectedFolders protectedFolders) : protected_(std::move(protectedFolders)) {}
 
-    GuardVerdict Check(const std::wstring& path, RootKind kind) const;
+    // origin: whether path is a listing's exact path (discovery's locations) or was given
+    // (settings, the environment), which must name the folder as the system would.
+    GuardVerdict Check(const std::wstring& path, RootKind kind, PathOrigin origin = PathOrigin::Given) const;
 
 private:
-    RootRefusal Judge(const std::wstring& path, const WalkFolder& folder, RootKind kind) const;
+    RootRefusal Judge(const WalkFolder& folder, RootKind kind) const;
 
     ProtectedFolders protected_;
 };

@@ -42,7 +42,7 @@ void ForEachSessionFile(const WalkFolder& profile, const SessionFileVisit& visit
     for (const auto& file : files) visit(profile, file.View());
     if (!backups) return;
 
-    const std::optional<WalkFolder> folder = WalkFolder::OpenListed(*backups);
+    const std::optional<WalkFolder> folder = profile.OpenChild(*backups);
     if (!folder) return;
     files.clear();
     folder->ForEachEntry([&](const ListedEntry& entry) {

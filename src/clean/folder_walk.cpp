@@ -2,7 +2,11 @@
 
 #include <winternl.h>
 
+#include <algorithm>
+
 #include "base/text.h"
+#include "clean/search_delete.h"
+#include "startup/api.h"
 
 // ntdll's listing call, which winternl.h leaves out.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apcRoutine,
@@ -88,6 +92,31 @@ bool VolumesNumberedByDriveLetter() {
 }
 
 }  // namespace
+
+namespace {
+
+bool HasDotSegment(std::wstring_view path) {
+    for (size_t start = 0; start <= path.size();) {
+        const size_t end = std::min(path.find(L'\\', start), path.size());
+        const std::wstring_view segment = path.substr(start, end - start);
+        if (segment == L"." || segment == L"..") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::wstring ExactLongPath(const std::wstring& path, PathOrigin origin) {
+    const std::wstring slashed = ReplaceAll(path, L"/", L"\\");
+    if (StartsWith(slashed, L"\\\\?\\")) return HasDotSegment(slashed.substr(4)) ? std::wstring() : slashed;
+    if (!IsFullPath(slashed) || HasDotSegment(slashed)) return {};
+    if (origin == PathOrigin::Given &&
+        !EqualsNoCase(WithoutTrailingSeparators(FullPathName(slashed)), WithoutTrailingSeparators(slashed)))
+        return {};
+    if (StartsWith(slashed, L"\\\\")) return L"\\\\?\\UNC\\" + slashed.substr(2);
+    return L"\\\\?\\" + slashed;
+}
 
 std::wstring FinalPathOf(HANDLE handle) {
     std::wstring path(MAX_PATH, L'\0');

@@ -43,6 +43,16 @@ std::wstring FinalPathOf(HANDLE handle);
 // instead of the link (Wine), only this still tells.
 bool IsLinkByName(const std::wstring& longPath);
 
+// Where a path came from. A listing's path is the exact names the listing gave; any other
+// path (settings, the registry, the environment) must already be the form the system would
+// give it, or it could name another folder than the one that was meant.
+enum class PathOrigin { Given, Listing };
+// The exact long form of a full path ("\\?\" + the path as written, "/" read as "\"):
+// nothing in it is resolved again, so "X." stays "X.". "" when the path holds "." or ".."
+// segments, or, for a given path, when the system would change it (trailing dots or
+// blanks, doubled separators).
+std::wstring ExactLongPath(const std::wstring& path, PathOrigin origin);
+
 // The identity of whatever path opens (links followed); nothing when it cannot be opened.
 std::optional<FileIdentity> IdentityOf(const std::wstring& path);
 

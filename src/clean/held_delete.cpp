@@ -169,16 +169,19 @@ std::int32_t DeletePass::Walk(const WalkFolder& top, bool recurse, bool removeFo
                               const FileChoice& choose) {
     const bool keepSubfolders = recurse || removeFolders;
     // Files go while the listing is read; subfolders wait for the end of it, so that only
-    // one listing per level is open.
+    // one listing per level is open. Links come after the folders: a link that stays (Wine
+    // cannot remove one) must not keep the real folders beside it from being emptied.
     const auto list = [&](Frame& frame) {
         const WalkFolder& folder = frame.Folder();
+        std::vector<ListedFolder> links;
         const bool listed = folder.ForEachEntry([&](const ListedEntry& entry) {
             if (entry.IsFolder()) {
-                if (keepSubfolders) frame.subfolders.push_back(folder.Keep(entry));
+                if (keepSubfolders) (entry.IsLink() ? links : frame.subfolders).push_back(folder.Keep(entry));
             } else if (!choose || choose(frame.relative + std::wstring(entry.name))) {
                 DeleteFile(folder, entry.name, entry.attributes);
             }
         });
+        frame.subfolders.insert(frame.subfolders.end(), links.begin(), links.end());
         if (!listed) frame.Record(FailureStatus(::GetLastError()));
     };
 

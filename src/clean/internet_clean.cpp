@@ -107,7 +107,7 @@ bool IsFireFoxCacheFolder(std::int32_t kind, const std::wstring& location) {
 
 std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& guard, const std::wstring& location,
                                          bool tellUser) {
-    GuardVerdict verdict = guard.Check(location, RootKind::InternetCache);
+    GuardVerdict verdict = guard.Check(location, RootKind::InternetCache, PathOrigin::Listing);
     if (!verdict.root && tellUser)
         ctx.dialogs.ShowMessage({NotCleanedHeading(RootKind::InternetCache) + kCrLf + kCrLf +
                                      RefusalText(RootKind::InternetCache, verdict.refusal, location),

@@ -138,7 +138,7 @@ std::int32_t DelTree(AppContext& ctx, GuardedRoot& root, bool removeRoot) {
 }
 
 std::wstring DelTreeFolder(const std::wstring& folder) {
-    std::wstring trimmed = TrimSpaces(folder);
+    std::wstring trimmed = folder;
     if (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
     return trimmed;
 }

@@ -31,12 +31,13 @@ void SearchForFiles2(AppContext& ctx, const std::wstring& folder);
 // subfolder that cannot be removed, leaving the later ones untouched. Returns 0 or the
 // system's error number of the step that failed.
 std::int32_t DelTree(AppContext& ctx, GuardedRoot& root, bool removeRoot);
-// The same for a folder judged here as a user folder: blanks and a trailing backslash are
-// cut from folder, and the folder itself is removed when that differs from root (a folder
-// stored with a trailing backslash goes too). -1 when the guard refuses it. passthrough is
-// handed down unchanged.
+// The same for a folder judged here as a user folder: one trailing backslash is cut from
+// folder, and the folder itself is removed when that differs from root (a folder stored
+// with a trailing backslash goes too). -1 when the guard refuses it (a folder written with
+// leading or trailing blanks among others: it is never trimmed into another folder).
+// passthrough is handed down unchanged.
 std::int32_t DelTree(AppContext& ctx, const std::wstring& folder, const std::wstring& root, bool passthrough);
-// folder as DelTree judges it: without surrounding blanks and one trailing backslash.
+// folder as DelTree judges it: without one trailing backslash.
 std::wstring DelTreeFolder(const std::wstring& folder);
 
 // The short (8.3) form of an existing path; "" when the path does not exist.

@@ -85,13 +85,17 @@ bool IsProtectedIdentity(const ProtectedFolders& protectedFolders, const FileIde
     return !protectedFolders.TableIdsOf(identity).empty() || protectedFolders.HoldsProtected(identity);
 }
 
-// A shortcut may pass a folder by its name, but never one of the folders that matter most.
+// A shortcut may pass a folder by its real path's name, but never one of the folders that
+// matter most, and a shell folder only by its own name ("Templates", "Cookies"): "Temp"
+// somewhere above the Desktop does not make it a Temp folder.
 bool ShortcutAccepts(const ProtectedFolders& protectedFolders, const std::wstring& fullPath,
                      const std::optional<FileIdentity>& identity) {
     if (!HoldsShortcutName(fullPath) || IsDriveRoot(fullPath)) return false;
     if (!identity) return true;  // nothing there to protect
     if (protectedFolders.HoldsProtected(*identity)) return false;
     const auto ids = protectedFolders.TableIdsOf(*identity);
+    const std::wstring path = WithoutTrailingSeparators(fullPath);
+    if (!ids.empty() && !HoldsShortcutName(path.substr(path.find_last_of(L'\\') + 1))) return false;
     return std::none_of(ids.begin(), ids.end(), [](int id) {
         return std::find(std::begin(kNeverAcceptedIds), std::end(kNeverAcceptedIds), id) != std::end(kNeverAcceptedIds);
     });
@@ -179,9 +183,9 @@ bool ProtectedFolders::HoldsProtected(const FileIdentity& folder) const {
                        [&](const FileIdentity& ancestor) { return IsSameFile(ancestor, folder); });
 }
 
-bool IsRefusedSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& path,
+bool IsRefusedSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& realPath,
                            const FileIdentity& identity) {
-    const std::wstring fullPath = Normalised(path);
+    const std::wstring fullPath = WithoutLongPrefix(realPath);
     return !ShortcutAccepts(protectedFolders, fullPath, identity) &&
            IsSystemFolder(protectedFolders, fullPath, identity);
 }
@@ -191,7 +195,10 @@ void SysCheck(AppContext& ctx, std::wstring& path, bool& isSystem) {
         const ProtectedFolders protectedFolders(SystemFolderTable(ctx.ui));
         const std::wstring fullPath = Normalised(path);
         const auto identity = IdentityOfPath(fullPath);
-        if (ShortcutAccepts(protectedFolders, fullPath, identity)) return;
+        // The shortcuts by name read where the folder really is (links and junctions on the
+        // way resolved), never the spelling; nothing there, nothing resolved: no shortcut.
+        const std::wstring realPath = identity ? WithoutLongPrefix(FinalPathOfFolder(fullPath).value_or(L"")) : fullPath;
+        if (ShortcutAccepts(protectedFolders, realPath, identity)) return;
         path = ToUpper(path);
         if (!IsSystemFolder(protectedFolders, fullPath, identity)) return;
         isSystem = true;

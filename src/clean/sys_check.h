@@ -43,13 +43,13 @@ private:
     std::vector<FileIdentity> ancestors_;
 };
 
-// The editor's judgement without telling anyone: true when path may not be a user folder.
-// The path is normalised first ("Temp\.." counts as where it leads). Paths holding
-// "Temporary Internet Files", "Temp" or "Cookies" (exact case) pass, unless they name a drive
-// root, a profile, the Windows, system or program folders, or a folder that holds a
-// protected one; any other path is refused when it is a protected folder or holds one.
-// identity is that of the folder the caller holds open under that path.
-bool IsRefusedSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& path,
+// The editor's judgement without telling anyone: true when a folder may not be a user folder.
+// realPath is where the folder really is (the final path of the handle the caller holds,
+// links and junctions resolved; "" when the system cannot tell) and identity its identity.
+// Folders whose real path holds "Temporary Internet Files", "Temp" or "Cookies" (exact case)
+// pass, unless they are a drive root, a profile, the Windows, system or program folders, or
+// hold a protected one; any other folder is refused when it is a protected folder or holds one.
+bool IsRefusedSystemFolder(const ProtectedFolders& protectedFolders, const std::wstring& realPath,
                            const FileIdentity& identity);
 
 // The user-folder editor's check: as IsRefusedSystemFolder; a path that gets past the

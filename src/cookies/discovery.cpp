@@ -78,7 +78,7 @@ void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
         levels.push_back(std::move(level));
     };
 
-    const std::wstring longRoot = LongPathForm(root);
+    const std::wstring longRoot = ExactLongPath(root, PathOrigin::Listing);
     if (longRoot.empty()) return;
     open(WalkFolder::OpenTop(longRoot), root);
     while (!levels.empty()) {
@@ -92,7 +92,7 @@ void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
             if (entry.listed.IsLink() || !visitor.descendInto(entry.name)) continue;
             const std::wstring child = level.display + entry.name;
             visitor.enterFolder(child);
-            open(WalkFolder::OpenListed(entry.listed), child);
+            open(level.folder.OpenChild(entry.listed), child);
         } else if (visitor.onFile) {
             visitor.onFile(level.display, entry.name);
         }
@@ -130,7 +130,11 @@ std::wstring FolderOfCookiesTxt(const std::wstring& path) {
 // Only a full path below a drive or share root is searched: a value such as "cookies.txt",
 // "C:" or "." would start a walk from wherever the current folder is, and "C:\" one of the
 // whole drive, whose every "...cache" folder would become a cache location to empty.
-bool IsSearchableFolder(const std::wstring& folder) { return IsFullPath(folder) && !IsDriveRoot(folder); }
+// The folder must also be written as the system names it ("X." could be read as "X", a link):
+// every location found below it is then the exact path its listings gave.
+bool IsSearchableFolder(const std::wstring& folder) {
+    return IsFullPath(folder) && !IsDriveRoot(folder) && !ExactLongPath(folder, PathOrigin::Given).empty();
+}
 
 // The first steps that AddNS2 and frmMainAddNS2 share; false when nothing is left to search.
 bool PrepareNetscapeCandidate(AppContext& ctx, std::wstring& path) {
@@ -313,7 +317,7 @@ void CacheInitLoc(AppContext& ctx, const SpecialFolderLookup& specialFolder) {
         reg.SetKey(kShellFoldersKey);
         std::wstring cache = QualifyPath(ExpandReferences(CleanedText(reg.Text(L"Cache"))));
         const std::wstring inetCache = L"\\INetCache\\";
-        if (IsSearchableFolder(cache) && EndsWithNoCase(cache, inetCache) && !IsLinkByName(LongPathForm(cache)))
+        if (IsSearchableFolder(cache) && EndsWithNoCase(cache, inetCache) && !IsLinkByName(ExactLongPath(cache, PathOrigin::Given)))
             frmMainAddOneLoc(ctx, cache, kKindIeINetCache);
     });
 }

@@ -103,7 +103,7 @@ TEST_F(RootSafety, TheGuardRefusesWhatNoCleanMayEmpty) {
         {L"\\\\server\\share", RootRefusal::DriveRoot},
         {profile, RootRefusal::Protected},
         {Parent(profile), RootRefusal::Protected},
-        {Parent(profile) + L"\\..\\" + windows.substr(3), RootRefusal::Protected},
+        {Parent(profile) + L"\\..\\" + windows.substr(3), RootRefusal::NotExact},
         {work / L"missing", RootRefusal::CannotOpen},
         {link.Path(), RootRefusal::Link},
     };

@@ -102,11 +102,12 @@ TEST_F(DelTreeTest, RemovesTheRootItselfWhenGivenWithATrailingBackslash) {
     EXPECT_EQ(ctx.CleanCount, 2);
 }
 
-TEST_F(DelTreeTest, TrimsBlanksAroundTheFolder) {
+// A folder written with blanks is never trimmed into the folder without them.
+TEST_F(DelTreeTest, NeverTrimsBlanksIntoAnotherFolder) {
     Make(L"a.txt");
-    EXPECT_EQ(DelTree(ctx, L"  " + dir.Path() + L"  ", dir.Path(), false), 0);
-    EXPECT_EQ(ListTree(dir.Path()), L"");
-    EXPECT_TRUE(PathExists(dir.Path()));
+    for (const std::wstring& spelled : {L"  " + dir.Path(), dir.Path() + L" ", dir.Path() + L".", dir.Path() + L" \\"})
+        EXPECT_EQ(DelTree(ctx, spelled, spelled, false), -1) << spelled;
+    EXPECT_EQ(ListTree(dir.Path()), L"a.txt\n");
 }
 
 TEST_F(DelTreeTest, StopsAtTheFirstSubfolderThatCannotBeRemoved) {

@@ -9,6 +9,7 @@
 #include "startup/system_info.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
+#include "support/link_fixtures.h"
 
 namespace qm {
 namespace {
@@ -106,23 +107,35 @@ TEST_F(SysCheckTest, AcceptsSubfoldersOfSystemFolders) {
     EXPECT_EQ(ctx.frmMain.Label15.Caption(), kSelectPrompt);
 }
 
-TEST_F(SysCheckTest, TempCookiesAndInternetFilesPassWithoutTheTable) {
-    const std::wstring templates = Folder(CSIDL_TEMPLATES);
-    const std::wstring cookies = Folder(CSIDL_COOKIES);
-    ASSERT_TRUE(Contains(templates, L"Temp"));
-    ASSERT_TRUE(Contains(cookies, L"Cookies"));
-    for (const std::wstring& shortcut : {templates, cookies, std::wstring(L"C:\\Temporary Internet Files"),
-                                         std::wstring(L"C:\\Temp")}) {
+// The shortcuts by name read the folder's real path (links resolved), never the spelling
+// stored; a shell folder passes only by its own name. Shell folders of the test's own.
+TEST_F(SysCheckTest, TheShortcutsReadTheRealPathNotTheSpelling) {
+    test::TempFolder work(L"qm-real");
+    const auto shellFolder = [&](const wchar_t* value, const std::wstring& folder) {
+        test::MakeFolder(folder);
+        test::ScratchRegistry::SetString(HKEY_CURRENT_USER,
+                                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                         value, folder, REG_EXPAND_SZ);
+        return folder;
+    };
+    const std::wstring templates = shellFolder(L"Templates", work / L"Templates");
+    const std::wstring cookies = shellFolder(L"Cookies", work / L"Cookies");
+    const std::wstring desktop = shellFolder(L"Desktop", work / L"profile\\Desktop");
+    test::MakeFolder(work / L"Temp");
+    test::ScopedDirectoryLink home(work / L"Temp\\home", work / L"profile");
+    ASSERT_TRUE(home.Made());
+    const struct {
         std::wstring path;
-        EXPECT_FALSE(Refuses(shortcut, &path)) << shortcut;
-        EXPECT_EQ(path, shortcut) << "left as it was";
-    }
-    EXPECT_TRUE(app.dialogs.messages.empty());
-}
-
-TEST_F(SysCheckTest, TheShortcutsAreCaseSensitive) {
-    EXPECT_TRUE(Refuses(ToLower(Folder(CSIDL_TEMPLATES))));
-    EXPECT_TRUE(Refuses(ToUpper(Folder(CSIDL_COOKIES))));
+        bool refused;
+    } rows[] = {
+        {templates, false},                         // a shell folder whose own name holds "Temp"
+        {cookies, false},
+        {ToUpper(cookies), false},                  // spelled otherwise, it is still the Cookies folder
+        {work / L"Temp\\home\\Desktop", true},      // "Temp" on the way, but it is the Desktop
+        {desktop, true},
+        {std::wstring(L"C:\\Temporary Internet Files"), false},  // nothing there to protect
+    };
+    for (const auto& row : rows) EXPECT_EQ(Refuses(row.path), row.refused) << row.path;
 }
 
 TEST_F(SysCheckTest, AnAcceptedPathLeavesTheAnswerAsItWas) {

@@ -158,7 +158,7 @@ TEST_F(TempRefusalTest, RefusesAProtectedFolderInAnySpellingAndItsAncestors) {
     ExpectRefused(documents, L"System Folder");
     ExpectRefused(ToLower(documents) + L"\\", L"System Folder");
     ExpectRefused(ReplaceAll(documents, L"\\", L"/"), L"System Folder");
-    ExpectRefused(documents + L"\\sub\\..\\.", L"System Folder");
+    ExpectRefused(documents + L"\\sub\\..\\.", L"Not Written As Windows Names The Folder");
     ExpectRefused(GetShortPath(documents), L"System Folder");
     ExpectRefused(profile, L"System Folder");
 }

@@ -1,11 +1,14 @@
 // End-to-end: Quillmere.exe itself, started as a user would, checked on disk and in the
 // registry. Runs in the test run's private Wine prefix, whose own profile it changes.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +24,7 @@
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
+#include "support/real_keys.h"
 #include "ui/count_window.h"
 #include "shutdown/shutdown_window.h"
 #include "ui/desktop_host.h"
@@ -412,6 +416,100 @@ TEST_F(ProgramTest, CleanTempFromItsTabShowsTheTrueCountThenTheMainWindowAgain) 
 
     ChooseTrayItem(main, L"Exit Program");
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// Takes connections on loopback and never answers them: a web site that hangs.
+class SilentServer {
+public:
+    SilentServer() {
+        WSADATA data{};
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            ::listen(listener_, 16) == 0 && ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
+        if (started_) ::WSACleanup();
+    }
+    int Port() const { return port_; }
+    // Whether a connection is waiting (taken by the system, never answered).
+    bool Connected() const {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listener_, &readable);
+        timeval none{};
+        return ::select(0, &readable, nullptr, nullptr, &none) == 1;
+    }
+
+private:
+    bool started_ = false;
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+// The maker's site takes the update check's connection and never answers: the icon, the
+// hot key and the menu work at once, and Exit ends the program at once.
+TEST_F(ProgramTest, AHangingUpdateSiteHoldsUpNothing) {
+    SilentServer site;
+    ASSERT_NE(site.Port(), 0);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebHost", L"localhost");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebPort", std::to_wstring(site.Port()));
+    test::TempFolder temp(L"qm-e2e-hang");
+    for (int i = 0; i < 3; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"AutoFunction", L"Yes");
+    const test::KeyTarget keys;
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return site.Connected(); }, 5s)) << "the check is waiting on the site";
+
+    ASSERT_TRUE(keys.Press(L"alt+c"));
+    // The key events reach the system through the target's messages.
+    test::PumpMessages(3000, [&] { return !test::PathExists(temp / L"f0.tmp"); });
+    EXPECT_FALSE(test::PathExists(temp / L"f0.tmp")) << "the hot key cleaned";
+    ::PostMessageW(main, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    EXPECT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") != nullptr; }, 3s)) << "the menu opened";
+    if (const HWND menu = Visible(program, L"#32768")) ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") == nullptr; }, 3s));
+
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(3s), 0) << "Exit does not wait for the check";
+}
+
+// The names of the libraries of an import directory of a mapped image, in lower case.
+template <class Descriptor>
+std::vector<std::wstring> ImportedNames(const BYTE* base, const IMAGE_NT_HEADERS* nt, int directory,
+                                        DWORD Descriptor::*name) {
+    std::vector<std::wstring> found;
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[directory];
+    for (auto* d = reinterpret_cast<const Descriptor*>(base + entry.VirtualAddress); entry.VirtualAddress && d->*name;
+         ++d)
+        found.push_back(ToLower(WidenUtf8(reinterpret_cast<const char*>(base + d->*name))));
+    return found;
+}
+
+// The libraries only some windows need load on first use: the program does not import them
+// for loading at start, so neither the resident program nor "auto" has them before use.
+TEST(ProgramImports, OnDemandLibrariesAreDelayLoaded) {
+    const UniqueModule image(::LoadLibraryExW(ProgramPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(image);
+    const auto base = reinterpret_cast<const BYTE*>(image.get());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto imported = ImportedNames(base, nt, IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name);
+    EXPECT_NE(std::count(imported.begin(), imported.end(), L"user32.dll"), 0) << "the directory was read";
+    for (const wchar_t* dll : {L"winhttp.dll", L"wininet.dll", L"winspool.drv", L"ole32.dll", L"crypt32.dll",
+                               L"wintrust.dll", L"bcrypt.dll", L"winmm.dll"})
+        EXPECT_EQ(std::count(imported.begin(), imported.end(), dll), 0) << NarrowUtf8(dll);
 }
 
 TEST_F(ProgramTest, AutoCleanFilesCleansInTheTrayPlaceOrSaysWhyNot) {
@@ -847,6 +945,122 @@ TEST_F(ProgramTest, DISABLED_ResidentCleanHoldsTheLockUntilReleased) {
     ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32770") == nullptr; }));
     ChooseTrayItem(main, L"Exit Program");
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// Every file below folder with its bytes, one line each: what "byte-identical" compares.
+std::string Snapshot(const std::wstring& folder) {
+    std::string lines;
+    std::wstring names = test::ListTree(folder);
+    for (size_t start = 0, end; (end = names.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+        const std::wstring name = names.substr(start, end - start);
+        lines += NarrowUtf8(name) + "=" + test::ReadBytes(folder + L"\\" + name) + "\n";
+    }
+    return lines;
+}
+
+// The traps of the held-deletes work, one row each, all laid in one profile and cleaned by
+// "auto" and by the tray menu's "AutoClean Files": names the system would shorten beside
+// links, a user folder stored with a trailing blank, a user folder reaching the Desktop
+// through a link, Outlook's attachments in a cache. The outside stays byte for byte; the
+// legitimate files go.
+TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray) {
+    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    SavedUserValue userCookies(kUserShellFolders, L"Cookies"), shellCookies(kShellFolders, L"Cookies");
+    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
+    SavedUserValue userDesktop(kUserShellFolders, L"Desktop"), shellDesktop(kShellFolders, L"Desktop");
+    const auto put = [](const std::wstring& path, const char* bytes = "x") {
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, bytes);
+    };
+    const struct {
+        const char* trap;
+        std::vector<std::wstring> inside;   // below the scenario root: must be gone
+        std::vector<std::wstring> outside;  // below the outside folder: must stay byte for byte
+        std::vector<std::wstring> kept;     // below the scenario root: must stay too
+        std::vector<std::pair<std::wstring, std::wstring>> links;  // link below the root -> folder outside
+    } rows[] = {
+        {"Temp: X. and X  beside a link X", {L"Temp\\X.\\a.tmp", L"Temp\\X \\b.tmp"}, {L"t\\a.tmp", L"t\\b.tmp"}, {},
+         {{L"Temp\\X", L"t"}}},
+        {"user folder: X. and X  beside a link X", {L"User\\X.\\a.tmp", L"User\\X \\b.tmp"}, {L"u\\a.tmp"}, {},
+         {{L"User\\X", L"u"}}},
+        {"cookie store below X. beside a link X", {L"CookieRoot\\X.\\Cookies\\me@site[1].txt"},
+         {L"c\\Cookies\\me@site[1].txt"}, {}, {{L"CookieRoot\\X", L"c"}}},
+        {"cache below X. beside a link X", {L"AppData\\Mozilla\\Firefox\\Profiles\\X.\\Cache\\page.htm"},
+         {L"f\\Cache\\page.htm"}, {}, {{L"AppData\\Mozilla\\Firefox\\Profiles\\X", L"f"}}},
+        {"user folder stored with a trailing blank", {}, {}, {L"yt\\Y\\keep.txt", L"yt\\Y \\also.txt"}, {}},
+        {"user folder reaching the Desktop through a link", {}, {L"profile\\Desktop\\letter.txt"}, {},
+         {}},
+        {"Outlook's attachment in the cache", {L"INetCache\\Content.IE5\\BUCKET\\page.htm"}, {},
+         {L"INetCache\\Content.Outlook\\ABC\\reply.doc", L"INetCache\\OLK3F\\draft.doc"}, {}},
+    };
+    for (const bool automatic : {true, false}) {
+        ForgetSettings();
+        test::TempFolder root(L"qm-e2e-held"), outside(L"qm-e2e-outside");
+        std::vector<std::unique_ptr<test::ScopedDirectoryLink>> links;
+        for (const auto& row : rows) {
+            for (const auto& file : row.inside) put(root / file);
+            for (const auto& file : row.kept) put(root / file, "kept");
+            for (const auto& file : row.outside) put(outside / file, "precious");
+            for (const auto& [link, target] : row.links) {
+                links.push_back(std::make_unique<test::ScopedDirectoryLink>(root / link, outside / target));
+                ASSERT_TRUE(links.back()->Made()) << row.trap;
+            }
+        }
+        test::MakeFolder(root / L"Shortcut\\Temp");
+        links.push_back(std::make_unique<test::ScopedDirectoryLink>(root / L"Shortcut\\Temp\\home", outside / L"profile"));
+        const std::string outsideBefore = Snapshot(outside.Path());
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", root / L"INetCache", REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", root / L"INetCache");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cookies", root / L"CookieRoot", REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cookies", root / L"CookieRoot");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", root / L"AppData", REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop", outside / L"profile\\Desktop",
+                                   REG_EXPAND_SZ);
+        const std::wstring userFolders[] = {root / L"User", root / L"yt\\Y ", root / L"Shortcut\\Temp\\home\\Desktop"};
+        for (size_t i = 0; i < std::size(userFolders); ++i)
+            ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File" + std::to_wstring(i), userFolders[i]);
+        for (const wchar_t* clean : {L"InternetFiles", L"CookieFiles", L"TempFiles", L"UserFolder", L"AutoFunction"})
+            ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, clean, L"Yes");
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+        test::ScopedEnv tempVariable(L"Temp", root / L"Temp");
+
+        if (automatic) {
+            ASSERT_EQ(RunAutoWithoutWindows(), 0);
+        } else {
+            RunningProgram program(L"");
+            const HWND main = StartResident(program);
+            ASSERT_NE(main, nullptr);
+            ChooseTrayItem(main, L"AutoClean Files");
+            // The user is told of each refused folder; each box is answered as it comes.
+            std::vector<std::wstring> told;
+            HWND count = nullptr;
+            ASSERT_TRUE(WaitUntil([&] {
+                if (const HWND box = Visible(program, L"#32770", L"Dorvik Info.....")) {
+                    told.push_back(Text(FindControl(box, 0xFFFF)));
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                    WaitUntil([&] { return !::IsWindowVisible(box); }, 5s);
+                }
+                count = Visible(program, kCountWindowClass);
+                return count && ::IsWindowVisible(::GetDlgItem(count, 2));
+            }));
+            ASSERT_EQ(told.size(), 2u);
+            EXPECT_TRUE(EndsWith(told[0], userFolders[1])) << NarrowUtf8(told[0]);
+            EXPECT_TRUE(Contains(told[1], L"Names A System Folder")) << NarrowUtf8(told[1]);
+            EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(count); }, 10s));
+            ChooseTrayItem(main, L"Exit Program");
+            EXPECT_EQ(program.WaitForExit(10s), 0);
+        }
+
+        const char* mode = automatic ? "auto" : "tray";
+        EXPECT_EQ(Snapshot(outside.Path()), outsideBefore) << mode;
+        for (const auto& row : rows) {
+            for (const auto& file : row.inside) EXPECT_FALSE(test::PathExists(root / file)) << row.trap << " " << mode;
+            for (const auto& file : row.kept) EXPECT_EQ(test::ReadBytes(root / file), "kept") << row.trap << " " << mode;
+        }
+        links.clear();
+    }
 }
 
 }  // namespace

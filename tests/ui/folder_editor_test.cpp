@@ -99,7 +99,7 @@ TEST_F(FolderEditorTest, RefusedFoldersAreNotStored) {
         {windows, L"You Have Selected A System Folder"},
         {root / L"missing", L"Your Folder Names A Folder That Cannot Be Opened"},
         {ToUpper(kept) + L"\\", L"You Have Already Selected This Folder"},
-        {root / L"target\\..\\kept", L"You Have Already Selected This Folder"},
+        {root / L"target\\..\\kept", L"Your Folder Is Not Written As Windows Names The Folder"},
     };
     for (const auto& c : cases) {
         ScratchRegistry::DeleteTree(HKEY_CURRENT_USER, kUserFolderKey);
