@@ -78,7 +78,7 @@ std::optional<CookieLineFields> ParseCookieLine(std::string_view text) {
         line.httpOnly = true;
         text.remove_prefix(kHttpOnlyPrefix.size());
     }
-    // A comment, also behind the prefix ("#HttpOnly_#HttpOnly_..." is no cookie of a host "#...").
+    // A comment stays one, also behind the prefix ("#HttpOnly_#HttpOnly_..." is no cookie).
     if (text.starts_with('#')) return std::nullopt;
     std::string_view* const parts[] = {&line.fields.domain, &line.fields.domainFlag, &line.fields.path,
                                        &line.fields.secure, &line.fields.expiry,     &line.fields.name};
