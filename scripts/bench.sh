@@ -31,6 +31,38 @@ for benchmark in "${benchmarks[@]}"; do
     qm_log "$(basename "$benchmark")"
     wine "$benchmark" "$@" || status=1
 done
+# The resident program idle, against Notepad started the same way: resident memory (VmRSS of
+# the Wine process) 10 s after start, and the clock ticks of CPU it uses in the next 10 s.
+idle_sample() {  # name, Windows command...; prints "VmRSS-kB ticks"
+    local name="$1"; shift
+    wine "$@" >/dev/null 2>&1 &
+    local pid="" tries
+    for tries in $(seq 1 100); do
+        pid=$(pgrep -n -f "$name" || true)
+        [ -n "$pid" ] && break
+        sleep 0.1
+    done
+    sleep 10
+    local rss ticks_before ticks_after
+    rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")
+    ticks_before=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+    sleep 10
+    ticks_after=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+    kill "$pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    echo "$rss $((ticks_after - ticks_before))"
+}
+qm_log "resident program idle against Notepad"
+wine reg add 'HKCU\Software\Dorvik Software\Quillmere' /v FirstRun /d No /f >/dev/null 2>&1
+read -r ours_rss ours_ticks < <(idle_sample "Quillmere.exe" "$QM_BUILD/bin/Quillmere.exe")
+read -r notepad_rss notepad_ticks < <(idle_sample "notepad.exe" notepad.exe)
+wine reg delete 'HKCU\Software\Dorvik Software' /f >/dev/null 2>&1 || true
+awk -v o="$ours_rss" -v n="$notepad_rss" -v ot="$ours_ticks" -v nt="$notepad_ticks" -v hz="$(getconf CLK_TCK)" 'BEGIN {
+    printf "idle resident program: VmRSS %d kB, Notepad %d kB, ratio %.2f (target at most 1.00)\n", o, n, o / n
+    printf "idle CPU in 10 s: %d clock ticks (1/%d s; target at most 1), Notepad %d\n", ot, hz, nt
+    if (o > n || ot > 1) exit 1
+}' || status=1
+
 qm_log "cookies.txt clean against Python and awk"
 python3 "$QM_ROOT/bench/cookie_txt_bench.py" --timer "$QM_BUILD/bin/quillmere_cookie_txt_timing.exe" \
     --program "$QM_BUILD/bin/Quillmere.exe" || status=1

@@ -77,9 +77,9 @@ std::optional<CookieLineFields> ParseCookieLine(std::string_view text) {
     if (text.starts_with(kHttpOnlyPrefix)) {
         line.httpOnly = true;
         text.remove_prefix(kHttpOnlyPrefix.size());
-    } else if (text.starts_with('#')) {
-        return std::nullopt;
     }
+    // A comment stays one, also behind the prefix ("#HttpOnly_#HttpOnly_..." is no cookie).
+    if (text.starts_with('#')) return std::nullopt;
     std::string_view* const parts[] = {&line.fields.domain, &line.fields.domainFlag, &line.fields.path,
                                        &line.fields.secure, &line.fields.expiry,     &line.fields.name};
     for (std::string_view* part : parts) {

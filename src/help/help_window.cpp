@@ -71,8 +71,12 @@ void LoadRtf(HWND richEdit, std::string_view rtf) {
 
 class HelpWindow final : public Window {
 public:
-    HelpWindow(AppContext& ctx, HWND owner) : ctx_(ctx) {
-        Create({kHelpWindowClass, HelpCaption().c_str(), WS_OVERLAPPEDWINDOW, 0, CW_USEDEFAULT, CW_USEDEFAULT, owner});
+    // Unowned, so that it has a task-bar button (an owned window gets none under Wine even
+    // with WS_EX_APPWINDOW). A modal one cannot be minimised: its caller waits for it.
+    HelpWindow(AppContext& ctx, bool modal) : ctx_(ctx), modal_(modal) {
+        const DWORD style = modal ? WS_OVERLAPPEDWINDOW & ~WS_MINIMIZEBOX : WS_OVERLAPPEDWINDOW;
+        Create({kHelpWindowClass, HelpCaption().c_str(), style, WS_EX_APPWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                nullptr});
         TrapStep(ctx_.dialogs, kTrapLoad, [&] { Load(); });
     }
     // query-unload, then unload: the window object ends with its window.
@@ -111,6 +115,9 @@ protected:
                     Unload();
                 }
                 return 0;
+            case WM_SYSCOMMAND:  // the task bar minimises by command, whatever the style
+                if (modal_ && (wParam & 0xFFF0) == SC_MINIMIZE) return 0;
+                break;
             case WM_CLOSE:
                 Unload();
                 return 0;
@@ -192,6 +199,7 @@ private:
     }
 
     AppContext& ctx_;
+    bool modal_;
     HWND richEdit_ = nullptr;
 };
 
@@ -204,19 +212,19 @@ TwipsSize HelpSizeFromSettings(std::wstring_view width, std::wstring_view height
 
 std::wstring HelpCaption() { return kHelpCaption + ProgramVersionText(); }
 
-void Help(AppContext& ctx, bool modal) {
+void Help(AppContext& ctx, HelpOpening opening) {
     if (ctx.frmHelp && !ctx.frmHelp->Handle()) ctx.frmHelp.reset();  // closed since
+    const bool modal = opening == HelpOpening::Modal;
     if (!ctx.frmHelp) {
-        if (!modal) {
+        if (opening == HelpOpening::InPlaceOfMain) {
             ctx.frmMain.form.SetVisible(false);
             ctx.flags.returnToMain = true;
         }
-        ctx.frmHelp = std::make_unique<HelpWindow>(ctx, ctx.ui.MaxMinWindow());
+        ctx.frmHelp = std::make_unique<HelpWindow>(ctx, modal);
     }
     const HWND window = ctx.frmHelp->Handle();
     if (!window) return;
-    ::ShowWindow(window, SW_SHOW);
-    ::SetForegroundWindow(window);
+    BringToFront(window);
     if (!modal) return;
     RunModal(window, ctx.frmMain.form.Loaded() ? ctx.ui.MainWindow() : nullptr);
     ctx.frmHelp.reset();

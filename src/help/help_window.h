@@ -34,9 +34,15 @@ TwipsSize HelpSizeFromSettings(std::wstring_view width, std::wstring_view height
 // "Dorvik Quillmere Program Help File Version 5.0.0".
 std::wstring HelpCaption();
 
-// Opens the help window. modal: the caller waits until it closes. Not modal: the main
-// window is hidden and comes back when the help window closes. An open help window is
-// brought to the front instead of opening a second one.
-void Help(AppContext& ctx, bool modal);
+enum class HelpOpening {
+    Modal,          // the caller waits until it closes; it cannot be minimised meanwhile
+    InPlaceOfMain,  // the main window is hidden and comes back when help closes
+    Alone,          // the other windows stay as they are
+};
+
+// Opens the help window, a top-level window with a task-bar button of its own. An open
+// help window is restored if minimised and brought to the front instead of opening a
+// second one.
+void Help(AppContext& ctx, HelpOpening opening);
 
 }  // namespace qm

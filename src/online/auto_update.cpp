@@ -4,13 +4,15 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "base/app_error.h"
 #include "base/program_version.h"
 #include "clean/run_state.h"
+#include "online/check_progress.h"
 #include "online/installer_check.h"
-#include "online/net_connect.h"
+#include "online/update_check.h"
 #include "online/update_notice.h"
 #include "online/web.h"
 #include "startup/app_context.h"
@@ -19,7 +21,6 @@ namespace qm {
 
 namespace {
 
-constexpr std::uint64_t kMostVersionFileBytes = 4096;
 constexpr DWORD kDownloadStallMs = 30000;                     // no data for this long ends it
 constexpr std::uint64_t kMostInstallerBytes = 256ull << 20;
 constexpr TrapSite kTrapGetUpdate{L"AutoUpdate", L"GetUpdate"};
@@ -118,6 +119,33 @@ void DownloadAndStart(AppContext& ctx, const PublishedVersion& offer, const std:
     RequestExit(ctx);  // the program ends once the run has unwound
 }
 
+// The outcome as the user learns of it: every outcome when asked for, at start only a newer
+// version, in the notice. True when a newer version is offered.
+bool TellOutcome(AppContext& ctx, const CheckOutcome& outcome, bool manual) {
+    using Kind = CheckOutcome::Kind;
+    switch (outcome.kind) {
+        case Kind::NotConnected:
+            if (manual) Tell(ctx, kNotConnectedText, kNotConnectedTitle);
+            return false;
+        case Kind::VersionFileFailed:
+            if (manual) Tell(ctx, kVersionFileFailedText, UpdateTitle(kAppTitle));
+            return false;
+        case Kind::Fault: return false;
+        case Kind::Published: break;
+    }
+    const PublishedVersion& published = outcome.published;
+    if (CompareVersions(published.version, LocalVersion()) > 0) {
+        ctx.update.offered = published;
+        ctx.update.hasOffer = true;
+        ShowUpdateNotice(ctx);
+        return true;
+    }
+    if (manual)
+        Tell(ctx, L" The Dorvik " + published.displayName + L" Program Is Up-to-Date!",
+             UpdateTitle(published.displayName));
+    return false;
+}
+
 }  // namespace
 
 std::wstring UpdateTitle(const std::wstring& displayName) { return L"Dorvik " + displayName + L" AutoUpdate Program"; }
@@ -129,42 +157,50 @@ std::wstring GetTempFile() {
     return folder;
 }
 
-bool CheckForUpdate(AppContext& ctx, bool manual) {
-    ctx.flags.manualUpdateCheck = manual;
-    ctx.flags.updateAtStart = !manual;
+bool CheckForUpdate(AppContext& ctx) {
+    ctx.flags.manualUpdateCheck = true;
     bool offered = false;
     try {
         // An unattended run has nobody to offer an update to: it never goes on line.
         if (ctx.Unattended() || ctx.update.downloading) throw std::exception();
-        const bool online = ctx.web && CNetConnect(*ctx.web).Connected();
-        if (!online) {
-            if (manual) Tell(ctx, kNotConnectedText, kNotConnectedTitle);
+        std::optional<CheckOutcome> outcome;
+        if (ctx.web) {
+            CheckProgressWindow progress(ctx.ui.MaxMinWindow());
+            BackgroundCheck check(ctx.web, ConfiguredWebSite(), [&](const CheckOutcome& found) {
+                outcome = found;
+                progress.Destroy();
+            });
+            progress.SetCancel([&] { check.Cancel(); });
+            // Until the outcome, Cancel or Exit; the windows, the menu and Exit stay alive.
+            RunModal(progress.Handle(), nullptr, [&] { return !ctx.run.exitRequested; });
         } else {
-            const WebReply reply =
-                ctx.web->Get(ConfiguredWebSite().Url(kVersionFilePath), {kProbeTimeoutMs, kMostVersionFileBytes});
-            const auto published = reply.Ok() ? ParseVersionFile(reply.body) : std::nullopt;
-            if (!published) {
-                if (manual) Tell(ctx, kVersionFileFailedText, UpdateTitle(kAppTitle));
-            } else if (CompareVersions(published->version, LocalVersion()) > 0) {
-                ctx.update.offered = *published;
-                ctx.update.hasOffer = true;
-                offered = true;
-                ShowUpdateNotice(ctx);
-            } else if (manual) {
-                Tell(ctx, L" The Dorvik " + published->displayName + L" Program Is Up-to-Date!",
-                     UpdateTitle(published->displayName));
-            }
+            outcome = CheckOutcome{CheckOutcome::Kind::NotConnected, {}};  // no web at all
         }
+        if (outcome) offered = TellOutcome(ctx, *outcome, true);
     } catch (...) {
         offered = false;  // a fault, or no check to make: the check ends without a message
     }
     ctx.flags.manualUpdateCheck = false;
-    ctx.flags.updateAtStart = false;
     return offered;
 }
 
+void CheckForUpdateInBackground(AppContext& ctx) {
+    if (ctx.Unattended() || !ctx.web) return;
+    ctx.flags.updateAtStart = true;
+    ctx.update.startCheck =
+        std::make_unique<BackgroundCheck>(ctx.web, ConfiguredWebSite(), [&ctx](const CheckOutcome& outcome) {
+            IgnoreErrors([&] { TellOutcome(ctx, outcome, false); });
+            ctx.flags.updateAtStart = false;
+        });
+}
+
+bool UpdateCheckInBackground(const AppContext& ctx) {
+    return ctx.update.startCheck && ctx.update.startCheck->Running();
+}
+
 void GetUpdate(AppContext& ctx) {
-    if (!ctx.update.hasOffer || ctx.update.downloading) return;
+    // Refused while a clean runs, as a second clean would be.
+    if (!ctx.update.hasOffer || ctx.update.downloading || RunActive(ctx)) return;
     const PublishedVersion offer = ctx.update.offered;
     const std::wstring title = UpdateTitle(offer.displayName);
     ctx.flags.manualUpdateCheck = true;
@@ -174,9 +210,10 @@ void GetUpdate(AppContext& ctx) {
          title, MB_YESNO | MB_ICONQUESTION});
     if (answer != IDYES) return;
 
-    // The download is the one active run: no clean starts meanwhile, and Exit stops it.
+    // The download is the one active run: no clean starts meanwhile, and Exit stops it. A
+    // clean started while the question was open refuses it; the notice offers it again.
     const bool ran = RunExclusive(ctx, kTrapGetUpdate, [&] { DownloadAndStart(ctx, offer, title); });
-    if (!ran) Tell(ctx, kInstallerFailedText, title);
+    if (!ran) ShowUpdateNotice(ctx);
 }
 
 }  // namespace qm

@@ -21,9 +21,16 @@ inline constexpr wchar_t kInstallerFailedText[] =
 // "Dorvik <name> AutoUpdate Program".
 std::wstring UpdateTitle(const std::wstring& displayName);
 
-// One check. manual: asked for by the user, who is told every outcome; otherwise (at start)
-// only a newer version shows, in the notice window. True when a newer version is offered.
-bool CheckForUpdate(AppContext& ctx, bool manual);
+// The check the user asked for: its progress shows until the outcome, which is told
+// whatever it is, unless the user cancels or Exit is asked for meanwhile. The windows stay
+// alive while it waits. True when a newer version is offered (in the notice).
+bool CheckForUpdate(AppContext& ctx);
+
+// The check at start, in the background: returns at once; only a newer version shows, in
+// the notice, when the outcome comes. Nothing in an unattended run.
+void CheckForUpdateInBackground(AppContext& ctx);
+// Whether the check at start is still waiting for its outcome.
+bool UpdateCheckInBackground(const AppContext& ctx);
 
 // After a click on the notice: asks, downloads the installer into a new folder of its own
 // under Temp, checks it, starts it and ends the program. Any failure removes the folder and

@@ -8,6 +8,7 @@
 
 #include "base/app_error.h"
 #include "help/resources.h"
+#include "clean/run_state.h"
 #include "online/auto_update.h"
 #include "startup/app_context.h"
 #include "startup/system_info.h"
@@ -139,8 +140,10 @@ private:
         ::UpdateWindow(Handle());
     }
 
-    // The notice goes at once; the update runs after it.
+    // The notice goes at once; the update runs after it. During a clean the click is
+    // refused and the notice stays.
     void Clicked() {
+        if (RunActive(ctx_)) return;
         ::KillTimer(Handle(), kCountdownTimer);
         ::KillTimer(Handle(), kSlideTimer);
         ::ShowWindow(Handle(), SW_HIDE);

@@ -1,8 +1,10 @@
 #pragma once
 // What the update check keeps between the check, the notice and the download.
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "online/update_check.h"
 #include "online/version_file.h"
 
 namespace qm {
@@ -16,6 +18,8 @@ struct UpdateState {
     // Starts the verified installer with its arguments; the program ends afterwards.
     // Empty: the system's way (ShellExecuteEx). Tests put their own.
     std::function<bool(const std::wstring& installer, const std::wstring& arguments)> startInstaller;
+    // The check at start, running in the background (Exit cancels it).
+    std::unique_ptr<BackgroundCheck> startCheck;
 };
 
 }  // namespace qm

@@ -44,8 +44,9 @@ public:
     const OsVersionSource& os;
     Pump& pump;
     UiHost& ui;
-    // The web seam; without one the program is off line.
-    Web* web = nullptr;
+    // The web seam; without one the program is off line. Shared: an update check waiting
+    // on the network in the background holds it too, and may outlive the context.
+    std::shared_ptr<Web> web;
     // The system calls that turn the computer off; without them nothing is turned off.
     ShutdownCalls* shutdown = nullptr;
 

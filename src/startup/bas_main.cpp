@@ -12,6 +12,7 @@
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
+#include "ui/entry_points.h"
 #include "ui/hot_key.h"
 
 namespace qm {
@@ -142,7 +143,8 @@ HotKeyChoice ReadHotKeyChoice(AppContext& ctx) {
     return choice;
 }
 
-// Tray icon, subclassing, the global hot key and its hook, as every resident start does.
+// Tray icon, subclassing, the global hot key and its hook, then the update check, as every
+// resident start does.
 void GoResident(AppContext& ctx, const HotKeyChoice& hotKey) {
     MainStep(ctx, [&] {
         if (ctx.ui.ShellTrayAdd()) ctx.ui.SubClass(ctx.ui.MainWindow());
@@ -157,6 +159,9 @@ void GoResident(AppContext& ctx, const HotKeyChoice& hotKey) {
             ctx.dialogs.ShowMessage({kHotKeyTakenMessage, kTitleInformation, MB_OK | MB_ICONINFORMATION});
     });
     MainStep(ctx, [&] { ctx.ui.Hook(ctx.ui.MaxMinWindow()); });
+    // Only now, and in the background: a slow or silent web site holds up neither the icon,
+    // the hot key nor anything the user does next.
+    MainStep(ctx, [&] { CheckForProgramUpdates(ctx); });
 }
 
 void RunResidentMode(AppContext& ctx, const StartupArguments& arguments) {

@@ -17,10 +17,11 @@ public:
     HWND MaxMinWindow() override { return nullptr; }
     bool RegisterHotKey(HWND, int, UINT, UINT) override { return false; }
     void UnregisterHotKey(HWND, int) override {}
+    bool HotKeyRegistered(HWND, int) override { return false; }
     void Hook(HWND) override {}
     void UnloadMaxMin() override {}
     void ShowHelpModal() override {}
-    void ShowHelp() override {}
+    void ShowHelp(bool) override {}
     void ShowfrmCount(const std::wstring&, bool) override {}
     void ShowCount(const std::wstring&, bool) override {}
     void SetCacheList() override {}

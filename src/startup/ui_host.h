@@ -26,14 +26,17 @@ public:
     virtual HWND MaxMinWindow() = 0;
     virtual bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) = 0;
     virtual void UnregisterHotKey(HWND window, int id) = 0;
+    // Whether hot key id of window is registered now (start-up may have failed to).
+    virtual bool HotKeyRegistered(HWND window, int id) = 0;
     virtual void Hook(HWND maxMinWindow) = 0;
     // Unloads frmMaxMin: the hot key is released and its hook removed.
     virtual void UnloadMaxMin() = 0;
 
     // The help text, shown modally: returns when the user closes it.
     virtual void ShowHelpModal() = 0;
-    // The help text in a window of its own, without blocking.
-    virtual void ShowHelp() = 0;
+    // The help text in a window of its own, without blocking: in place of the main window
+    // (hidden until help closes), or alone (the main window stays as it is).
+    virtual void ShowHelp(bool inPlaceOfMain) = 0;
 
     // The progress and result window frmCount.
     virtual void ShowfrmCount(const std::wstring& role, bool timerCheck) = 0;

@@ -53,8 +53,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     qm::SystemPump pump;
     qm::DesktopHost host;
     qm::AppContext ctx(dialogs, os, pump, host);
-    qm::WinHttpWeb web;
-    ctx.web = &web;
+    ctx.web = std::make_shared<qm::WinHttpWeb>();
     qm::SystemShutdownCalls shutdownCalls;
     ctx.shutdown = &shutdownCalls;
     host.Attach(ctx);

@@ -174,6 +174,12 @@ private:
 class FormModel : public ControlModel {
 public:
     FormModel() : ControlModel(false) {}
+    // Shows the window in front of the others, restored if the user minimised it.
+    Signal<> FrontRequested;
+    void ShowInFront() {
+        SetVisible(true);
+        FrontRequested();
+    }
     bool Loaded() const { return loaded_; }
     void SetLoaded(bool loaded) { Update(loaded_, loaded); }
     int Top() const { return top_; }

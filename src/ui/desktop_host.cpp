@@ -50,8 +50,9 @@ UniqueMenu BuildTrayMenu(bool runActive) {
 
 }  // namespace
 
-// frmMaxMin: a hidden tool window that owns the others (keeping the program off the task
-// bar) and receives the clean hot key once hooked.
+// frmMaxMin: a hidden tool window that owns the small windows (keeping them off the task
+// bar), owns the tray menu (a window the user cannot minimise, so the menu always opens)
+// and receives the clean hot key once hooked.
 class DesktopHost::MaxMinView final : public Window {
 public:
     explicit MaxMinView(DesktopHost& host) : host_(host) {
@@ -60,6 +61,8 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (host_.ctx_)
+            if (const auto result = host_.TrayCommand(message, wParam, lParam)) return *result;
         if (host_.hooked_ && host_.ctx_)
             if (const auto result = host_.WindowProc(true, message, wParam, lParam)) return *result;
         return Default(message, wParam, lParam);
@@ -80,7 +83,7 @@ HWND DesktopHost::MaxMinWindow() {
 
 void DesktopHost::LoadMainForm() {
     if (main_ || unloaded_) return;
-    main_ = std::make_unique<qm::MainWindow>(*ctx_, MaxMinWindow());
+    main_ = std::make_unique<qm::MainWindow>(*ctx_);
     main_->SetInterceptor(
         [this](UINT message, WPARAM wParam, LPARAM lParam) { return MainWindowMessage(message, wParam, lParam); });
     ctx_->frmMain.form.SetLoaded(true);
@@ -98,6 +101,7 @@ HWND DesktopHost::MainWindow() {
 void DesktopHost::UnloadMainForm() {
     if (unloaded_) return;
     unloaded_ = true;
+    if (ctx_->update.startCheck) ctx_->update.startCheck->Cancel();
     ShellTrayRemove();
     UnloadMaxMin();
     UnSubClass();
@@ -149,6 +153,10 @@ void DesktopHost::UnregisterHotKey(HWND window, int id) {
     if (id == hotKeyId_) hotKeyRegistered_ = false;
 }
 
+bool DesktopHost::HotKeyRegistered(HWND window, int id) {
+    return hotKeyRegistered_ && id == hotKeyId_ && maxMin_ && window == maxMin_->Handle();
+}
+
 void DesktopHost::Hook(HWND) { hooked_ = true; }
 void DesktopHost::Unhook() { hooked_ = false; }
 
@@ -164,13 +172,7 @@ std::optional<LRESULT> DesktopHost::MainWindowMessage(UINT message, WPARAM wPara
         if (trayWanted_ && ShellTrayAdd() && !subclassed_) SubClass(MainWindow());
         return 0;
     }
-    const UINT id = LOWORD(wParam);
-    if (message == WM_COMMAND && lParam == 0 && id >= kTrayMenuFirstId &&
-        id < kTrayMenuFirstId + kTrayMenuItems.size()) {
-        const std::wstring caption = kTrayMenuItems[id - kTrayMenuFirstId].caption;
-        TrapStep(ctx_->dialogs, kMenuClickSite, [&] { cP_Click(*ctx_, caption); });
-        return 0;
-    }
+    if (const auto result = TrayCommand(message, wParam, lParam)) return result;
     if (subclassed_) return WindowProc(false, message, wParam, lParam);
     if (message == WM_QUERYENDSESSION) {
         // Without the icon (no notification area) the end of the logon still ends the program.
@@ -178,6 +180,16 @@ std::optional<LRESULT> DesktopHost::MainWindowMessage(UINT message, WPARAM wPara
         return TRUE;
     }
     return std::nullopt;
+}
+
+// A chosen item of the tray menu (sent to the menu's owner; the main window takes them too).
+std::optional<LRESULT> DesktopHost::TrayCommand(UINT message, WPARAM wParam, LPARAM lParam) {
+    const UINT id = LOWORD(wParam);
+    if (message != WM_COMMAND || lParam != 0 || id < kTrayMenuFirstId || id >= kTrayMenuFirstId + kTrayMenuItems.size())
+        return std::nullopt;
+    const std::wstring caption = kTrayMenuItems[id - kTrayMenuFirstId].caption;
+    TrapStep(ctx_->dialogs, kMenuClickSite, [&] { cP_Click(*ctx_, caption); });
+    return 0;
 }
 
 std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WPARAM, LPARAM lParam) {
@@ -211,11 +223,12 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
     return result;
 }
 
-// Shows the tray menu at the cursor. The program comes to the foreground first and a
-// null message follows, so the menu closes when the user clicks elsewhere. The chosen
-// item arrives as WM_COMMAND, after the menu has closed.
+// Shows the tray menu at the cursor. Its owner, the hidden frmMaxMin, comes to the
+// foreground first and a null message follows, so the menu closes when the user clicks
+// elsewhere; whether the main window is hidden, shown or minimised changes nothing. The
+// chosen item arrives as WM_COMMAND, after the menu has closed.
 void DesktopHost::LeftMouseClick() {
-    const HWND owner = MainWindow();
+    const HWND owner = MaxMinWindow();
     if (!owner) return;
     const UniqueMenu menu = BuildTrayMenu(RunActive(*ctx_));
     ::SetForegroundWindow(owner);
@@ -224,8 +237,10 @@ void DesktopHost::LeftMouseClick() {
     ::PostMessageW(owner, WM_NULL, 0, 0);
 }
 
-void DesktopHost::ShowHelpModal() { Help(*ctx_, true); }
-void DesktopHost::ShowHelp() { Help(*ctx_, false); }
+void DesktopHost::ShowHelpModal() { Help(*ctx_, HelpOpening::Modal); }
+void DesktopHost::ShowHelp(bool inPlaceOfMain) {
+    Help(*ctx_, inPlaceOfMain ? HelpOpening::InPlaceOfMain : HelpOpening::Alone);
+}
 
 void DesktopHost::EnsureCountWindow() {
     if (!count_ && !unloaded_) count_ = std::make_unique<CountWindow>(*ctx_, MaxMinWindow());

@@ -38,11 +38,12 @@ public:
     HWND MaxMinWindow() override;
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
     void UnregisterHotKey(HWND window, int id) override;
+    bool HotKeyRegistered(HWND window, int id) override;
     void Hook(HWND maxMinWindow) override;
     void Unhook();
     void UnloadMaxMin() override;
     void ShowHelpModal() override;
-    void ShowHelp() override;
+    void ShowHelp(bool inPlaceOfMain) override;
     void ShowfrmCount(const std::wstring& role, bool timerCheck) override;
     void ShowCount(const std::wstring& role, bool timerCheck) override;
     void SetCacheList() override;
@@ -61,6 +62,7 @@ private:
     // The replacement window procedure of frmMain and frmMaxMin: a value means consumed.
     std::optional<LRESULT> WindowProc(bool fromMaxMin, UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> MainWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> TrayCommand(UINT message, WPARAM wParam, LPARAM lParam);
     void LeftMouseClick();
     void EnsureCountWindow();
 

@@ -65,9 +65,10 @@ void StoreHotKey(const HotKeyCombo& combo) {
 }
 
 HotKeyChange ChangeHotKey(UiHost& ui, const std::optional<HotKeyCombo>& current, const HotKeyCombo& wanted) {
-    if (current == wanted) return HotKeyChange::Unchanged;
-    if (CapturesTyping(wanted)) return HotKeyChange::Refused;
     const HWND owner = ui.MaxMinWindow();
+    // The same key is registered again when start-up could not register it.
+    if (current == wanted && ui.HotKeyRegistered(owner, kCleanHotKeyId)) return HotKeyChange::Unchanged;
+    if (CapturesTyping(wanted)) return HotKeyChange::Refused;
     // Released first: on Windows a second registration under the same id would fail.
     ui.UnregisterHotKey(owner, kCleanHotKeyId);
     if (!ui.RegisterHotKey(owner, kCleanHotKeyId, wanted.modifiers, wanted.key)) {

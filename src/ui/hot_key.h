@@ -51,7 +51,7 @@ std::optional<HotKeyCombo> StoredHotKey();
 void StoreHotKey(const HotKeyCombo& combo);
 
 enum class HotKeyChange {
-    Unchanged,  // the same combination: nothing was touched
+    Unchanged,  // the same combination, registered: nothing was touched
     Refused,    // CapturesTyping: nothing was touched
     Taken,      // the system refused it; the old key is registered again, the values kept
     Saved,      // registered and stored

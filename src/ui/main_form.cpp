@@ -177,11 +177,7 @@ void CheckBoxValue(AppContext& ctx) {
     }
 }
 
-void Form_Load(AppContext& ctx) {
-    ctx.frmMain.form.Move(0, 0);
-    ctx.flags.updateAtStart = true;
-    CheckForProgramUpdates(ctx);
-}
+void Form_Load(AppContext& ctx) { ctx.frmMain.form.Move(0, 0); }
 
 void Form_Activate(AppContext& ctx) {
     auto& form = ctx.frmMain;
@@ -332,7 +328,7 @@ void BindMainForm(AppContext& ctx) {
     form.Command18.Click.Connect([&ctx] { Command18_Click(ctx); });
     BindFolderEditor(ctx);
     for (ButtonModel* help : {&form.Command6, &form.Command9, &form.Command11, &form.Command12, &form.Command17})
-        help->Click.Connect([&ctx] { ShowHelpWindow(ctx); });
+        help->Click.Connect([&ctx] { ShowHelpWindow(ctx, true); });
 
     // Activation work runs when the window goes from hidden to shown.
     form.form.Changed.Connect([&ctx, shown = form.form.Visible()]() mutable {

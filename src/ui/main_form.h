@@ -14,7 +14,8 @@ struct MainFormModel;
 // Connects the form's handlers to its model. Call once, after the context is made.
 void BindMainForm(AppContext& ctx);
 
-// The non-visual part of loading the window: position (0, 0) and the update check at start.
+// The non-visual part of loading the window: position (0, 0). The update check at start
+// waits until the tray icon and the hot key exist (start-up runs it).
 void Form_Load(AppContext& ctx);
 // Runs each time the window goes from hidden to shown (not on every switch back to it).
 void Form_Activate(AppContext& ctx);

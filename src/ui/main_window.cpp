@@ -91,10 +91,12 @@ private:
     int index_;
 };
 
-MainWindow::MainWindow(AppContext& ctx, HWND owner) : ctx_(ctx) {
+// Unowned, so that it has a task-bar button while shown (an owned window gets none under
+// Wine even with WS_EX_APPWINDOW), and the user can bring it back after minimising it.
+MainWindow::MainWindow(AppContext& ctx) : ctx_(ctx) {
     Create({kMainWindowClass, kMainWindowTitle,
-            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, 600, 440,
-            owner});
+            WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+            WS_EX_CONTROLPARENT | WS_EX_APPWINDOW, 600, 440, nullptr});
     dpi_ = WindowDpi(Handle());
     binder_ = std::make_unique<ControlBinder>(Handle(), Handle());
     tabs_ = CreateControl(Handle(), WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, kTabControlId, 0, 0, 10, 10);
@@ -293,6 +295,7 @@ void MainWindow::ChooseFolder() {
 void MainWindow::Bind() {
     auto& form = ctx_.frmMain;
     subscriptions_.push_back(form.form.Changed.Subscribe([this] { MirrorForm(); }));
+    subscriptions_.push_back(form.form.FrontRequested.Subscribe([this] { BringToFront(Handle()); }));
     subscriptions_.push_back(form.SSTab1.Changed.Subscribe([this] { ShowPage(ctx_.frmMain.SSTab1.SelectedIndex()); }));
 }
 

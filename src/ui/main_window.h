@@ -26,7 +26,7 @@ public:
     // A replacement window procedure: sees every message first; a value means consumed.
     using Interceptor = std::function<std::optional<LRESULT>(UINT, WPARAM, LPARAM)>;
 
-    MainWindow(AppContext& ctx, HWND owner);
+    explicit MainWindow(AppContext& ctx);
     ~MainWindow() override;
 
     void SetInterceptor(Interceptor interceptor) { interceptor_ = std::move(interceptor); }

@@ -117,6 +117,11 @@ void RemoveAllPaths(AppContext& ctx) {
     if (AskTimedQuestion(ctx, question, ctx.ui.MainWindow(), kQuestionSeconds, IDCANCEL) != IDOK) return;
     TrapStep(ctx.dialogs, kMenuSite, [&] { ctx.ui.ShellTrayRemove(); });
     TrapStep(ctx.dialogs, kMenuSite, [&] { ctx.ui.UnloadMaxMin(); });
+    // The help window stores its size as it closes: it closes before the settings go, not
+    // after, when it would write the program key back.
+    TrapStep(ctx.dialogs, kMenuSite, [&] {
+        if (ctx.frmHelp) ctx.frmHelp->Destroy();
+    });
     for (int i = 0; i < 50; ++i) {
         ctx.pump.DoEvents();
         ctx.pump.Sleep(10);
@@ -139,7 +144,7 @@ void RemoveAllPaths(AppContext& ctx) {
 }
 
 void ConfigureProgram(AppContext& ctx) {
-    ctx.frmMain.form.SetVisible(true);
+    ctx.frmMain.form.ShowInFront();
     ctx.frmMain.SSTab1.Select(kTabOptions);
 }
 
@@ -176,7 +181,7 @@ void cP_Click(AppContext& ctx, const std::wstring& caption) {
         RequestExit(ctx);
         return;
     }
-    if (caption == L"Help") return ShowHelpWindow(ctx);
+    if (caption == L"Help") return ShowHelpWindow(ctx, false);
     if (caption == L"About") return ShowAboutWindow(ctx);
     if (caption == L"Close Menu" || !TrayItemAvailable(caption, RunActive(ctx))) return;
 

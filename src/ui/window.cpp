@@ -50,16 +50,21 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     }
 }
 
-void RunModal(HWND window, HWND owner) {
+void RunModal(HWND window, HWND owner, const std::function<bool()>& keepGoing) {
     if (owner) ::EnableWindow(owner, FALSE);
     MSG message{};
-    while (::IsWindow(window) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    while (::IsWindow(window) && (!keepGoing || keepGoing()) && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (::IsDialogMessageW(window, &message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
     if (owner) ::EnableWindow(owner, TRUE);
     if (message.message == WM_QUIT) ::PostQuitMessage(static_cast<int>(message.wParam));
+}
+
+void BringToFront(HWND window) {
+    ::ShowWindow(window, ::IsIconic(window) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(window);
 }
 
 void CentreOnScreen(HWND window) {

@@ -3,6 +3,8 @@
 // object at WM_NCCREATE and forwards every message to its HandleMessage.
 #include <windows.h>
 
+#include <functional>
+
 #include "base/handles.h"
 
 namespace qm {
@@ -63,8 +65,12 @@ void DrawLinkButton(const DRAWITEMSTRUCT& item, COLORREF background, COLORREF co
 // only after the first key.
 void ShowKeyboardCues(HWND window);
 
-// Runs a modal message loop until window is destroyed, with owner disabled meanwhile.
-void RunModal(HWND window, HWND owner);
+// Runs a modal message loop until window is destroyed (or keepGoing, asked after each
+// message, answers false), with owner disabled meanwhile.
+void RunModal(HWND window, HWND owner, const std::function<bool()>& keepGoing = {});
+
+// Shows a top-level window, restored if it is minimised, in front of the others.
+void BringToFront(HWND window);
 
 // Places a top-level window in the middle of the work area of its monitor.
 void CentreOnScreen(HWND window);

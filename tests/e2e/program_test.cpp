@@ -1,9 +1,11 @@
 // End-to-end: Quillmere.exe itself, started as a user would, checked on disk and in the
 // registry. Runs in the test run's private Wine prefix, whose own profile it changes.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -22,6 +24,7 @@
 #include "support/fixtures.h"
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
+#include "support/real_keys.h"
 #include "ui/count_window.h"
 #include "shutdown/shutdown_window.h"
 #include "ui/desktop_host.h"
@@ -413,6 +416,100 @@ TEST_F(ProgramTest, CleanTempFromItsTabShowsTheTrueCountThenTheMainWindowAgain) 
 
     ChooseTrayItem(main, L"Exit Program");
     EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+// Takes connections on loopback and never answers them: a web site that hangs.
+class SilentServer {
+public:
+    SilentServer() {
+        WSADATA data{};
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof(address);
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            ::listen(listener_, 16) == 0 && ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
+        if (started_) ::WSACleanup();
+    }
+    int Port() const { return port_; }
+    // Whether a connection is waiting (taken by the system, never answered).
+    bool Connected() const {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listener_, &readable);
+        timeval none{};
+        return ::select(0, &readable, nullptr, nullptr, &none) == 1;
+    }
+
+private:
+    bool started_ = false;
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+// The maker's site takes the update check's connection and never answers: the icon, the
+// hot key and the menu work at once, and Exit ends the program at once.
+TEST_F(ProgramTest, AHangingUpdateSiteHoldsUpNothing) {
+    SilentServer site;
+    ASSERT_NE(site.Port(), 0);
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebHost", L"localhost");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebPort", std::to_wstring(site.Port()));
+    test::TempFolder temp(L"qm-e2e-hang");
+    for (int i = 0; i < 3; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
+    test::ScopedEnv tempVariable(L"Temp", temp.Path());
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"TempFiles", L"Yes");
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"AutoFunction", L"Yes");
+    const test::KeyTarget keys;
+    RunningProgram program(L"");
+    const HWND main = StartResident(program);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return site.Connected(); }, 5s)) << "the check is waiting on the site";
+
+    ASSERT_TRUE(keys.Press(L"alt+c"));
+    // The key events reach the system through the target's messages.
+    test::PumpMessages(3000, [&] { return !test::PathExists(temp / L"f0.tmp"); });
+    EXPECT_FALSE(test::PathExists(temp / L"f0.tmp")) << "the hot key cleaned";
+    ::PostMessageW(main, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    EXPECT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") != nullptr; }, 3s)) << "the menu opened";
+    if (const HWND menu = Visible(program, L"#32768")) ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") == nullptr; }, 3s));
+
+    ChooseTrayItem(main, L"Exit Program");
+    EXPECT_EQ(program.WaitForExit(3s), 0) << "Exit does not wait for the check";
+}
+
+// The names of the libraries of an import directory of a mapped image, in lower case.
+template <class Descriptor>
+std::vector<std::wstring> ImportedNames(const BYTE* base, const IMAGE_NT_HEADERS* nt, int directory,
+                                        DWORD Descriptor::*name) {
+    std::vector<std::wstring> found;
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[directory];
+    for (auto* d = reinterpret_cast<const Descriptor*>(base + entry.VirtualAddress); entry.VirtualAddress && d->*name;
+         ++d)
+        found.push_back(ToLower(WidenUtf8(reinterpret_cast<const char*>(base + d->*name))));
+    return found;
+}
+
+// The libraries only some windows need load on first use: the program does not import them
+// for loading at start, so neither the resident program nor "auto" has them before use.
+TEST(ProgramImports, OnDemandLibrariesAreDelayLoaded) {
+    const UniqueModule image(::LoadLibraryExW(ProgramPath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    ASSERT_TRUE(image);
+    const auto base = reinterpret_cast<const BYTE*>(image.get());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto imported = ImportedNames(base, nt, IMAGE_DIRECTORY_ENTRY_IMPORT, &IMAGE_IMPORT_DESCRIPTOR::Name);
+    EXPECT_NE(std::count(imported.begin(), imported.end(), L"user32.dll"), 0) << "the directory was read";
+    for (const wchar_t* dll : {L"winhttp.dll", L"wininet.dll", L"winspool.drv", L"ole32.dll", L"crypt32.dll",
+                               L"wintrust.dll", L"bcrypt.dll", L"winmm.dll"})
+        EXPECT_EQ(std::count(imported.begin(), imported.end(), dll), 0) << NarrowUtf8(dll);
 }
 
 TEST_F(ProgramTest, AutoCleanFilesCleansInTheTrayPlaceOrSaysWhyNot) {

@@ -80,7 +80,7 @@ protected:
     test::TestApp app;
 
     HWND OpenHelp() {
-        Help(app.ctx, false);
+        Help(app.ctx, HelpOpening::InPlaceOfMain);
         const HWND window = ::FindWindowW(kHelpWindowClass, nullptr);
         EXPECT_NE(window, nullptr);
         return window;
@@ -149,7 +149,7 @@ TEST_F(HelpWindowTest, OpensWithTheFormattedTextAndWritesNothingNextToTheProgram
 
 TEST_F(HelpWindowTest, OnlyOneHelpWindowAtATime) {
     const HWND first = OpenHelp();
-    Help(app.ctx, false);
+    Help(app.ctx, HelpOpening::InPlaceOfMain);
     int windows = 0;
     for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kHelpWindowClass, nullptr));) ++windows;
     EXPECT_EQ(windows, 1);

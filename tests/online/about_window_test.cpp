@@ -36,11 +36,12 @@ protected:
     ActingPump pump;
     test::RecordingUiHost ui;
     AppContext ctx{dialogs, os, pump, ui};
-    test::FakeWeb web;
+    std::shared_ptr<test::FakeWeb> sharedWeb = std::make_shared<test::FakeWeb>();
+    test::FakeWeb& web = *sharedWeb;
     AboutFormModel form;
 
     void SetUp() override {
-        ctx.web = &web;
+        ctx.web = sharedWeb;
         web.answering = {ConfiguredWebSite().HomePage()};
     }
     void ExpectNormalState() {

@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "clean/run_state.h"
+#include "base/handles.h"
 #include "online/auto_update.h"
+#include "online/check_progress.h"
 #include "online/installer_check.h"
 #include "online/update_notice.h"
 #include "online/web.h"
@@ -30,14 +32,15 @@ class UpdateTest : public ::testing::Test {
 protected:
     test::ScratchRegistry registry;
     test::TestApp app;
-    test::FakeWeb web;
+    std::shared_ptr<test::FakeWeb> sharedWeb = std::make_shared<test::FakeWeb>();
+    test::FakeWeb& web = *sharedWeb;
     test::TempFolder temp{L"qm-update-temp"};
     test::ScopedEnv tmp{L"TMP", temp.Path()}, tempVariable{L"TEMP", temp.Path()};
     std::vector<std::pair<std::wstring, std::wstring>> started;
     std::string realHash;
 
     void SetUp() override {
-        app.ctx.web = &web;
+        app.ctx.web = sharedWeb;
         web.answering = {ConfiguredWebSite().HomePage()};
         app.ctx.update.startInstaller = [&](const std::wstring& installer, const std::wstring& arguments) {
             started.emplace_back(installer, arguments);
@@ -113,7 +116,7 @@ TEST_F(UpdateTest, EveryOutcomeOfACheckIsToldOnlyWhenTheUserAsked) {
             web.answering.clear();
             if (c.online) web.answering.push_back(ConfiguredWebSite().HomePage());
             Publish(c.versionFile, c.status);
-            EXPECT_FALSE(CheckForUpdate(app.ctx, manual)) << c.name;
+            EXPECT_FALSE(manual ? CheckForUpdate(app.ctx) : test::CheckAtStart(app.ctx)) << c.name;
             EXPECT_EQ(LastMessage(), manual ? c.manualMessage : std::nullopt) << c.name << (manual ? " manual" : "");
             EXPECT_FALSE(NoticeShown()) << c.name;
             EXPECT_FALSE(app.ctx.flags.manualUpdateCheck);
@@ -124,20 +127,62 @@ TEST_F(UpdateTest, EveryOutcomeOfACheckIsToldOnlyWhenTheUserAsked) {
 
 TEST_F(UpdateTest, ANewerVersionIsOfferedInTheNotice) {
     Publish(VersionFile("10.0.0", realHash));
-    EXPECT_TRUE(CheckForUpdate(app.ctx, false));
+    EXPECT_TRUE(test::CheckAtStart(app.ctx));
     EXPECT_TRUE(app.dialogs.messages.empty());
     EXPECT_TRUE(NoticeShown());
     EXPECT_EQ(app.ctx.update.offered.versionText, L"10.0.0");
     EXPECT_EQ(web.asked.back(), ConfiguredWebSite().Url(L"/Updates/QuillmerePaid/ver.txt"));
-    EXPECT_TRUE(CheckForUpdate(app.ctx, true));
+    EXPECT_TRUE(CheckForUpdate(app.ctx));
     int notices = 0;
     for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kUpdateNoticeClass, nullptr));) ++notices;
     EXPECT_EQ(notices, 1);
 }
 
+// A site that keeps the check waiting: the progress shows with Cancel, and Cancel, Escape or
+// Exit end the wait at once; the outcome that comes later is dropped.
+TEST_F(UpdateTest, AManualCheckShowsItsProgressAndCancelOrExitEndItsWaitAtOnce) {
+    static HWND progressSeen;
+    static std::function<void()> endTheWait;
+    const struct {
+        const char* name;
+        std::function<void()> end;
+        bool exits;
+    } cases[] = {
+        {"Cancel", [] { ::SendMessageW(::GetDlgItem(progressSeen, IDCANCEL), BM_CLICK, 0, 0); }, false},
+        {"close box", [] { ::SendMessageW(progressSeen, WM_CLOSE, 0, 0); }, false},
+        {"Exit", [&] { RequestExit(app.ctx); }, true},
+    };
+    Publish(VersionFile("9.0.0", realHash));
+    for (const auto& c : cases) {
+        const UniqueKernelObject released(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        web.beforeAnswer = [gate = released.get()] { ::WaitForSingleObject(gate, INFINITE); };
+        app.dialogs.messages.clear();
+        app.ui.calls.clear();
+        progressSeen = nullptr;
+        endTheWait = c.end;
+        // Runs inside the check's wait: looks at the progress, then ends the wait.
+        ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+            ::KillTimer(nullptr, id);
+            progressSeen = ::FindWindowW(kCheckProgressClass, nullptr);
+            if (progressSeen) endTheWait();
+        });
+        bool offered = true;
+        RunExclusive(app.ctx, {L"test", L"menu"}, [&] { offered = CheckForUpdate(app.ctx); });
+
+        ASSERT_NE(progressSeen, nullptr) << c.name;
+        EXPECT_FALSE(offered) << c.name;
+        EXPECT_FALSE(::IsWindow(progressSeen)) << c.name;
+        EXPECT_EQ(app.ui.Called(L"UnloadMainForm"), c.exits) << c.name;
+        ::SetEvent(released.get());  // the site answers after all
+        test::PumpMessages(500);
+        EXPECT_TRUE(app.dialogs.messages.empty()) << c.name;
+        EXPECT_FALSE(NoticeShown()) << c.name;
+    }
+}
+
 TEST_F(UpdateTest, AConfirmedUpdateWithTheRightHashStartsAndTheProgramEnds) {
     Publish(VersionFile("5.0.1", realHash));
-    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
     ServeInstaller(kInstaller);
     app.dialogs.answers = {IDYES};
     GetUpdate(app.ctx);
@@ -171,7 +216,7 @@ TEST_F(UpdateTest, NothingRunsUnlessConfirmedDownloadedWholeAndMatchingItsHash) 
         {"stalled", IDYES, "", WebStatus::TimedOut, true},
     };
     Publish(VersionFile("5.0.1", realHash));
-    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
     for (const Case& c : cases) {
         app.dialogs.messages.clear();
         app.dialogs.answers = {c.answer};
@@ -192,7 +237,7 @@ TEST_F(UpdateTest, NothingRunsUnlessConfirmedDownloadedWholeAndMatchingItsHash) 
 
 TEST_F(UpdateTest, ExitCancelsADownloadCleanly) {
     Publish(VersionFile("5.0.1", realHash));
-    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
     ServeInstaller(kInstaller);
     app.dialogs.answers = {IDYES};
     // FakeWeb asks keepGoing once; Exit arrives as the program lets events in.
@@ -210,21 +255,31 @@ TEST_F(UpdateTest, ExitCancelsADownloadCleanly) {
     EXPECT_TRUE(app.ui.Called(L"UnloadMainForm")) << "then the program ends";
 }
 
+// Refused like a second clean: no question, no download, no failure message; and a clean
+// started while the question is open refuses it too, the notice coming back.
 TEST_F(UpdateTest, NoDownloadStartsWhileACleanRuns) {
     Publish(VersionFile("5.0.1", realHash));
-    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
     ServeInstaller(kInstaller);
     app.dialogs.answers = {IDYES};
     RunExclusive(app.ctx, {L"test", L"clean"}, [&] { GetUpdate(app.ctx); });
+    EXPECT_TRUE(app.dialogs.messages.empty());
+
+    app.ctx.frmUpdate.reset();
+    app.dialogs.onMessage = [&](const MessageBoxRequest&) { app.ctx.run.active = true; };  // the hot key's clean
+    GetUpdate(app.ctx);
+    app.ctx.run.active = false;
+    EXPECT_EQ(app.dialogs.messages.size(), 1u) << "only the question";
+    EXPECT_TRUE(NoticeShown());
     EXPECT_TRUE(started.empty());
     EXPECT_TRUE(web.downloadedTo.empty());
-    EXPECT_EQ(LastMessage()->first, kInstallerFailedText);
 }
 
 TEST_F(UpdateTest, AnUnattendedRunNeverGoesOnLine) {
     app.ctx.SetUnattended(true);
     Publish(VersionFile("9.0.0", realHash));
-    for (const bool manual : {false, true}) EXPECT_FALSE(CheckForUpdate(app.ctx, manual));
+    EXPECT_FALSE(test::CheckAtStart(app.ctx));
+    EXPECT_FALSE(CheckForUpdate(app.ctx));
     EXPECT_EQ(web.stateAsked, 0);
     EXPECT_TRUE(web.asked.empty());
     EXPECT_TRUE(app.dialogs.messages.empty());

@@ -17,6 +17,7 @@
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
+#include "support/fake_web.h"
 #include "support/fixtures.h"
 #include "support/https_server.h"
 
@@ -87,7 +88,7 @@ protected:
         test::WriteBytes(copy, installer);
         installerHash = Hex(*FileSha256(copy));
         ::DeleteFileW(copy.c_str());
-        app.ctx.web = &web;
+        app.ctx.web = sharedWeb;
         UseServer(*server);
     }
     void TearDown() override {
@@ -117,7 +118,8 @@ protected:
     const std::wstring log = temp / L"installer-ran.txt";
     test::ScopedEnv logVariable{L"QM_FAKE_INSTALLER_LOG", log};
     test::TestApp app;
-    LanWeb web;
+    std::shared_ptr<LanWeb> sharedWeb = std::make_shared<LanWeb>();
+    LanWeb& web = *sharedWeb;
     std::string installer, installerHash;
 };
 LocalHttpsServer* UpdateEndToEnd::server = nullptr;
@@ -125,7 +127,7 @@ LocalHttpsServer* UpdateEndToEnd::untrusted = nullptr;
 
 TEST_F(UpdateEndToEnd, ANewerVersionIsOfferedAcceptedConfirmedDownloadedCheckedAndRun) {
     Publish("5.0.1", installerHash, installer);
-    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
     const HWND notice = Notice();
     ASSERT_TRUE(notice);
     RECT work{}, frame{};
@@ -158,7 +160,7 @@ TEST_F(UpdateEndToEnd, ANewerVersionIsOfferedAcceptedConfirmedDownloadedCheckedA
 
 TEST_F(UpdateEndToEnd, NotAnsweredByTheNoticeItSlidesAwayAfterSevenSeconds) {
     Publish("5.0.1", installerHash, installer);
-    ASSERT_TRUE(CheckForUpdate(app.ctx, false));
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
     const HWND notice = Notice();
     ASSERT_TRUE(notice);
     EXPECT_FALSE(PumpUntil([&] { return !::IsWindow(notice); }, 6s));
@@ -184,7 +186,7 @@ TEST_F(UpdateEndToEnd, ABadInstallerNeverRuns) {
     for (const Case& c : cases) {
         app.dialogs.messages.clear();
         Publish("5.0.1", c.hash, c.served);
-        ASSERT_TRUE(CheckForUpdate(app.ctx, true)) << c.name;
+        ASSERT_TRUE(CheckForUpdate(app.ctx)) << c.name;
         app.dialogs.answers = {IDYES};
         ::SendMessageW(Notice(), WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
         ASSERT_EQ(app.dialogs.messages.size(), 2u) << c.name;
@@ -220,12 +222,12 @@ TEST_F(UpdateEndToEnd, EveryBadAnswerToTheCheckEndsWithoutAnOfferAndWithTheMessa
         app.dialogs.messages.clear();
         UseServer(*server);
         c.arrange();
-        EXPECT_FALSE(CheckForUpdate(app.ctx, true)) << c.name;
+        EXPECT_FALSE(CheckForUpdate(app.ctx)) << c.name;
         ASSERT_EQ(app.dialogs.messages.size(), 1u) << c.name;
         EXPECT_EQ(app.dialogs.Last().text, c.message) << c.name;
         EXPECT_FALSE(Notice()) << c.name;
         app.dialogs.messages.clear();
-        EXPECT_FALSE(CheckForUpdate(app.ctx, false)) << c.name;
+        EXPECT_FALSE(test::CheckAtStart(app.ctx)) << c.name;
         EXPECT_TRUE(app.dialogs.messages.empty()) << c.name << ": silent at start";
     }
     EXPECT_FALSE(InstallerRan());

@@ -64,11 +64,13 @@ public:
     HWND MaxMinWindow() override { return maxMinWindow; }
     bool RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) override;
     void UnregisterHotKey(HWND, int id) override { calls.push_back(L"UnregisterHotKey " + std::to_wstring(id)); }
+    bool hotKeyRegistered = true;  // what HotKeyRegistered answers
+    bool HotKeyRegistered(HWND, int) override { return hotKeyRegistered; }
     // Decides each registration when set (else hotKeyResult does).
     std::function<bool(UINT modifiers, UINT virtualKey)> hotKeyAccepts;
     void Hook(HWND) override { calls.push_back(L"Hook"); }
     void UnloadMaxMin() override { calls.push_back(L"UnloadMaxMin"); }
-    void ShowHelp() override { calls.push_back(L"ShowHelp"); }
+    void ShowHelp(bool inPlaceOfMain) override { calls.push_back(inPlaceOfMain ? L"ShowHelp" : L"ShowHelp alone"); }
     void ShowHelpModal() override;
     void ShowfrmCount(const std::wstring& role, bool timerCheck) override;
     void ShowCount(const std::wstring& role, bool timerCheck) override;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "online/auto_update.h"
+#include "startup/app_context.h"
 #include "support/fixtures.h"
 
 namespace qm::test {
@@ -13,11 +15,13 @@ bool FakeWeb::ConnectedState(DWORD& stateFlags) {
 }
 
 bool FakeWeb::Answers(const std::wstring& url, DWORD) {
+    if (beforeAnswer) beforeAnswer();
     asked.push_back(url);
     return std::find(answering.begin(), answering.end(), url) != answering.end();
 }
 
 WebReply FakeWeb::Get(const std::wstring& url, const WebLimits& limits) {
+    if (beforeAnswer) beforeAnswer();
     asked.push_back(url);
     const auto found = replies.find(url);
     if (found == replies.end()) return {};
@@ -36,6 +40,13 @@ WebReply FakeWeb::Download(const std::wstring& url, const std::wstring& file, co
     downloadedTo.push_back(file);
     reply.body.clear();
     return reply;
+}
+
+bool CheckAtStart(AppContext& ctx) {
+    ctx.update.hasOffer = false;
+    CheckForUpdateInBackground(ctx);
+    PumpMessages(30000, [&] { return !UpdateCheckInBackground(ctx); });
+    return ctx.update.hasOffer;
 }
 
 bool FakeWeb::OpenPage(HWND, const std::wstring& url) {

@@ -7,6 +7,10 @@
 
 #include "online/web.h"
 
+namespace qm {
+class AppContext;
+}
+
 namespace qm::test {
 
 class FakeWeb final : public Web {
@@ -20,6 +24,7 @@ public:
     std::vector<std::wstring> opened;      // pages shown in the browser
     std::vector<std::wstring> downloadedTo;
     std::function<void()> beforeKeepGoing;  // runs as a download asks whether to go on
+    std::function<void()> beforeAnswer;     // runs first in Answers and Get (a server's delay)
 
     bool ConnectedState(DWORD& stateFlags) override;
     bool Answers(const std::wstring& url, DWORD timeoutMs) override;
@@ -28,5 +33,9 @@ public:
                       const std::function<bool()>& keepGoing) override;
     bool OpenPage(HWND owner, const std::wstring& url) override;
 };
+
+// Runs the update check at start and lets messages run until its outcome has been told; true
+// when it offers a newer version (an offer of an earlier check does not count).
+bool CheckAtStart(AppContext& ctx);
 
 }  // namespace qm::test

@@ -207,8 +207,14 @@ bool RunUnixCommand(std::wstring commandLine) {
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
-    UniqueKernelObject processHandle(process.hProcess), threadHandle(process.hThread);
-    ::WaitForSingleObject(process.hProcess, 10000);  // Wine's answer for a Unix child is not reliable
+    // For a Unix child Wine may leave stale values in the answer: a handle is closed only when
+    // it is the child's own, since closing a stray value can close another handle of this
+    // process (such as the one behind every named object).
+    const bool ownProcess = process.dwProcessId != 0 && ::GetProcessId(process.hProcess) == process.dwProcessId;
+    const bool ownThread = process.dwThreadId != 0 && ::GetThreadId(process.hThread) == process.dwThreadId;
+    UniqueKernelObject processHandle(ownProcess ? process.hProcess : nullptr);
+    UniqueKernelObject threadHandle(ownThread ? process.hThread : nullptr);
+    if (ownProcess) ::WaitForSingleObject(process.hProcess, 10000);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "clean/clean_commands.h"
@@ -102,7 +103,7 @@ TEST_F(DesktopHostTest, MainWindowLoadsHiddenAtTheTopLeftWithItsTitleAndFiveTabs
     ::GetWindowRect(Main(), &frame);
     EXPECT_EQ(frame.left, 0);
     EXPECT_EQ(frame.top, 0);
-    EXPECT_TRUE(::GetWindowLongPtrW(::GetWindow(Main(), GW_OWNER), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(::GetWindow(Main(), GW_OWNER), nullptr) << "unowned: a task-bar button of its own";
 
     const HWND tabs = host.MainView()->Tabs();
     ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 5);
@@ -265,29 +266,90 @@ TEST_F(DesktopHostTest, CloseBoxHidesAndParksTheWindowTopLeft) {
     EXPECT_FALSE(::IsWindowVisible(Main()));
 }
 
+// Whatever the options window's state, the menu opens (its owner is the hidden window).
 TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
     host.LoadMainForm();
     host.SubClass(Main());
     static int items = -1;
     static bool exitAvailable = false;
-    // Runs inside the menu's own loop: looks at the open menu, then closes it.
-    ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
-        ::KillTimer(nullptr, id);
-        const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-        const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0))
-                                      : nullptr;
-        items = menu ? ::GetMenuItemCount(menu) : 0;
-        exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
-        ::EndMenu();
-    });
-    ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
-    EXPECT_EQ(items, 15);
-    EXPECT_TRUE(exitAvailable);
+    for (const int show : {SW_HIDE, SW_SHOW, SW_MINIMIZE}) {
+        ctx.frmMain.form.SetVisible(show != SW_HIDE);
+        ::ShowWindow(Main(), show);
+        items = -1;
+        // Runs inside the menu's own loop: looks at the open menu, then closes it.
+        ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+            ::KillTimer(nullptr, id);
+            const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+            const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0))
+                                          : nullptr;
+            items = menu ? ::GetMenuItemCount(menu) : 0;
+            exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
+            ::EndMenu();
+        });
+        ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+        EXPECT_EQ(items, 15) << "show " << show;
+        EXPECT_TRUE(exitAvailable) << "show " << show;
+        test::PumpMessages(100);
+    }
 
     items = -1;  // a button pressed but not released does nothing
     ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN);
     EXPECT_EQ(items, -1);
     test::PumpMessages(400);
+}
+
+// The options window and help have task-bar buttons (unowned, WS_EX_APPWINDOW); minimised,
+// each comes back by its tray command and by the message of its task-bar button, restored
+// and in front. Tray "Help" leaves the options window as it was.
+TEST_F(DesktopHostTest, EveryMinimisedWindowComesBackByItsTrayCommandAndItsTaskBarButton) {
+    host.LoadMainForm();
+    const auto help = [&] { return ctx.frmHelp ? ctx.frmHelp->Handle() : nullptr; };
+    const struct {
+        const wchar_t* command;
+        std::function<HWND()> window;
+    } windows[] = {{L"Configure Program", [&] { return Main(); }}, {L"Help", help}};
+    const struct {
+        const char* name;
+        std::function<void(const wchar_t* command, HWND window)> restore;
+    } ways[] = {{"tray command", [&](const wchar_t* command, HWND) { cP_Click(ctx, command); }},
+                {"task-bar button", [](const wchar_t*, HWND window) {
+                     ::SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+                     ::SetForegroundWindow(window);
+                 }}};
+    for (const auto& w : windows) {
+        for (const auto& way : ways) {
+            cP_Click(ctx, w.command);
+            test::PumpMessages(100);
+            const HWND window = w.window();
+            ASSERT_TRUE(::IsWindowVisible(window)) << w.command;
+            EXPECT_EQ(::GetWindow(window, GW_OWNER), nullptr) << w.command;
+            EXPECT_TRUE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW) << w.command;
+            ::ShowWindow(window, SW_MINIMIZE);
+            ASSERT_TRUE(::IsIconic(window)) << w.command;
+
+            way.restore(w.command, window);
+            test::PumpMessages(100);
+            EXPECT_FALSE(::IsIconic(window)) << w.command << " by " << way.name;
+            EXPECT_TRUE(::IsWindowVisible(window)) << w.command << " by " << way.name;
+            EXPECT_EQ(::GetForegroundWindow(), window) << w.command << " by " << way.name;
+        }
+    }
+    EXPECT_TRUE(::IsWindowVisible(Main())) << "tray Help left the options window as it was";
+    ::SendMessageW(help(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(::IsWindowVisible(Main()));
+}
+
+// Remove All Paths with help open: help closes (storing its size) before the settings go,
+// so nothing writes the program key back.
+TEST_F(DesktopHostTest, RemoveAllPathsWithHelpOpenLeavesNoProgramKey) {
+    host.LoadMainForm();
+    cP_Click(ctx, L"Help");
+    ASSERT_TRUE(ctx.frmHelp && ::IsWindow(ctx.frmHelp->Handle()));
+    dialogs.timedAnswers = {IDOK};
+    cP_Click(ctx, L"Remove All Paths");
+    test::PumpMessages(200);
+    EXPECT_TRUE(host.Unloaded());
+    EXPECT_FALSE(ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey));
 }
 
 TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndReturns) {

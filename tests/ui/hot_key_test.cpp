@@ -13,6 +13,7 @@
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/desktop_app.h"
+#include "support/real_keys.h"
 #include "support/fixtures.h"
 #include "ui/desktop_host.h"
 #include "ui/entry_points.h"
@@ -93,6 +94,16 @@ TEST_F(ChangeHotKeyTest, TakenKeyGivesTheOldOneBackAndKeepsTheValues) {
                                                        L"RegisterHotKey 1 1 67"}));
     EXPECT_EQ(Setting(L"MaxMinKey"), L"67");
     EXPECT_EQ(Setting(L"MaxMinAlt"), L"262144");
+}
+
+// Start-up could not register the stored key (another program held it): saving it unchanged
+// registers it now.
+TEST_F(ChangeHotKeyTest, AnUnchangedKeyThatStartUpCouldNotRegisterIsRegistered) {
+    StoreRaw(L"67", L"", L"", L"262144");
+    app.ui.hotKeyRegistered = false;
+    EXPECT_EQ(ChangeHotKey(app.ui, StoredHotKey(), {MOD_ALT, 'C'}), HotKeyChange::Saved);
+    EXPECT_EQ(app.ui.calls, (std::vector<std::wstring>{L"UnregisterHotKey 1", L"RegisterHotKey 1 1 67"}));
+    EXPECT_EQ(StoredHotKey(), (HotKeyCombo{MOD_ALT, 'C'}));
 }
 
 TEST_F(ChangeHotKeyTest, RegisteredKeyIsStoredInTheFourValues) {
@@ -195,40 +206,25 @@ TEST_F(ChangeHotKeyTest, StartUpReplacesAStoredTypingKeyByAltC) {
 
 // ---- real key presses under Xvfb -------------------------------------------------------
 
-// Hot keys fire only on real key events into a focused window of the prefix: the test shows
-// a window of its own, gives it the X focus and has xdotool press the keys through XTest.
+// Hot keys fire only on real key events into a focused window of the prefix (KeyTarget).
 class RealKeysTest : public ::testing::Test, protected test::DesktopApp {
 protected:
     RealKeysTest() : DesktopApp(L"qm-realkeys") {
         BindCountForm(ctx);
         for (const wchar_t* name : {L"AutoFunction", L"TempFiles"})
             ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, name, L"Yes");
-        // No system menu: a released Alt would otherwise open its keyboard menu loop and wait.
-        target_.reset(::CreateWindowExW(0, L"STATIC", kTargetTitle, WS_POPUP | WS_BORDER | WS_VISIBLE, 100, 100, 300,
-                                        200, nullptr, nullptr, nullptr, nullptr));
-        ::SetForegroundWindow(target_.get());
-        test::PumpMessages(200);
     }
     void Register(UINT modifiers, UINT key) {
         ASSERT_TRUE(host.RegisterHotKey(host.MaxMinWindow(), kCleanHotKeyId, modifiers, key));
         host.Hook(host.MaxMinWindow());
     }
-    // xdotool's names of the keys, "alt+c" and the like, pressed times in a row. The focus is
-    // given first and the keys are pressed by a second call without a window, so they go
-    // through XTest as real key events (with a window xdotool would send synthetic ones).
-    void Press(const std::wstring& keys, int times = 1) {
-        std::wstring script = L"/usr/bin/xdotool search --name '^" + std::wstring(kTargetTitle) +
-                              L"$' windowfocus; sleep 0.3; /usr/bin/xdotool key";
-        for (int i = 0; i < times; ++i) script += L" " + keys;
-        ASSERT_TRUE(test::RunUnixCommand(L"/bin/sh -c \"" + script + L"\""));
-    }
+    void Press(const std::wstring& keys, int times = 1) { ASSERT_TRUE(target_.Press(keys, times)); }
     void FillTemp(int files) {
         for (int i = 0; i < files; ++i) test::WriteBytes(temp / (L"f" + std::to_wstring(i) + L".tmp"), "x");
     }
     bool TempEmpty() { return !test::PathExists(temp / L"f0.tmp"); }
 
-    static constexpr wchar_t kTargetTitle[] = L"Quillmere key target";
-    UniqueWindow target_;
+    test::KeyTarget target_;
 };
 
 TEST_F(RealKeysTest, DefaultAndChosenKeysCleanAndShowTheTrueCount) {
@@ -285,7 +281,7 @@ TEST_F(RealKeysTest, FivePressesDuringACleanStartOneClean) {
 TEST_F(RealKeysTest, TheChooserWindowSavesOnlyAKeyThatCanClean) {
     StoreHotKey(kDefaultCleanHotKey);
     Register(MOD_ALT, 'C');
-    ASSERT_TRUE(::RegisterHotKey(target_.get(), 7, MOD_CONTROL | MOD_SHIFT, VK_F10));  // held elsewhere
+    ASSERT_TRUE(::RegisterHotKey(target_.Handle(), 7, MOD_CONTROL | MOD_SHIFT, VK_F10));  // held elsewhere
     const struct {
         const wchar_t* key;
         bool shift, ctrl, alt;
@@ -317,7 +313,7 @@ TEST_F(RealKeysTest, TheChooserWindowSavesOnlyAKeyThatCanClean) {
         if (::IsWindow(window)) ::SendMessageW(window, WM_CLOSE, 0, 0);
 
         FillTemp(2);
-        ::SetForegroundWindow(target_.get());
+        ::SetForegroundWindow(target_.Handle());
         Press(c.cleaningKeys);
         test::PumpMessages(8000, [&] { return TempEmpty(); });
         EXPECT_TRUE(TempEmpty()) << c.key << ": " << c.cleaningKeys << " no longer cleans";
@@ -326,7 +322,7 @@ TEST_F(RealKeysTest, TheChooserWindowSavesOnlyAKeyThatCanClean) {
     EXPECT_EQ(Setting(L"MaxMinShift"), L"65536");
     EXPECT_EQ(Setting(L"MaxMinCtrl"), L"131072");
     EXPECT_EQ(Setting(L"MaxMinAlt"), L"");
-    ::UnregisterHotKey(target_.get(), 7);
+    ::UnregisterHotKey(target_.Handle(), 7);
 }
 
 TEST_F(RealKeysTest, PressesWhileTheRefusalIsOpenAreDropped) {
@@ -335,7 +331,7 @@ TEST_F(RealKeysTest, PressesWhileTheRefusalIsOpenAreDropped) {
     Register(MOD_ALT, 'C');
     // The box stays "open" while four more presses arrive and are dispatched.
     dialogs.onMessage = [&](const MessageBoxRequest&) {
-        ::SetForegroundWindow(target_.get());
+        ::SetForegroundWindow(target_.Handle());
         Press(L"alt+c", 4);
         test::PumpMessages(1500);
     };

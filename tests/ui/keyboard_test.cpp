@@ -99,7 +99,7 @@ TEST_F(KeyboardTest, HotKeyChooserReachesAndNamesEveryControl) {
 }
 
 TEST_F(KeyboardTest, HelpReachesAndNamesItsText) {
-    ShowHelpWindow(ctx);
+    ShowHelpWindow(ctx, false);
     ExpectReachableAndNamed(::FindWindowW(kHelpWindowClass, nullptr), "help");
 }
 

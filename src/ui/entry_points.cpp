@@ -9,11 +9,14 @@
 namespace qm {
 
 // The help window, shown without blocking.
-void ShowHelpWindow(AppContext& ctx) { ctx.ui.ShowHelp(); }
+void ShowHelpWindow(AppContext& ctx, bool inPlaceOfMain) { ctx.ui.ShowHelp(inPlaceOfMain); }
 
 void ShowAboutWindow(AppContext& ctx) { ShowAbout(ctx); }
 
-// At start (the main window's load) silently; on request with every outcome told.
-void CheckForProgramUpdates(AppContext& ctx) { CheckForUpdate(ctx, ctx.flags.manualUpdateCheck); }
+// At start in the background, silently; on request with its progress and every outcome told.
+void CheckForProgramUpdates(AppContext& ctx) {
+    if (ctx.flags.manualUpdateCheck) CheckForUpdate(ctx);
+    else CheckForUpdateInBackground(ctx);
+}
 
 }  // namespace qm
