@@ -198,7 +198,7 @@ bool RunVariant(qm::AppContext& ctx, const std::wstring& base, const Shape& shap
                  versusFloor = engineDelete / plainDelete;
     Ratio(L"listing: dir time / engine time", listing, L">= 1", listing >= 1.0);
     Ratio(L"emptying: rd time / DelTree time", versusShell, L">= 3", versusShell >= 3.0);
-    Ratio(L"emptying: DelTree time / loop time", versusFloor, L"<= 2", versusFloor <= 2.0);
+    Ratio(L"emptying: DelTree time / loop time", versusFloor, L"<= 1.15", versusFloor <= 1.15);
 
     const bool outcomesAgree = listed == shape.files && ctx.CleanCount == shape.files && engineLeft == 0 &&
                                shellLeft == 0 && plainLeft == 0;
