@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+// Not declared by every SDK's winternl.h; FILE_BASIC_INFORMATION has FILE_BASIC_INFO's layout.
+extern "C" NTSTATUS NTAPI NtQueryAttributesFile(const OBJECT_ATTRIBUTES* attributes, FILE_BASIC_INFO* information);
+
 namespace qm {
 
 namespace {
@@ -18,6 +21,29 @@ constexpr auto kFileRenameInformation = static_cast<FILE_INFORMATION_CLASS>(10);
 
 DWORD ErrorOf(NTSTATUS status) { return ::RtlNtStatusToDosError(status); }
 
+// One name of a held folder as the system's calls take it. An empty name would be the
+// folder itself and one holding "\\" would reach elsewhere: neither is a listed name.
+class RelativeName {
+public:
+    RelativeName(HANDLE folder, std::wstring_view name) : valid_(IsListedName(name)) {
+        unicode_.Buffer = const_cast<PWSTR>(name.data());
+        unicode_.Length = unicode_.MaximumLength = static_cast<USHORT>(valid_ ? name.size() * sizeof(wchar_t) : 0);
+        InitializeObjectAttributes(&attributes_, &unicode_, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    }
+    RelativeName(const RelativeName&) = delete;
+    RelativeName& operator=(const RelativeName&) = delete;
+    bool Valid() const { return valid_; }
+    OBJECT_ATTRIBUTES* Attributes() { return &attributes_; }
+
+private:
+    static bool IsListedName(std::wstring_view name) {
+        return !name.empty() && name.size() <= 0x7FFF && name.find(L'\\') == std::wstring_view::npos;
+    }
+    bool valid_;
+    UNICODE_STRING unicode_{};
+    OBJECT_ATTRIBUTES attributes_{};
+};
+
 }  // namespace
 
 DWORD WithoutReadOnly(DWORD attributes) {
@@ -27,26 +53,28 @@ DWORD WithoutReadOnly(DWORD attributes) {
 
 UniqueFile OpenRelative(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG options,
                         ULONG disposition, ULONG share) {
-    if (name.empty() || name.size() > 0x7FFF || name.find(L'\\') != std::wstring_view::npos) {
+    RelativeName relative(folder, name);
+    if (!relative.Valid()) {
         ::SetLastError(ERROR_INVALID_NAME);
         return UniqueFile();
     }
-    UNICODE_STRING unicodeName;
-    unicodeName.Buffer = const_cast<PWSTR>(name.data());
-    unicodeName.Length = unicodeName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE handle = nullptr;
-    const NTSTATUS status =
-        ::NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                       share, disposition,
-                       options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    const NTSTATUS status = ::NtCreateFile(&handle, access | SYNCHRONIZE, relative.Attributes(), &io, nullptr,
+                                           FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                           options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
     if (status < 0) {
         ::SetLastError(ErrorOf(status));
         return UniqueFile();
     }
     return UniqueFile(handle);
+}
+
+bool IsLinkIn(HANDLE folder, std::wstring_view name) {
+    RelativeName relative(folder, name);
+    FILE_BASIC_INFO basic{};
+    return relative.Valid() && ::NtQueryAttributesFile(relative.Attributes(), &basic) >= 0 &&
+           (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool RenameRelative(HANDLE file, HANDLE folder, std::wstring_view newName, bool replace) {

@@ -20,6 +20,9 @@ namespace qm {
 inline constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 UniqueFile OpenRelative(HANDLE folder, std::wstring_view name, ACCESS_MASK access, ULONG options,
                         ULONG disposition = FILE_OPEN, ULONG share = kShareAll);
+// True when the entry name of the held folder is a link (junction, symbolic link, mount
+// point), asked of the name itself and not of what it leads to.
+bool IsLinkIn(HANDLE folder, std::wstring_view name);
 // Gives an opened file the name newName in the held folder, replacing a file of that name
 // when replace is set (NtSetInformationFile with the folder as root directory; the Win32
 // call refuses a root directory on some systems). False with the last error set otherwise.

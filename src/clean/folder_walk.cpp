@@ -35,6 +35,36 @@ constexpr DWORD kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr ULONG kFolderOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
                                  FILE_OPEN_FOR_BACKUP_INTENT;
 
+// What the walk needs of an opened folder.
+struct OpenedFolder {
+    DWORD attributes = 0;
+    FileIdentity identity;
+};
+
+std::optional<OpenedFolder> FolderFacts(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    return OpenedFolder{info.dwFileAttributes,
+                        {info.dwVolumeSerialNumber,
+                         (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow}};
+}
+
+// The same for a folder opened relative to a held parent, by the two questions that need
+// no name (some systems, Wine among them, work out the whole path for the full answer,
+// which makes a deep walk quadratic). A subfolder that is no mount point (a reparse point,
+// refused) lies on its parent's volume.
+std::optional<OpenedFolder> ChildFacts(HANDLE handle, const WalkFolder& parent) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    LARGE_INTEGER index{};
+    IO_STATUS_BLOCK io{};
+    constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+    if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)) ||
+        ::NtQueryInformationFile(handle, &io, &index, sizeof(index), kFileInternalInformation) < 0)
+        return std::nullopt;
+    return OpenedFolder{tag.FileAttributes,
+                        {parent.Identity().volumeSerial, static_cast<ULONGLONG>(index.QuadPart)}};
+}
+
 // Opens by long path, or relative to a held parent by the last component of the path.
 UniqueFile OpenFolderHandle(const std::wstring& longPath, const WalkFolder* parent, DWORD access) {
     if (!parent)
@@ -173,8 +203,10 @@ std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const L
                                            const WalkFolder* parent, FolderAccess access) {
     if (longPath.empty()) return std::nullopt;
     // The name is asked too: where the system opens a link's target instead of the link
-    // (Wine), only the listing by name still shows the link.
-    if (IsLinkByName(longPath)) {
+    // (Wine), only the listing by name still shows the link. Relative to a held parent,
+    // so a deep walk does not resolve the whole path again at every level.
+    const std::wstring_view name = LastComponent(longPath);
+    if (parent ? IsLinkIn(parent->Handle(), name) : IsLinkByName(longPath)) {
         ::SetLastError(kErrorNotTheListedFolder);
         return std::nullopt;
     }
@@ -187,21 +219,22 @@ std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const L
         handle = OpenFolderHandle(longPath, parent, kFolderAccess);
     }
     if (!handle) return std::nullopt;
-    const auto info = InformationOf(handle.get());
-    std::wstring finalPath = FinalPathOf(handle.get());
-    bool same = info && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(info->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::optional<OpenedFolder> opened = parent ? ChildFacts(handle.get(), *parent) : FolderFacts(handle.get());
+    // Where the system cannot name the parent (Wine past the classic length) it cannot name
+    // the child either: the file ID alone then proves it, as below.
+    std::wstring finalPath = parent && parent->FinalPath().empty() ? std::wstring() : FinalPathOf(handle.get());
+    bool same = opened && (opened->attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(opened->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     if (same && listed) {
-        const FileIdentity identity = IdentityFrom(*info);
-        same = identity.volumeSerial == listed->volumeSerial &&
-               (listed->fileIndex == 0 || identity.fileIndex == listed->fileIndex) &&
+        same = opened->identity.volumeSerial == listed->volumeSerial &&
+               (listed->fileIndex == 0 || opened->identity.fileIndex == listed->fileIndex) &&
                IsAtListedPlace(finalPath, *listed);
     }
     if (!same) {
         ::SetLastError(kErrorNotTheListedFolder);
         return std::nullopt;
     }
-    return WalkFolder(longPath, std::move(handle), std::move(finalPath), IdentityFrom(*info), mayRemove);
+    return WalkFolder(longPath, std::move(handle), std::move(finalPath), opened->identity, mayRemove);
 }
 
 ListedFolder WalkFolder::Keep(const ListedEntry& entry) const {
