@@ -218,6 +218,17 @@ bool RunUnixCommand(std::wstring commandLine) {
     return true;
 }
 
+bool RunUnixScriptToEnd(const std::wstring& script) {
+    const TempFolder scratch(L"qm-unix");
+    const std::wstring mark = scratch / L"done";
+    const std::string markUnix = WineUnixPath(mark);
+    if (markUnix.empty() ||
+        !RunUnixCommand(L"/bin/sh -c \"" + script + L"; : > '" + WidenUtf8(markUnix) + L"'\""))
+        return false;
+    for (int waited = 0; waited < 10000 && !PathExists(mark); waited += 20) ::Sleep(20);
+    return PathExists(mark);
+}
+
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
     const auto isLink = [&] {
         const DWORD attributes = Attributes(link);

@@ -81,6 +81,9 @@ std::string WineUnixPath(const std::wstring& path);
 // Starts a Unix program from inside Wine (a command line with its full path) and waits for
 // it as far as Wine lets us tell; false when it could not be started.
 bool RunUnixCommand(std::wstring commandLine);
+// Runs a shell script (no double quotes in it) and waits until it has ended, up to 10 s:
+// Wine gives no handle to wait on for a Unix child, so the script leaves a mark when done.
+bool RunUnixScriptToEnd(const std::wstring& script);
 
 // Runs the message loop for up to milliseconds, or until done answers true. With a dialog
 // window, its keys (Tab, Enter, Esc) are handled as the program's own loop handles them.

@@ -20,7 +20,8 @@ bool KeyTarget::Press(const std::wstring& keys, int times) const {
     std::wstring script = L"/usr/bin/xdotool search --name '^" + std::wstring(kTargetTitle) +
                           L"$' windowfocus; sleep 0.3; /usr/bin/xdotool key";
     for (int i = 0; i < times; ++i) script += L" " + keys;
-    return RunUnixCommand(L"/bin/sh -c \"" + script + L"\"");
+    // Waits for xdotool: the presses must reach the window before the caller goes on.
+    return RunUnixScriptToEnd(script);
 }
 
 }  // namespace qm::test
