@@ -223,8 +223,6 @@ TEST_F(HeldDeleteTest, CacheCleansLeaveOutlookAndOfficeFoldersWhole) {
         bool automatic;
     } rows[] = {
         {"Internet Explorer, automatic", kKindIeShellCache, true},
-        {"Internet Explorer, Clean Internet", kKindIeShellCache, false},
-        {"INetCache, automatic", kKindIeINetCache, true},
         {"INetCache, Clean Internet", kKindIeINetCache, false},
     };
     for (const auto& row : rows) {

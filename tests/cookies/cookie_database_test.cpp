@@ -23,6 +23,8 @@ using Left = std::vector<std::string>;
 constexpr std::int64_t k2030Unix = 1893456000;
 constexpr std::int64_t k2030Chromium = (k2030Unix + 11644473600) * 1'000'000;
 
+bool keepNothing(std::string_view, std::string_view) { return false; }
+
 const std::vector<CookieRow> kRows{
     {".example.com", "SID", "", "\x01v10secret", k2030Chromium},
     {"shop.example.com", "cart", "plain", "", 0},
@@ -119,7 +121,6 @@ TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
         if (!c.bytes.empty() || c.expected == DatabaseOutcome::NotADatabase) test::WriteBytes(path, c.bytes);
         const bool exists = test::PathExists(path);
         const std::string before = exists ? test::ReadBytes(path) : std::string();
-        const auto keepNothing = [](std::string_view, std::string_view) { return false; };
         const DatabaseClean clean = DeleteUnkeptCookies(path, CookieSchema::Chromium, keepNothing);
         EXPECT_EQ(clean.outcome, c.expected) << NarrowUtf8(c.file);
         EXPECT_EQ(clean.deleted, 0);
@@ -137,7 +138,6 @@ TEST_F(CookieDatabase, ADatabaseAnotherProcessHoldsIsNeverChanged) {
         test::DatabaseHolder browser(chromium);
         ASSERT_TRUE(browser.Holding());
         const std::string before = test::ReadBytes(chromium);
-        const auto keepNothing = [](std::string_view, std::string_view) { return false; };
         EXPECT_EQ(DeleteUnkeptCookies(chromium, CookieSchema::Chromium, keepNothing).outcome, DatabaseOutcome::Locked);
         EXPECT_EQ(ReadCookieDatabase(chromium, CookieSchema::Chromium).outcome, DatabaseOutcome::Locked);
         EXPECT_EQ(test::ReadBytes(chromium), before);
@@ -151,7 +151,6 @@ TEST_F(CookieDatabase, ADatabaseAnotherProcessHoldsIsNeverChanged) {
     sqlite3* browser = nullptr;
     ASSERT_EQ(sqlite3_open_v2(NarrowUtf8(firefox).c_str(), &browser, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(browser, "SELECT count(*) FROM moz_cookies", nullptr, nullptr, nullptr), SQLITE_OK);
-    const auto keepNothing = [](std::string_view, std::string_view) { return false; };
     EXPECT_EQ(DeleteUnkeptCookies(firefox, CookieSchema::Firefox, keepNothing).outcome, DatabaseOutcome::Locked);
     sqlite3_close(browser);
     EXPECT_EQ(test::CookiesLeft(firefox, "moz_cookies", "host").size(), 3u);
@@ -175,7 +174,6 @@ TEST_F(CookieDatabase, SideFilesThatAreNotTheDatabasesOwnAreNeverTouched) {
         {L"cookies.sqlite", L"-wal", CookieSchema::Firefox, DatabaseOutcome::Locked},
         {L"cookies.sqlite", L"-shm", CookieSchema::Firefox, DatabaseOutcome::Done},
     };
-    const auto keepNothing = [](std::string_view, std::string_view) { return false; };
     for (const auto& one : cases) {
         SCOPED_TRACE(NarrowUtf8(std::wstring(one.database) + one.suffix));
         const std::wstring database = Path(one.database), side = database + one.suffix;

@@ -181,6 +181,11 @@ protected:
         std::this_thread::sleep_for(300ms);  // start-up ends with the tray icon and the hot key
         return main;
     }
+    // Opens the options window from the tray; false when it does not show.
+    bool OpenOptionsWindow(HWND main) {
+        ChooseTrayItem(main, L"Configure Program");
+        return WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; });
+    }
     static void EndSession(RunningProgram& program) {
         const auto windows = program.Windows(kMainWindowClass);
         ASSERT_EQ(windows.size(), 1u);
@@ -367,8 +372,7 @@ TEST_F(ProgramTest, TrayClickOpensTheMenuAndConfigureProgramShowsTheOptionsTabTo
     ::PostMessageW(Visible(program, L"#32768"), WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitUntil([&] { return Visible(program, L"#32768") == nullptr; }, 10s));
 
-    ChooseTrayItem(main, L"Configure Program");
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
+    ASSERT_TRUE(OpenOptionsWindow(main));
     EXPECT_EQ(Text(main), L"Dorvik Quillmere Program");
     RECT frame{};
     ::GetWindowRect(main, &frame);
@@ -391,8 +395,7 @@ TEST_F(ProgramTest, CleanTempFromItsTabShowsTheTrueCountThenTheMainWindowAgain) 
     RunningProgram program(L"");
     const HWND main = StartResident(program);
     ASSERT_NE(main, nullptr);
-    ChooseTrayItem(main, L"Configure Program");
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
+    ASSERT_TRUE(OpenOptionsWindow(main));
 
     const HWND tabs = FindControl(main, 600);
     ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
@@ -934,8 +937,7 @@ TEST_F(ProgramTest, DISABLED_ResidentCleanHoldsTheLockUntilReleased) {
     RunningProgram program(L"");
     const HWND main = StartResident(program);
     ASSERT_NE(main, nullptr);
-    ChooseTrayItem(main, L"Configure Program");
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }));
+    ASSERT_TRUE(OpenOptionsWindow(main));
     ::PostMessageW(FindControl(main, 103), BM_CLICK, 0, 0);
     HWND question = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (question = Visible(program, L"#32770", L"Dorvik Info.....")) != nullptr; }));
