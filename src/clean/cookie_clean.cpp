@@ -134,25 +134,46 @@ void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     if (!IsPreview(ctx)) CopyIndexForRestart(pass, folder);
 }
 
+// A cookies.txt read, marked by choose and written back in one replace, inside its folder held
+// through the guard. An interactive run is told why a file it had to change stayed unchanged.
+struct CookieTxtRewrite {
+    bool read = false;
+    CookieTxtTable table;
+    int marked = 0;
+    std::optional<CookieWrite> written;  // nothing when no line was marked
+};
+
+CookieTxtRewrite RewriteCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store,
+                                  const ChooseCookieLine& choose, bool interactive) {
+    CookieTxtRewrite rewrite;
+    const auto root = GuardCookieTxtFolder(ctx, guard, store);
+    if (!root || !ReadCookieTxt(store, rewrite.table)) return rewrite;
+    rewrite.read = true;
+    rewrite.marked = MarkCookieLines(rewrite.table, choose);
+    if (rewrite.marked == 0) return rewrite;
+    rewrite.written = WriteCookieTxt(ctx, rewrite.table, &root->Folder());
+    if (*rewrite.written == CookieWrite::Refused && interactive)
+        ctx.dialogs.ShowMessage(
+            {CookieTxtUnchangedText(store, rewrite.table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    return rewrite;
+}
+
 // Parses, marks and writes the file on its own: the viewer's list is scanned again only
 // when it shows this file.
 void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store,
                     const KeptIdentities& kept, bool interactive) {
-    const auto root = GuardCookieTxtFolder(ctx, guard, store);
-    if (!root) return;
-    CookieTxtTable table;
-    if (!ReadCookieTxt(store, table)) return;
-    const int marked = MarkUnkeptLines(table, kept.identities);
-    if (marked == 0) return ReportCookieLines(ctx, table, false);
-    const CookieWrite written = WriteCookieTxt(ctx, table, &root->Folder());
-    ReportCookieLines(ctx, table, written == CookieWrite::Written);
+    const CookieTxtRewrite rewrite = RewriteCookieTxt(
+        ctx, guard, store, [&](size_t, const std::wstring& identity) { return !kept.identities.count(identity); },
+        interactive);
+    if (!rewrite.read) return;
+    ReportCookieLines(ctx, rewrite.table, rewrite.written == CookieWrite::Written);
+    if (!rewrite.written) return;
+    const CookieWrite written = *rewrite.written;
     if (written == CookieWrite::Refused)
-        ReportRefused(ctx, ItemType::Store, store, FirstLine(CookieTxtUnchangedText(store, table.holdsNul)));
+        ReportRefused(ctx, ItemType::Store, store, FirstLine(CookieTxtUnchangedText(store, rewrite.table.holdsNul)));
     else if (written == CookieWrite::Cancelled)
         ReportRefused(ctx, ItemType::Store, store, FirstLine(kCookieWriteFailedText));
-    if (written == CookieWrite::Refused && interactive)
-        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
-    if (written == CookieWrite::Written) ProgressTicks(ctx, marked);
+    if (written == CookieWrite::Written) ProgressTicks(ctx, rewrite.marked);
     if (ViewerShowsCookieTxt(ctx, store)) NS2Scan(ctx, store);
 }
 
@@ -201,18 +222,13 @@ int DeleteChosenMsieFiles(AppContext& ctx, const std::wstring& store, const std:
 // The chosen cookies of a cookies.txt, read, marked and written in one replace as the clean does.
 int DeleteChosenCookieTxtLines(AppContext& ctx, const std::wstring& store, const std::set<std::wstring>& chosen,
                                const KeptIdentities& kept) {
-    const auto root = GuardCookieTxtFolder(ctx, DeletionGuard{}, store);
-    if (!root) return 0;
-    CookieTxtTable table;
-    if (!ReadCookieTxt(store, table)) return 0;
-    const int marked = MarkCookieLines(table, [&](size_t, const std::wstring& identity) {
-        return chosen.count(identity) > 0 && kept.identities.count(identity) == 0;
-    });
-    if (marked == 0) return 0;
-    const CookieWrite written = WriteCookieTxt(ctx, table, &root->Folder());
-    if (written == CookieWrite::Refused)
-        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
-    return written == CookieWrite::Written ? marked : 0;
+    const CookieTxtRewrite rewrite = RewriteCookieTxt(
+        ctx, DeletionGuard{}, store,
+        [&](size_t, const std::wstring& identity) {
+            return chosen.count(identity) > 0 && kept.identities.count(identity) == 0;
+        },
+        true);
+    return rewrite.written == CookieWrite::Written ? rewrite.marked : 0;
 }
 
 // The chosen rows of a database, in one transaction, unless the browser holds it.
