@@ -1,9 +1,10 @@
-# Libraries that only some windows and checks need (printing, WinHTTP, WinINet, the folder
-# picker's COM, the installer's signature and hash checks, the notice sound): the program
-# loads them when first used, so the resident program and "auto" stay small and "auto"
-# opens no network socket. Tests, tools and benchmarks link them plainly.
-set(QUILLMERE_ON_DEMAND_DLLS winhttp.dll wininet.dll winspool.drv wintrust.dll crypt32.dll bcrypt.dll ole32.dll
-    winmm.dll)
+# Libraries that only some windows and checks need (printing, the folder picker's COM, the
+# installer's signature and hash checks, the notice sound): the program loads them when
+# first used, so the resident program and "auto" stay small. WinHTTP and WinINet are not
+# linked at all: the web code loads them for each use and lets them go after it
+# (src/online/web.cpp), so "auto" opens no network socket and the check at start leaves
+# nothing behind. Tests, tools and benchmarks link the others plainly.
+set(QUILLMERE_ON_DEMAND_DLLS winspool.drv wintrust.dll crypt32.dll bcrypt.dll ole32.dll winmm.dll)
 
 add_library(quillmere_on_demand_plain INTERFACE)
 add_library(quillmere_on_demand_delayed INTERFACE)

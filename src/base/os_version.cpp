@@ -1,17 +1,14 @@
 #include "base/os_version.h"
 
-#include "base/handles.h"
+#include "base/system_library.h"
 
 namespace qm {
 
 std::optional<OsVersionRecord> SystemOsVersion::Query() const {
-    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    const auto rtlGetVersion =
-        ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
-              : nullptr;
+    LONG(WINAPI * rtlGetVersion)(OSVERSIONINFOW*) = nullptr;
+    FindExport(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion", rtlGetVersion);
     if (!rtlGetVersion || rtlGetVersion(&info) != 0) return std::nullopt;
     return OsVersionRecord{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion,
                            info.dwBuildNumber, info.szCSDVersion};

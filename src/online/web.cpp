@@ -3,9 +3,11 @@
 #include <shellapi.h>
 #include <winhttp.h>
 
+#include <utility>
 #include <vector>
 
 #include "base/handles.h"
+#include "base/system_library.h"
 #include "base/program_version.h"
 #include "base/text.h"
 #include "startup/reg_op.h"
@@ -14,12 +16,51 @@ namespace qm {
 
 namespace {
 
-struct InternetHandleTraits {
-    using Type = HINTERNET;
-    static Type invalid() noexcept { return nullptr; }
-    static void close(Type h) noexcept { ::WinHttpCloseHandle(h); }
+// WinHTTP, loaded for one use of the web and let go after it. The check at start would
+// otherwise leave it, with the socket, proxy and COM libraries it brings in, in the resident
+// program for good.
+class WinHttp {
+public:
+    WinHttp() : library_(LoadSystemLibrary(L"winhttp.dll")) {
+        const HMODULE module = library_.get();
+        FindExport(module, "WinHttpCrackUrl", CrackUrl);
+        FindExport(module, "WinHttpOpen", Open);
+        FindExport(module, "WinHttpSetTimeouts", SetTimeouts);
+        FindExport(module, "WinHttpConnect", Connect);
+        FindExport(module, "WinHttpOpenRequest", OpenRequest);
+        FindExport(module, "WinHttpSetOption", SetOption);
+        FindExport(module, "WinHttpSendRequest", SendRequest);
+        FindExport(module, "WinHttpReceiveResponse", ReceiveResponse);
+        FindExport(module, "WinHttpQueryHeaders", QueryHeaders);
+        FindExport(module, "WinHttpReadData", ReadData);
+        FindExport(module, "WinHttpCloseHandle", CloseHandle);
+    }
+    WinHttp(const WinHttp&) = delete;
+    WinHttp& operator=(const WinHttp&) = delete;
+
+    bool Loaded() const {
+        return CrackUrl && Open && SetTimeouts && Connect && OpenRequest && SetOption && SendRequest &&
+               ReceiveResponse && QueryHeaders && ReadData && CloseHandle;
+    }
+    // After a request timed out, WinHTTP may still be resolving its host name on a thread
+    // of its own, in its own code: the library then stays loaded for the rest of the run.
+    void KeepLoaded() { library_.release(); }
+
+    decltype(&::WinHttpCrackUrl) CrackUrl;
+    decltype(&::WinHttpOpen) Open;
+    decltype(&::WinHttpSetTimeouts) SetTimeouts;
+    decltype(&::WinHttpConnect) Connect;
+    decltype(&::WinHttpOpenRequest) OpenRequest;
+    decltype(&::WinHttpSetOption) SetOption;
+    decltype(&::WinHttpSendRequest) SendRequest;
+    decltype(&::WinHttpReceiveResponse) ReceiveResponse;
+    decltype(&::WinHttpQueryHeaders) QueryHeaders;
+    decltype(&::WinHttpReadData) ReadData;
+    decltype(&::WinHttpCloseHandle) CloseHandle;
+
+private:
+    UniqueModule library_;
 };
-using UniqueInternet = UniqueHandle<InternetHandleTraits>;
 
 constexpr DWORD kReadPiece = 64 * 1024;
 
@@ -30,11 +71,11 @@ struct ParsedUrl {
     std::wstring pathAndQuery;
 };
 
-bool ParseUrl(const std::wstring& url, ParsedUrl& parsed) {
+bool ParseUrl(const WinHttp& http, const std::wstring& url, ParsedUrl& parsed) {
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof(parts);
     parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!::WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+    if (!http.CrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
     if (parts.nScheme != INTERNET_SCHEME_HTTPS && parts.nScheme != INTERNET_SCHEME_HTTP) return false;
     parsed.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     parsed.host.assign(parts.lpszHostName, parts.dwHostNameLength);
@@ -65,33 +106,37 @@ WebStatus StatusOfError(DWORD error) {
 // One GET request with its session: sent, answered, read piece by piece.
 class Request {
 public:
+    explicit Request(WinHttp& http) : http_(http) {}
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+    ~Request() { Close(); }
+
     WebStatus Open(const ParsedUrl& url, DWORD timeoutMs) {
-        request_.reset();
-        connection_.reset();
+        Close();
         const std::wstring agent = L"Quillmere/" + ProgramVersionText();
-        session_.reset(::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                     WINHTTP_NO_PROXY_BYPASS, 0));
+        session_ = http_.Open(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                              WINHTTP_NO_PROXY_BYPASS, 0);
         if (!session_) return WebStatus::NoConnection;
         const int timeout = static_cast<int>(timeoutMs);
-        ::WinHttpSetTimeouts(session_.get(), timeout, timeout, timeout, timeout);
-        connection_.reset(::WinHttpConnect(session_.get(), url.host.c_str(), url.port, 0));
-        if (!connection_) return StatusOfError(::GetLastError());
-        request_.reset(::WinHttpOpenRequest(connection_.get(), L"GET", url.pathAndQuery.c_str(), nullptr,
-                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                            WINHTTP_FLAG_REFRESH | (url.secure ? WINHTTP_FLAG_SECURE : 0)));
-        if (!request_) return StatusOfError(::GetLastError());
+        http_.SetTimeouts(session_, timeout, timeout, timeout, timeout);
+        connection_ = http_.Connect(session_, url.host.c_str(), url.port, 0);
+        if (!connection_) return Failed();
+        request_ = http_.OpenRequest(connection_, L"GET", url.pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                     WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                     WINHTTP_FLAG_REFRESH | (url.secure ? WINHTTP_FLAG_SECURE : 0));
+        if (!request_) return Failed();
         // Redirects are followed by the caller, who checks where each one leads.
         DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-        ::WinHttpSetOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
-        if (!::WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-            !::WinHttpReceiveResponse(request_.get(), nullptr))
-            return StatusOfError(::GetLastError());
+        http_.SetOption(request_, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+        if (!http_.SendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+            !http_.ReceiveResponse(request_, nullptr))
+            return Failed();
         return WebStatus::Ok;
     }
 
     DWORD HttpStatus() const {
         DWORD status = 0, size = sizeof(status);
-        ::WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+        http_.QueryHeaders(request_, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                               WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
         return status;
     }
@@ -100,7 +145,7 @@ public:
     std::wstring Location() const {
         std::wstring location(4096, L'\0');
         DWORD size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
-        if (!::WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+        if (!http_.QueryHeaders(request_, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
                                    location.data(), &size, WINHTTP_NO_HEADER_INDEX))
             return {};
         location.resize(size / sizeof(wchar_t));
@@ -111,7 +156,7 @@ public:
     bool DeclaredLengthFits(std::uint64_t maxBytes) const {
         wchar_t text[32] = {};
         DWORD size = sizeof(text);
-        if (!::WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text,
+        if (!http_.QueryHeaders(request_, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text,
                                    &size, WINHTTP_NO_HEADER_INDEX))
             return true;  // not declared: counted while reading
         std::int64_t length = 0;
@@ -126,8 +171,7 @@ public:
         for (;;) {
             if (keepGoing && !keepGoing()) return WebStatus::Cancelled;
             DWORD read = 0;
-            if (!::WinHttpReadData(request_.get(), piece.data(), kReadPiece, &read))
-                return StatusOfError(::GetLastError());
+            if (!http_.ReadData(request_, piece.data(), kReadPiece, &read)) return Failed();
             if (read == 0) return WebStatus::Ok;
             total += read;
             if (total > maxBytes) return WebStatus::TooLarge;
@@ -136,7 +180,20 @@ public:
     }
 
 private:
-    UniqueInternet session_, connection_, request_;
+    WebStatus Failed() {
+        const WebStatus status = StatusOfError(::GetLastError());
+        if (status == WebStatus::TimedOut) http_.KeepLoaded();
+        return status;
+    }
+
+    // The request first, its session last.
+    void Close() {
+        for (HINTERNET* handle : {&request_, &connection_, &session_})
+            if (*handle) http_.CloseHandle(std::exchange(*handle, nullptr));
+    }
+
+    WinHttp& http_;
+    HINTERNET session_ = nullptr, connection_ = nullptr, request_ = nullptr;
 };
 
 // Where a redirect leads: an absolute url, or a path on the same server.
@@ -148,12 +205,12 @@ std::wstring ResolveLocation(const ParsedUrl& from, const std::wstring& location
 
 // Opens a GET of a https url, following redirects only as long as they stay on https,
 // and checks what came back; Ok when the body may be read.
-WebReply StartSecureGet(Request& request, std::wstring url, const WebLimits& limits) {
+WebReply StartSecureGet(const WinHttp& http, Request& request, std::wstring url, const WebLimits& limits) {
     constexpr int kMostRedirects = 5;
     WebReply reply;
     for (int redirects = 0;; ++redirects) {
         ParsedUrl parsed;
-        if (!ParseUrl(url, parsed)) return reply;
+        if (!ParseUrl(http, url, parsed)) return reply;
         if (!parsed.secure) {
             reply.status = WebStatus::NotSecure;
             return reply;
@@ -201,15 +258,18 @@ WebSite ConfiguredWebSite() {
 }
 
 bool WinHttpWeb::Answers(const std::wstring& url, DWORD timeoutMs) {
+    WinHttp http;
     ParsedUrl parsed;
-    if (!ParseUrl(url, parsed)) return false;
-    Request request;
+    if (!http.Loaded() || !ParseUrl(http, url, parsed)) return false;
+    Request request(http);
     return request.Open(parsed, timeoutMs) == WebStatus::Ok;
 }
 
 WebReply WinHttpWeb::Get(const std::wstring& url, const WebLimits& limits) {
-    Request request;
-    WebReply reply = StartSecureGet(request, url, limits);
+    WinHttp http;
+    if (!http.Loaded()) return {};
+    Request request(http);
+    WebReply reply = StartSecureGet(http, request, url, limits);
     if (!reply.Ok()) return reply;
     reply.status = request.ReadBody(limits.maxBytes, nullptr, [&](const char* bytes, DWORD count) {
         reply.body.append(bytes, count);
@@ -221,8 +281,10 @@ WebReply WinHttpWeb::Get(const std::wstring& url, const WebLimits& limits) {
 
 WebReply WinHttpWeb::Download(const std::wstring& url, const std::wstring& file, const WebLimits& limits,
                               const std::function<bool()>& keepGoing) {
-    Request request;
-    WebReply reply = StartSecureGet(request, url, limits);
+    WinHttp http;
+    if (!http.Loaded()) return {};
+    Request request(http);
+    WebReply reply = StartSecureGet(http, request, url, limits);
     if (!reply.Ok()) return reply;
     {
         UniqueFile target(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,

@@ -2,13 +2,18 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "base/system_library.h"
 #include "online/web.h"
 
 namespace qm {
 
+// WinINet is loaded for the question alone, as WinHTTP is for each request.
 bool WinHttpWeb::ConnectedState(DWORD& flags) {
     flags = 0;
-    return ::InternetGetConnectedState(&flags, 0) != FALSE;
+    const UniqueModule wininet = LoadSystemLibrary(L"wininet.dll");
+    decltype(&::InternetGetConnectedState) getConnectedState = nullptr;
+    FindExport(wininet.get(), "InternetGetConnectedState", getConnectedState);
+    return getConnectedState && getConnectedState(&flags, 0) != FALSE;
 }
 
 }  // namespace qm

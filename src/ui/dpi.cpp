@@ -1,5 +1,7 @@
 #include "ui/dpi.h"
 
+#include "base/system_library.h"
+
 namespace qm {
 
 namespace {
@@ -15,9 +17,11 @@ UINT SystemDpi() {
 
 UINT WindowDpi(HWND window) {
     // GetDpiForWindow exists from Windows 10 version 1607 on; earlier systems have one DPI.
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpiForWindow = [] {
+        UINT(WINAPI * function)(HWND) = nullptr;
+        FindExport(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow", function);
+        return function;
+    }();
     const UINT dpi = getDpiForWindow && window ? getDpiForWindow(window) : 0;
     return dpi ? dpi : SystemDpi();
 }
