@@ -45,17 +45,17 @@ SkipReason ReasonOf(DWORD error, ItemKind kind) {
 class PlatformRemoverImpl final : public Remover {
 public:
     DWORD RemoveFile(const WalkFolder& folder, std::wstring_view name, DWORD listed) override {
-        UniqueFile file = OpenListedFileForDelete(folder, name);
-        if (!file) {
+        // The usual file, not read-only: one open that deletes it as its handle closes, as
+        // the system's own DeleteFile does (the open is refused when the file cannot go).
+        if (!(listed & FILE_ATTRIBUTE_READONLY)) {
+            if (OpenRelative(folder.Handle(), name, DELETE, kFileOptions | FILE_DELETE_ON_CLOSE))
+                return ERROR_SUCCESS;
             const DWORD error = ::GetLastError();
-            // In use: its attributes are still set back (attribute access shares with anyone).
-            if (listed & kResettableAttributes) {
-                UniqueFile attributesOnly = OpenRelative(folder.Handle(), name,
-                                                         FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kFileOptions);
-                if (attributesOnly) SetAttributesThroughHandle(attributesOnly.get(), FILE_ATTRIBUTE_NORMAL);
-            }
-            return error;
+            // Else made read-only since it was listed: the long way below clears the bit.
+            if (error != ERROR_ACCESS_DENIED) return Stays(folder, name, listed, error);
         }
+        UniqueFile file = OpenListedFileForDelete(folder, name);
+        if (!file) return Stays(folder, name, listed, ::GetLastError());
         bool reset = false;
         if (listed & FILE_ATTRIBUTE_READONLY) reset = SetAttributesThroughHandle(file.get(), FILE_ATTRIBUTE_NORMAL);
         if (DeleteThroughHandle(file.get())) return ERROR_SUCCESS;
@@ -76,6 +76,18 @@ public:
 
     DWORD RemoveFolder(const WalkFolder& folder) override {
         return RemoveEmptiedFolder(folder) ? ERROR_SUCCESS : ::GetLastError();
+    }
+
+private:
+    // A file that cannot go (in use): its attributes are still set back, as attribute
+    // access shares with anyone. Returns error.
+    static DWORD Stays(const WalkFolder& folder, std::wstring_view name, DWORD listed, DWORD error) {
+        if (listed & kResettableAttributes) {
+            UniqueFile attributesOnly =
+                OpenRelative(folder.Handle(), name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kFileOptions);
+            if (attributesOnly) SetAttributesThroughHandle(attributesOnly.get(), FILE_ATTRIBUTE_NORMAL);
+        }
+        return error;
     }
 };
 

@@ -76,18 +76,20 @@ protected:
 };
 
 // Names that path parsing would change, beside the names they would become: only the
-// listed one goes, read-only or not, at any depth.
+// listed one goes, read-only or not (or made read-only after the listing), at any depth.
 TEST_F(HeldDeleteTest, DeletesTheListedNameAndNothingItsSpellingResembles) {
     const struct {
         const wchar_t* listed;
         const wchar_t* sibling;
         DWORD attributes;
+        bool readOnlyAfterListing = false;
     } rows[] = {
         {L"a.", L"a", FILE_ATTRIBUTE_NORMAL},
         {L"b ", L"b", FILE_ATTRIBUTE_READONLY},
         {L"c. .", L"c", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
         {L"%TEMP%;x", L"x", FILE_ATTRIBUTE_NORMAL},
         {L"\u00dcbersicht \u65e5\u672c.txt ", L"\u00dcbersicht \u65e5\u672c.txt", FILE_ATTRIBUTE_READONLY},
+        {L"late.", L"late", FILE_ATTRIBUTE_NORMAL, true},
     };
     const std::wstring deep = dir / (std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e'));
     for (const std::wstring& folder : {dir.Path(), deep}) {
@@ -99,8 +101,12 @@ TEST_F(HeldDeleteTest, DeletesTheListedNameAndNothingItsSpellingResembles) {
         const WalkFolder held = Hold(folder);
         DeletePass pass(ctx);
         pass.DeleteFiles(held, false, [&](std::wstring_view name) {
-            for (const auto& row : rows)
-                if (name == row.listed) return true;
+            for (const auto& row : rows) {
+                if (name != row.listed) continue;
+                if (row.readOnlyAfterListing)
+                    ::SetFileAttributesW(test::LongPath(folder + L"\\" + row.listed).c_str(), FILE_ATTRIBUTE_READONLY);
+                return true;
+            }
             return false;
         });
         for (const auto& row : rows) {
