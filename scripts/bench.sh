@@ -38,9 +38,9 @@ idle_sample() {  # name, Windows command...; prints "VmRSS-kB ticks"
     wine "$@" >/dev/null 2>&1 &
     local pid="" tries
     for tries in $(seq 1 100); do
-        # The program itself, whose command line starts with its Windows path: not start.exe,
-        # whose command line names it further on.
-        pid=$(pgrep -n -f "(^|\\\\)$name( |\$)" || true)
+        # The program itself, whose command line starts with its path (Windows or Unix): not
+        # start.exe, whose command line names it further on.
+        pid=$(pgrep -n -f "(^|[\\\\/])$name( |\$)" || true)
         [ -n "$pid" ] && break
         sleep 0.1
     done
