@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The cookies.txt clean of one file, in the same run:
   - the whole clean through `Quillmere.exe auto` (under Wine, with "CookieFiles" selected and
-    the Netscape "Cookie File" setting pointing at the file), start-up subtracted: minus
-    `auto` with the same settings and an empty cookies.txt;
+    the Netscape "Cookie File" setting pointing at the file), start-up subtracted: the median
+    over the rounds of its time minus that of `auto` with the same settings and an empty
+    cookies.txt, run just before it;
   - its parts in one process (read into the line table, mark by a hash of the kept identities,
     write; quillmere_cookie_txt_timing.exe) and the floor under Wine (read, write, replace);
   - awk (filter by a hash of the kept identities, then replace) and Python's
@@ -10,7 +11,7 @@
 
 Files: a header, CR LF line ends, 1% comment lines; 7,000 kept identities, and every tenth
 line is a cookie of one of them (10% of the lines kept). Prints the times (best of the
-rounds) and the ratios; checks that Quillmere's file and awk's are the same bytes.
+rounds, but the median start-up and paired difference for `auto`) and the ratios; checks that Quillmere's file and awk's are the same bytes.
 
     bench/cookie_txt_bench.py --timer build/bin/quillmere_cookie_txt_timing.exe \
         --program build/bin/Quillmere.exe [--lines N ...]
@@ -19,6 +20,7 @@ import argparse
 import http.cookiejar
 import os
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -85,6 +87,7 @@ def tear_down_auto():
 
 def auto_clean(program, source, work):
     shutil.copyfile(source, work)
+    os.sync()  # the copy written back now, not during the clean being timed
     start = time.perf_counter()
     subprocess.run(["wine", program, "auto"], check=True, capture_output=True)
     return time.perf_counter() - start
@@ -128,7 +131,7 @@ def quillmere_clean(timer, source, kept_path, rounds):
     return float(values["ns2_ms"]), float(values["floor_ms"]), int(values["lines"]), int(values["marked"])
 
 
-def run(timer, program, lines, rounds):
+def run(timer, program, lines, rounds, auto_rounds):
     folder = tempfile.mkdtemp(prefix="qm-cookies-txt-bench-")
     try:
         source, kept_path = build(folder, lines)
@@ -140,12 +143,15 @@ def run(timer, program, lines, rounds):
         os.makedirs(os.path.dirname(work))
         set_up_auto(folder, kept_path, work)
         try:
-            # Taken in turn, so that both meet the same load of the machine.
-            startup = whole = float("inf")
-            for _ in range(rounds):
-                startup = min(startup, auto_clean(program, empty, work) * 1000.0)
-                whole = min(whole, auto_clean(program, source, work) * 1000.0)
-            whole -= startup
+            # Taken in turn, so that both meet the same load of the machine; the median of the
+            # pairs' differences, since a start-up now and then a second quicker than the rest
+            # would make the best of each side a wrong difference.
+            startups, cleans = [], []
+            for _ in range(auto_rounds):
+                startups.append(auto_clean(program, empty, work) * 1000.0)
+                cleans.append(auto_clean(program, source, work) * 1000.0)
+            startup = statistics.median(startups)
+            whole = statistics.median(clean - start for start, clean in zip(startups, cleans))
         finally:
             tear_down_auto()
         ours, floor, read_lines, marked = quillmere_clean(timer, source, kept_path, rounds)
@@ -178,11 +184,13 @@ def main():
     parser.add_argument("--program", required=True, help="Quillmere.exe")
     parser.add_argument("--lines", type=int, nargs="+", default=[200_000, 1_000_000])
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--auto-rounds", type=int, default=11,
+                        help="paired runs of auto: its start-up varies by tens of milliseconds")
     args = parser.parse_args()
     times = []
     all_same = True
     for lines in args.lines:
-        whole, same = run(args.timer, args.program, lines, args.rounds)
+        whole, same = run(args.timer, args.program, lines, args.rounds, args.auto_rounds)
         times.append((lines, whole))
         all_same = all_same and same
     if len(times) > 1:
