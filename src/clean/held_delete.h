@@ -69,8 +69,9 @@ public:
 // (a file only, a link as itself); a preview opens it so to learn whether the delete would
 // be let through, and the file's size.
 UniqueFile OpenListedFileForDelete(const WalkFolder& folder, std::wstring_view name);
-// Removes for real: NtCreateFile relative to the held folder (FILE_OPEN_REPARSE_POINT),
-// a read-only bit cleared through the file's handle, then FileDispositionInformation.
+// Removes for real: NtCreateFile relative to the held folder (FILE_OPEN_REPARSE_POINT) with
+// FILE_DELETE_ON_CLOSE, the file going as that handle closes; a read-only file is opened
+// plainly, its bit cleared through its handle, then FileDispositionInformation.
 Remover& PlatformRemover();
 
 // Where a clean's removals go; set by a preview or a report, the platform's otherwise.
