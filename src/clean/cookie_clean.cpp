@@ -5,6 +5,8 @@
 // step. Cookie databases (the Chromium family, today's Firefox) lose their unkept rows inside
 // one transaction, and only when the browser does not hold them. A kept list that cannot be
 // read spares its whole family.
+#include <functional>
+#include <future>
 #include <optional>
 #include <set>
 #include <string>
@@ -37,7 +39,7 @@ constexpr int kFilesPerPump = 50;
 // An index larger than this is not copied (a cookie folder's index is a few hundred KB).
 constexpr std::uint64_t kMaxIndexCopySize = 64ull << 20;
 
-// The three kept lists, each read once per run.
+// The four kept lists, each read once per run.
 struct KeptFamilies {
     struct Family {
         const wchar_t* key;
@@ -60,10 +62,35 @@ struct KeptFamilies {
     }
 };
 
-void TellOnce(AppContext& ctx, KeptFamilies::Family& family) {
-    if (family.told) return;
-    family.told = true;
-    ctx.dialogs.ShowMessage({KeptListDamagedText(family.key), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+// The kept lists, read on a thread of their own from the start of the clean: a list of
+// thousands of entries keeps the registry busy for tens of milliseconds, in which a cookie
+// database is opened, locked and checked. Of waits for the reading.
+class KeptFamiliesReading {
+public:
+    KeptFamiliesReading() : reading_(std::async(std::launch::async, [] { return KeptFamilies(); })) {}
+
+    // kind must have a kept list (KeptListKeyOf).
+    KeptFamilies::Family& Of(std::int32_t kind) {
+        if (!families_) families_.emplace(reading_.get());
+        return *families_->Of(kind);
+    }
+
+private:
+    std::future<KeptFamilies> reading_;
+    std::optional<KeptFamilies> families_;
+};
+using FamilyOf = std::function<KeptFamilies::Family&()>;
+
+// A family whose kept list cannot be read is spared whole: the store is reported, and the
+// user told once per family. True when spared.
+bool Spared(AppContext& ctx, const std::wstring& store, KeptFamilies::Family& family) {
+    if (family.kept) return false;
+    ReportRefused(ctx, ItemType::Store, store, FirstLine(KeptListDamagedText(family.key)));
+    if (!family.told) {
+        family.told = true;
+        ctx.dialogs.ShowMessage({KeptListDamagedText(family.key), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+    }
+    return true;
 }
 
 std::optional<GuardedRoot> GuardStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder) {
@@ -181,21 +208,33 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
 // replaced, so the folder guard is not asked; discovery reached the file through plain
 // folders only, and the database module refuses a link, a file that is no SQLite database
 // and a database of another schema. Returns false when the browser held it.
+// The family's kept list is first asked for with the first row, once the database has been
+// opened, locked and checked; a list that cannot be read fails the statement, which is
+// rolled back, so that nothing of a spared family goes.
 bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_t kind, CookieSchema schema,
-                         const KeptIdentities& kept) {
+                         const FamilyOf& familyOf) {
     if (ProfileInUse(store, kind)) {
+        if (Spared(ctx, store, familyOf())) return true;
         ReportRefused(ctx, ItemType::Store, store, FirstLine(BrowserRunningText(kind)));
         return false;
     }
+    struct KeptListDamaged {};
+    const KeptIdentities* kept = nullptr;
     std::wstring identity;
     CookieRowLog rows(ctx);
     const DatabaseClean result = DeleteUnkeptCookies(
         store, schema,
         [&](std::string_view host, std::string_view name) {
+            if (!kept) {
+                const auto& family = familyOf();  // waits for the reading
+                if (!family.kept) throw KeptListDamaged{};
+                kept = &*family.kept;
+            }
             DatabaseCookieIdentity(host, name, identity);
-            return rows.Note(host, name, kept.identities.count(identity) > 0);
+            return rows.Note(host, name, kept->identities.count(identity) > 0);
         },
         IsPreview(ctx) ? DatabaseWrite::DryRun : DatabaseWrite::Commit);
+    if (Spared(ctx, store, familyOf())) return true;
     ProgressTicks(ctx, result.deleted);
     rows.Report(store, result.outcome == DatabaseOutcome::Done);
     if (result.outcome == DatabaseOutcome::Locked)
@@ -328,7 +367,7 @@ void CleanCookieStores(AppContext& ctx, bool interactive) {
     form.List7.Clear();
     if (form.cboLoc.ListCount() == 0) return;
 
-    KeptFamilies families;
+    KeptFamiliesReading families;
     std::optional<DeletionGuard> guard;  // made when a store needs it: it asks for every system folder
     const auto guardNow = [&guard]() -> const DeletionGuard& {
         if (!guard) guard.emplace();
@@ -339,19 +378,18 @@ void CleanCookieStores(AppContext& ctx, bool interactive) {
         TrapStep(ctx.dialogs, kSite, [&] {
             const std::int32_t kind = form.cboLoc.ItemData(i);
             const std::wstring store = form.cboLoc.List(i);
-            KeptFamilies::Family* family = families.Of(kind);
-            if (!family) return;
-            if (!family->kept) {
-                ReportRefused(ctx, ItemType::Store, store, FirstLine(KeptListDamagedText(family->key)));
-                TellOnce(ctx, *family);
-                return;
-            }
+            if (!KeptListKeyOf(kind)) return;
             if (const auto schema = DatabaseSchemaOf(kind)) {
-                const bool cleaned = CleanCookieDatabase(ctx, store, kind, *schema, *family->kept);
+                const bool cleaned =
+                    CleanCookieDatabase(ctx, store, kind, *schema, [&]() -> auto& { return families.Of(kind); });
                 if (!cleaned && interactive && toldRunning.insert(kind).second)
                     ctx.dialogs.ShowMessage({BrowserRunningText(kind), kTitleInfo, MB_OK | MB_ICONINFORMATION});
-            } else if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guardNow(), store, *family->kept);
-            else CleanCookieTxt(ctx, guardNow(), store, *family->kept, interactive);
+                return;
+            }
+            KeptFamilies::Family& family = families.Of(kind);
+            if (Spared(ctx, store, family)) return;
+            if ((kind & kFamilyMask) == kFamilyMsie) CleanMsieStore(ctx, guardNow(), store, *family.kept);
+            else CleanCookieTxt(ctx, guardNow(), store, *family.kept, interactive);
         });
     }
 }
