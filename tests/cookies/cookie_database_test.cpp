@@ -126,7 +126,9 @@ TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
         EXPECT_EQ(clean.deleted, 0);
         EXPECT_EQ(ReadCookieDatabase(path, CookieSchema::Chromium).cookies.size(), 0u);
         EXPECT_EQ(test::PathExists(path), exists);
-        if (exists) EXPECT_EQ(test::ReadBytes(path), before) << NarrowUtf8(c.file);
+        if (exists) {
+            EXPECT_EQ(test::ReadBytes(path), before) << NarrowUtf8(c.file);
+        }
         EXPECT_FALSE(test::PathExists(path + L"-journal"));
     }
 }
