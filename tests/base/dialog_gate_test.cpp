@@ -24,9 +24,14 @@ TEST(DialogGate, UnattendedEveryBoxGetsTheAnswerThatStartsNothing) {
     for (const auto& box : boxes)
         EXPECT_EQ(gate.ShowMessage({L"text", L"title", box.style}), box.answer) << box.style;
 
-    TimedBoxRequest notice{L"Reboot %T", kTitleTimedBox};
+    TimedBoxRequest notice;
+    notice.text = L"Reboot %T";
+    notice.title = kTitleTimedBox;
     notice.singleButton = true;
-    TimedBoxRequest question{L"Shutdown in %T", kTitleTimedBox, MB_OKCANCEL | MB_ICONINFORMATION};
+    TimedBoxRequest question;
+    question.text = L"Shutdown in %T";
+    question.title = kTitleTimedBox;
+    question.style = MB_OKCANCEL | MB_ICONINFORMATION;
     question.twoButton = true;
     EXPECT_EQ(gate.ShowTimed(notice), 1);
     EXPECT_EQ(gate.ShowTimed(question), 2);

@@ -70,8 +70,9 @@ TEST_F(TodaysBrowsersClean, AutomaticCleanEmptiesEveryCacheButWhatTheBrowserHold
 
     for (const auto& folder : profile.CacheFolders()) {
         EXPECT_TRUE(test::PathExists(folder.path)) << NarrowUtf8(folder.path);
-        if (folder.path != profile.operaProfile + L"GPUCache\\" && folder.kind != kKindFireFoxDefault)
+        if (folder.path != profile.operaProfile + L"GPUCache\\" && folder.kind != kKindFireFoxDefault) {
             EXPECT_TRUE(test::EnumerationOrder(folder.path).empty()) << NarrowUtf8(folder.path);
+        }
     }
     EXPECT_EQ(test::EnumerationOrder(profile.operaProfile + L"GPUCache\\"), std::vector<std::wstring>{L"data_1"});
     // What stays is what the last Chromium-family folder still holds, as the preview shows it.

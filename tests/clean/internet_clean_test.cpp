@@ -141,8 +141,9 @@ TEST_F(InternetCleanTest, FireFoxProfileLosesOnlyItsSessionFiles) {
         for (const auto& one : cases) {
             const std::wstring path = folder / profile + L"\\" + one.file;
             EXPECT_EQ(test::PathExists(path), !one.goes) << NarrowUtf8(one.file);
-            if (!one.goes)
+            if (!one.goes) {
                 EXPECT_EQ(test::Attributes(path) & kHiddenReadOnly, kHiddenReadOnly) << NarrowUtf8(one.file) << " untouched";
+            }
         }
         EXPECT_TRUE(Items(app.ctx.frmMain.FireFox).empty()) << "only session files are listed";
         EXPECT_EQ(app.ctx.frmMain.Label1.Caption(), L"FireFox Internet Folder Contains 0 Files");

@@ -481,7 +481,9 @@ TEST_F(LinkTest, AFolderReplacedAfterListingIsNeverEntered) {
             EXPECT_EQ(Items(ctx.frmMain.List2), std::vector<std::wstring>{}) << name << byLink;
             ASSERT_EQ(swap.Swaps(), 1) << name;
             swap.RemoveLinks();
-            if (!byLink) EXPECT_TRUE(PathExists(dir / L"sub\\planted.txt")) << name;
+            if (!byLink) {
+                EXPECT_TRUE(PathExists(dir / L"sub\\planted.txt")) << name;
+            }
             EXPECT_TRUE(PathExists(dir / L"sub-moved\\a.txt")) << name;
             test::RemoveTree(dir / L"sub");
             test::RemoveTree(dir / L"sub-moved");

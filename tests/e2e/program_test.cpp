@@ -879,10 +879,11 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
         EXPECT_EQ(test::ReadBytes(link.document), "my only copy") << NarrowUtf8(link.side);
         ::DeleteFileW(test::LongPath(link.side).c_str());  // before SQLite opens the database to count
         const bool firefox = link.side.ends_with(L"-wal");
-        if (!link.cleaned)
+        if (!link.cleaned) {
             EXPECT_EQ(test::CookiesLeft(link.database, firefox ? "moz_cookies" : "cookies", firefox ? "host" : "host_key")
                           .size(),
                       3u);
+        }
     }
     for (const auto& database : profile.CookieDatabases()) {
         if (database.path == held || database.path == notADatabase || database.path == otherSchema) continue;
@@ -896,7 +897,9 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
     }
     EXPECT_EQ(test::CookiesLeft(held, "cookies", "host_key").size(), 3u);
     for (const auto& folder : profile.CacheFolders())
-        if (folder.kind != kKindFireFoxDefault) EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+        if (folder.kind != kKindFireFoxDefault) {
+            EXPECT_EQ(test::ListTree(folder.path), L"") << NarrowUtf8(folder.path);
+        }
     for (const auto& file : profile.SessionFiles()) EXPECT_FALSE(test::PathExists(file)) << NarrowUtf8(file);
     EXPECT_EQ(test::ListTree(inetCache), L"");
     for (const auto& [path, bytes] : others) EXPECT_EQ(test::ReadBytes(path), bytes) << NarrowUtf8(path);

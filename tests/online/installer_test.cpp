@@ -53,7 +53,8 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // Runs a program and waits for it; its exit code, or -1 when it did not start or end in time.
 long RunAndWait(const std::wstring& program, const std::wstring& arguments, std::chrono::seconds limit = 60s) {
     std::wstring command = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{sizeof(startup)};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return -1;
@@ -119,7 +120,8 @@ TEST_F(InstallerTest, InstallsPerUserSilentlyUpdatesInPlaceAndUninstallsCleanly)
     // A resident start registers the installed program to start with Windows.
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
     {
-        STARTUPINFOW startup{sizeof(startup)};
+        STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
         std::wstring command = L"\"" + program + L"\"";
         ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

@@ -231,7 +231,9 @@ TEST(TaskbarExists, TakesTheBarFromItsRectangleAndTheWorkArea) {
         const TaskbarFacts facts{c.bar, c.state, screen, c.workArea};
         EXPECT_EQ(TaskbarExists(facts), c.exists) << c.what;
         const std::int32_t full = ::GetSystemMetrics(SM_CYSCREEN) * TwipsPerPixelY();
-        if (!c.exists) EXPECT_EQ(ScreenHeight(FixedTaskbar(facts)), full) << c.what;
+        if (!c.exists) {
+            EXPECT_EQ(ScreenHeight(FixedTaskbar(facts)), full) << c.what;
+        }
     }
 }
 

@@ -153,7 +153,7 @@ std::vector<int> ColumnStarts(HWND list, int line, int gap) {
     ::GetClientRect(list, &client);
     ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     const HDC dc = ::CreateCompatibleDC(nullptr);
     const HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -326,7 +326,7 @@ TEST_F(CookieTabTest, DeleteRemovesTheCheckedCookiesButNeverAKeptOneFromEveryKin
     for (const char c : std::string("abcd")) {
         const std::string host = std::string(1, c) + ".com", name(1, static_cast<char>(c - 32));
         lines += Line(host, name);
-        rows.push_back({host, name, "v"});
+        rows.push_back({host, name, "v", ""});
         test::MsieRecordSpec record;
         record.name = name;
         test::WriteBytes(ie + ieFile(c), test::MsieFileText({record}));
