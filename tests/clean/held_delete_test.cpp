@@ -22,6 +22,7 @@ namespace {
 
 using test::ListTree;
 using test::PathExists;
+using test::PutFile;
 
 std::wstring Name(std::wstring_view path) { return std::wstring(path.substr(path.find_last_of(L'\\') + 1)); }
 
@@ -52,11 +53,6 @@ protected:
     test::TempFolder dir{L"qm-held"};
     test::ScopedEnv tempVariable{L"Temp", dir.Path()};
 
-    std::wstring Make(const std::wstring& path, std::string_view bytes = "data") {
-        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
-        test::WriteBytes(path, bytes);
-        return path;
-    }
     WalkFolder Hold(const std::wstring& path) {
         auto folder = WalkFolder::OpenTop(test::LongPath(path), FolderAccess::Delete);
         EXPECT_TRUE(folder.has_value());
@@ -65,7 +61,7 @@ protected:
     // What a clean must never reach: every kind of file some clean would delete.
     void FillOutside() {
         for (const wchar_t* name : {L"letter.txt", L"sessionstore.js", L"me@site[1].txt", L"old.txt"})
-            Make(outside / name, "precious");
+            PutFile(outside / name, "precious");
         outsideBefore = ListTree(outside.Path());
     }
     void ExpectOutsideIntact(const char* row) {
@@ -94,8 +90,8 @@ TEST_F(HeldDeleteTest, DeletesTheListedNameAndNothingItsSpellingResembles) {
     const std::wstring deep = dir / (std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e'));
     for (const std::wstring& folder : {dir.Path(), deep}) {
         for (const auto& row : rows) {
-            Make(folder + L"\\" + row.listed);
-            Make(folder + L"\\" + row.sibling, "sibling");
+            PutFile(folder + L"\\" + row.listed);
+            PutFile(folder + L"\\" + row.sibling, "sibling");
             ::SetFileAttributesW(test::LongPath(folder + L"\\" + row.listed).c_str(), row.attributes);
         }
         const WalkFolder held = Hold(folder);
@@ -119,12 +115,12 @@ TEST_F(HeldDeleteTest, DeletesTheListedNameAndNothingItsSpellingResembles) {
 // The report names what went and why the rest stayed; a preview's remover then removes
 // nothing and is handed what would go.
 TEST_F(HeldDeleteTest, ReportsEveryItemAndAPreviewRemovesNothing) {
-    Make(dir / L"top\\a.txt");
-    const test::LockedFile locked(Make(dir / L"top\\locked.txt"));
-    Make(dir / L"top\\Content.Outlook\\ABC\\reply.doc");
-    Make(dir / L"top\\OLK3F\\draft.doc");
-    Make(dir / L"top\\sub\\b.txt");
-    Make(dir / L"top\\swapped\\c.txt");
+    PutFile(dir / L"top\\a.txt");
+    const test::LockedFile locked(PutFile(dir / L"top\\locked.txt"));
+    PutFile(dir / L"top\\Content.Outlook\\ABC\\reply.doc");
+    PutFile(dir / L"top\\OLK3F\\draft.doc");
+    PutFile(dir / L"top\\sub\\b.txt");
+    PutFile(dir / L"top\\swapped\\c.txt");
     ASSERT_TRUE(locked.Held());
     EventLog log;
     ctx.deletes.observer = &log;
@@ -196,11 +192,11 @@ TEST_F(HeldDeleteTest, EveryCleanLeavesAFolderSwappedForALinkAlone) {
          }},
     };
     for (const auto& row : rows) {
-        Make(dir / L"qmroot\\a.txt");
-        Make(dir / L"qmroot\\sessionstore.bak");
-        Make(dir / L"qmroot\\me@here[1].txt");
-        Make(dir / L"qmroot\\sub\\sessionstore.js");
-        Make(dir / L"qmroot\\sessionstore-backups\\recovery.jsonlz4");
+        PutFile(dir / L"qmroot\\a.txt");
+        PutFile(dir / L"qmroot\\sessionstore.bak");
+        PutFile(dir / L"qmroot\\me@here[1].txt");
+        PutFile(dir / L"qmroot\\sub\\sessionstore.js");
+        PutFile(dir / L"qmroot\\sessionstore-backups\\recovery.jsonlz4");
         test::SwapBeforeOpen swap(row.victim, outside.Path());
         {
             const ScopedWalkHooks hooks(swap);
@@ -233,9 +229,9 @@ TEST_F(HeldDeleteTest, CacheCleansLeaveOutlookAndOfficeFoldersWhole) {
     };
     for (const auto& row : rows) {
         const auto inCache = [&](const wchar_t* file) { return dir / (std::wstring(L"INetCache\\") + file); };
-        for (const wchar_t* file : spared) Make(inCache(file), "attachment");
-        Make(dir / L"INetCache\\Content.IE5\\BUCKET1\\page.htm");
-        Make(dir / L"INetCache\\loose.txt");
+        for (const wchar_t* file : spared) PutFile(inCache(file), "attachment");
+        PutFile(dir / L"INetCache\\Content.IE5\\BUCKET1\\page.htm");
+        PutFile(dir / L"INetCache\\loose.txt");
         auto& cache = ctx.frmMain.cache;
         cache.Clear();
         cache.SetItemData(cache.AddItem(dir / L"INetCache\\"), row.kind);

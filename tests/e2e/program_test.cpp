@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -644,6 +645,28 @@ private:
     bool had_ = false;
 };
 
+// Shell folders pointed at the scenario's folders, and put back when it ends. Lookups read
+// "User Shell Folders" and rewrite "Shell Folders", so both are saved and written.
+class ScenarioShellFolders {
+public:
+    ScenarioShellFolders(std::initializer_list<const wchar_t*> names) {
+        for (const wchar_t* name : names) {
+            saved_.emplace_back(kUserShellFolders, name);
+            saved_.emplace_back(kShellFolders, name);
+        }
+    }
+    void Point(const wchar_t* name, const std::wstring& folder) {
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, name, folder, REG_EXPAND_SZ);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, name, folder);
+    }
+
+private:
+    static constexpr wchar_t kUserShellFolders[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    static constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    std::deque<SavedUserValue> saved_;
+};
+
 long RunAuto() {
     RunningProgram program(L"auto");
     return program.Started() ? program.WaitForExit(30s) : -2;
@@ -653,31 +676,20 @@ long RunAuto() {
 // file held open by another process at its top and in "Content.IE5"; and a Firefox profile
 // in the user's application data, which keeps everything but its session files.
 TEST_F(ProgramTest, AutoCleansTheInternetCacheAndSchedulesEachLockedIndexFileOnce) {
-    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
-    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
+    ScenarioShellFolders shells{L"Cache", L"AppData"};
     test::ScopedPendingOperations pending;
     test::TempFolder profile(L"qm-e2e-profile");
     const std::wstring tif = profile / L"Temporary Internet Files";
     for (const wchar_t* file : {L"index.dat", L"a.gif", L"sub\\b.htm", L"Content.IE5\\index.dat",
-                                L"Content.IE5\\ABCD1234\\c.htm", L"Content.IE5\\EFGH5678\\d.js"}) {
-        const std::wstring path = tif + L"\\" + file;
-        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
-        test::WriteBytes(path, "x");
-    }
+                                L"Content.IE5\\ABCD1234\\c.htm", L"Content.IE5\\EFGH5678\\d.js"})
+        test::PutFile(tif + L"\\" + file);
     const std::wstring firefox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\abc.default";
-    for (const wchar_t* file : {L"prefs.js", L"places.sqlite", L"sessionstore.js", L"sessionstore-backups\\recovery.jsonlz4"}) {
-        const std::wstring path = firefox + L"\\" + file;
-        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
-        test::WriteBytes(path, "x");
-    }
+    for (const wchar_t* file : {L"prefs.js", L"places.sqlite", L"sessionstore.js", L"sessionstore-backups\\recovery.jsonlz4"})
+        test::PutFile(firefox + L"\\" + file);
     test::LockedFile topIndex(tif + L"\\index.dat"), innerIndex(tif + L"\\Content.IE5\\index.dat");
     ASSERT_TRUE(topIndex.Held() && innerIndex.Held());
-    // A lookup of the cache shell folder writes "Shell Folders" from "User Shell Folders".
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", tif, REG_EXPAND_SZ);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", tif);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile / L"AppData", REG_EXPAND_SZ);
+    shells.Point(L"Cache", tif);
+    shells.Point(L"AppData", profile / L"AppData");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
     const std::wstring others = test::OtherProgramsPending();
@@ -724,14 +736,11 @@ std::string MsieCookieFile(const char* name) {
 // The cookies that were kept survive "auto" and nothing else does; a kept list that cannot be
 // read spares its whole family.
 TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
-    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     const wchar_t kNetscapeCookies[] = L"Software\\Netscape\\Netscape Navigator\\Cookies";
     const wchar_t kMsieKept[] = L"Software\\Dorvik Software\\Quillmere\\MSIESavedCookies";
     const wchar_t kNsKept[] = L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies";
     const wchar_t kFireFoxKept[] = L"Software\\Dorvik Software\\Quillmere\\FireFoxSavedCookies";
-    SavedUserValue userCookies(kUserShellFolders, L"Cookies"), shellCookies(kShellFolders, L"Cookies");
-    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
+    ScenarioShellFolders shells{L"Cookies", L"AppData"};
     SavedUserValue netscapeFile(kNetscapeCookies, L"Cookie File");
     test::TempFolder profile(L"qm-e2e-cookies");
     const std::wstring cookies = profile / L"Cookies";
@@ -745,8 +754,6 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     test::WriteBytes(cookies + L"\\index.dat", "index");
     const std::wstring netscape = profile / L"ns\\cookies.txt";
     const std::wstring fireFox = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\x.default\\cookies.txt";
-    test::MakeFolder(profile / L"ns");
-    test::MakeFolder(fireFox.substr(0, fireFox.find_last_of(L'\\')));
     // A curl cookie jar: HttpOnly cookies behind "#HttpOnly_".
     const std::string nsBefore =
         "# Netscape HTTP Cookie File\r\n\r\n"
@@ -758,17 +765,15 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
     // Where a setting of an old browser points at a user's own file of that name.
     const std::wstring recipe = profile / L"AppData\\Mozilla\\Firefox\\Profiles\\y.default\\cookies.txt";
     const std::string recipeText = "Bread\r\nFlour\t500 g\r\nWater\t300 ml\r\n";
-    test::MakeFolder(recipe.substr(0, recipe.find_last_of(L'\\')));
-    test::WriteBytes(recipe, recipeText);
+    test::PutFile(recipe, recipeText);
     const std::string ffBefore =
         "# HTTP Cookie File\n"
         "a.com\tFALSE\t/\tFALSE\t2000000000\tA\t1\n"
         "b.com\tFALSE\t/\tFALSE\t2000000000\tB\t2\n";
-    test::WriteBytes(netscape, nsBefore);
-    test::WriteBytes(fireFox, ffBefore);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cookies", cookies, REG_EXPAND_SZ);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cookies", cookies);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile / L"AppData", REG_EXPAND_SZ);
+    test::PutFile(netscape, nsBefore);
+    test::PutFile(fireFox, ffBefore);
+    shells.Point(L"Cookies", cookies);
+    shells.Point(L"AppData", profile / L"AppData");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kNetscapeCookies, L"Cookie File", netscape);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"CookieFiles", L"Yes");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kMsieKept, L"0", L"me@kept[1].txt\tid\t1/1/2020");
@@ -806,11 +811,7 @@ TEST_F(ProgramTest, AutoCleansCookiesButTheKeptOnes) {
 // process holds, a "Cookies" file that is no database, one of another schema, and every
 // other file of each profile.
 TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
-    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    SavedUserValue userLocal(kUserShellFolders, L"Local AppData"), shellLocal(kShellFolders, L"Local AppData");
-    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
-    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
+    ScenarioShellFolders shells{L"Local AppData", L"AppData", L"Cache"};
     test::TempFolder root(L"qm-e2e-today");
     test::CurrentProfile profile(root.Path());
     const std::vector<test::CookieRow> rows{{".example.com", "SID", "", "\x01v10s", 13400000000000000},
@@ -858,10 +859,9 @@ TEST_F(ProgramTest, AutoCleansTodaysBrowsersButWhatItMustNotTouch) {
                            [&](const SideLink& link) { return link.database == path && !link.cleaned; });
     };
 
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Local AppData", profile.local, REG_EXPAND_SZ);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", profile.roaming, REG_EXPAND_SZ);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", inetCache, REG_EXPAND_SZ);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", inetCache);
+    shells.Point(L"Local AppData", profile.local);
+    shells.Point(L"AppData", profile.roaming);
+    shells.Point(L"Cache", inetCache);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"InternetFiles", L"Yes");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kCleanPathKey, L"CookieFiles", L"Yes");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kChromiumSavedKey, L"0", L"example.com\tSID\tx");
@@ -969,16 +969,7 @@ std::string Snapshot(const std::wstring& folder) {
 // through a link, Outlook's attachments in a cache. The outside stays byte for byte; the
 // legitimate files go.
 TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray) {
-    const wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    SavedUserValue userCache(kUserShellFolders, L"Cache"), shellCache(kShellFolders, L"Cache");
-    SavedUserValue userCookies(kUserShellFolders, L"Cookies"), shellCookies(kShellFolders, L"Cookies");
-    SavedUserValue userAppData(kUserShellFolders, L"AppData"), shellAppData(kShellFolders, L"AppData");
-    SavedUserValue userDesktop(kUserShellFolders, L"Desktop"), shellDesktop(kShellFolders, L"Desktop");
-    const auto put = [](const std::wstring& path, const char* bytes = "x") {
-        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
-        test::WriteBytes(path, bytes);
-    };
+    ScenarioShellFolders shells{L"Cache", L"Cookies", L"AppData", L"Desktop"};
     const struct {
         const char* trap;
         std::vector<std::wstring> inside;   // below the scenario root: must be gone
@@ -1005,9 +996,9 @@ TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray
         test::TempFolder root(L"qm-e2e-held"), outside(L"qm-e2e-outside");
         std::vector<std::unique_ptr<test::ScopedDirectoryLink>> links;
         for (const auto& row : rows) {
-            for (const auto& file : row.inside) put(root / file);
-            for (const auto& file : row.kept) put(root / file, "kept");
-            for (const auto& file : row.outside) put(outside / file, "precious");
+            for (const auto& file : row.inside) test::PutFile(root / file);
+            for (const auto& file : row.kept) test::PutFile(root / file, "kept");
+            for (const auto& file : row.outside) test::PutFile(outside / file, "precious");
             for (const auto& [link, target] : row.links) {
                 links.push_back(std::make_unique<test::ScopedDirectoryLink>(root / link, outside / target));
                 ASSERT_TRUE(links.back()->Made()) << row.trap;
@@ -1016,13 +1007,10 @@ TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray
         test::MakeFolder(root / L"Shortcut\\Temp");
         links.push_back(std::make_unique<test::ScopedDirectoryLink>(root / L"Shortcut\\Temp\\home", outside / L"profile"));
         const std::string outsideBefore = Snapshot(outside.Path());
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cache", root / L"INetCache", REG_EXPAND_SZ);
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", root / L"INetCache");
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Cookies", root / L"CookieRoot", REG_EXPAND_SZ);
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cookies", root / L"CookieRoot");
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"AppData", root / L"AppData", REG_EXPAND_SZ);
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop", outside / L"profile\\Desktop",
-                                   REG_EXPAND_SZ);
+        shells.Point(L"Cache", root / L"INetCache");
+        shells.Point(L"Cookies", root / L"CookieRoot");
+        shells.Point(L"AppData", root / L"AppData");
+        shells.Point(L"Desktop", outside / L"profile\\Desktop");
         const std::wstring userFolders[] = {root / L"User", root / L"yt\\Y ", root / L"Shortcut\\Temp\\home\\Desktop"};
         for (size_t i = 0; i < std::size(userFolders); ++i)
             ScratchRegistry::SetString(HKEY_CURRENT_USER, kUserFolderKey, L"File" + std::to_wstring(i), userFolders[i]);

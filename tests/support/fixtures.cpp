@@ -141,6 +141,12 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
     ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+std::wstring PutFile(const std::wstring& path, std::string_view bytes) {
+    MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+    WriteBytes(path, bytes);
+    return path;
+}
+
 std::string ReadBytes(const std::wstring& path) {
     UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));

@@ -73,6 +73,8 @@ std::wstring LongPath(const std::wstring& path);
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::string ReadBytes(const std::wstring& path);
 void MakeFolder(const std::wstring& path);   // with missing parents
+// A file with its missing folders made; returns its path.
+std::wstring PutFile(const std::wstring& path, std::string_view bytes = "x");
 bool PathExists(const std::wstring& path);
 DWORD Attributes(const std::wstring& path);
 void RemoveTree(const std::wstring& path);   // never follows links

@@ -93,12 +93,9 @@ TEST_F(KeyboardTest, MainWindowEveryTabReachesAndNamesEveryControl) {
     }
 }
 
-TEST_F(KeyboardTest, HotKeyChooserReachesAndNamesEveryControl) {
+TEST_F(KeyboardTest, HotKeyChooserAndHelpReachAndNameEveryControl) {
     ShowHotKeySetter(ctx);
     ExpectReachableAndNamed(::FindWindowW(kHotKeyWindowClass, kHotKeyWindowCaption), "hot key chooser");
-}
-
-TEST_F(KeyboardTest, HelpReachesAndNamesItsText) {
     ShowHelpWindow(ctx, false);
     ExpectReachableAndNamed(::FindWindowW(kHelpWindowClass, nullptr), "help");
 }
