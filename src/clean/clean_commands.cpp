@@ -3,14 +3,20 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/app_error.h"
 #include "base/text.h"
+#include "clean/clean_dat.h"
 #include "clean/clean_kinds.h"
+#include "clean/clean_lock.h"
 #include "clean/deletion_guard.h"
 #include "clean/held_delete.h"
+#include "clean/next_start_deletes.h"
 #include "clean/restart_operations.h"
 #include "cookies/current_browsers.h"
+#include "cookies/discovery.h"
+#include "startup/api.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
 #include "startup/system_info.h"
@@ -196,15 +202,42 @@ void BindCleanCommands(AppContext& ctx) {
 
 namespace {
 
-// Removes the "old.txt" copy of a remembered folder, inside that folder held through the
+struct OldCopyPlace {
+    std::wstring folder;
+    IeList list;
+};
+
+// The remembered folders that hold an "old.txt" the restart is not to move: only a look.
+std::vector<OldCopyPlace> OldCopyCandidates(AppContext& ctx) {
+    RegOp settings;
+    settings.SetKey(kProgramKey);
+    std::vector<OldCopyPlace> places;
+    const auto consider = [&](const wchar_t* name, IeList list) {
+        const std::wstring folder = settings.Text(name);
+        if (folder.empty() || !ApiFileExists(QualifyPath(folder) + L"old.txt")) return;
+        // Still waiting to replace the cookie index at the next restart.
+        if (IsOwnPendingMoveSource(QualifyPath(folder) + L"old.txt")) return;
+        places.push_back({folder, list});
+    };
+    if (IsWinVista(ctx.os)) consider(L"MSCookieLow", IeList::CookieStores);
+    consider(L"MSTIF", IeList::Caches);
+    consider(L"MSCookie", IeList::CookieStores);
+    consider(L"MSTIFIE5", IeList::Caches);
+    return places;
+}
+
+// Removes the "old.txt" copies the cookie clean left, each only in a folder that discovery
+// lists now as an Internet Explorer store (a setting merely names a folder), held through the
 // guard, as every clean deletes.
-void RemoveOldCopy(AppContext& ctx, std::optional<DeletionGuard>& guard, const std::wstring& folder, RootKind kind) {
-    if (folder.empty()) return;
-    // Still waiting to replace the cookie index at the next restart.
-    if (IsOwnPendingMoveSource(QualifyPath(folder) + L"old.txt")) return;
-    if (!guard) guard.emplace();  // made for the first folder: it asks for every system folder
-    const GuardVerdict verdict = guard->Check(WithoutTrailingSeparators(folder), kind);
-    if (verdict.root) DeletePass(ctx).DeleteFile(verdict.root->Folder(), L"old.txt");
+void RemoveOldCopies(AppContext& ctx) {
+    const std::vector<OldCopyPlace> places = OldCopyCandidates(ctx);
+    if (places.empty()) return;
+    InitLoc(ctx);
+    CacheInitLoc(ctx);
+    const DeletionGuard guard;
+    for (const auto& place : places)
+        if (const std::optional<GuardedRoot> root = HoldListedIeFolder(ctx, guard, place.folder, place.list))
+            DeletePass(ctx).DeleteFile(root->Folder(), L"old.txt");
 }
 
 }  // namespace
@@ -212,13 +245,12 @@ void RemoveOldCopy(AppContext& ctx, std::optional<DeletionGuard>& guard, const s
 void CleanUp(AppContext& ctx) {
     IgnoreErrors([&] {
         ForgetCarriedOutRestartOperations();
-        RegOp settings;
-        settings.SetKey(kProgramKey);
-        std::optional<DeletionGuard> guard;
-        if (IsWinVista(ctx.os)) RemoveOldCopy(ctx, guard, settings.Text(L"MSCookieLow"), RootKind::CookieStore);
-        RemoveOldCopy(ctx, guard, settings.Text(L"MSTIF"), RootKind::InternetCache);
-        RemoveOldCopy(ctx, guard, settings.Text(L"MSCookie"), RootKind::CookieStore);
-        RemoveOldCopy(ctx, guard, settings.Text(L"MSTIFIE5"), RootKind::InternetCache);
+        // It deletes as a clean does, so it waits its turn like one; when another clean runs,
+        // the next start does it.
+        const std::optional<CleanLock> lock = CleanLock::Acquire();
+        if (!lock) return;
+        RemoveNotedFiles(ctx);
+        RemoveOldCopies(ctx);
     });
 }
 

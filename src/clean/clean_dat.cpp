@@ -7,6 +7,7 @@
 #include "clean/clean_kinds.h"
 #include "clean/report_recording.h"
 #include "clean/search_delete.h"
+#include "cookies/discovery.h"
 #include "startup/api.h"
 #include "startup/app_context.h"
 #include "startup/file_helpers.h"
@@ -34,26 +35,50 @@ RememberedFolders ReadRememberedFolders() {
             settings.Text(L"MSCookieLow")};
 }
 
-void ScheduleIndexDeletion(AppContext& ctx, const std::wstring& folder) {
-    if (folder.empty()) return;
-    ScheduleForRun(ctx, QualifyPath(folder) + kIndexFile);
+// The listed folder, with its backslash, as discovery spells it; held (it cannot be renamed
+// or swapped) while the system is asked.
+std::wstring HeldFolderPath(const GuardedRoot& root) { return QualifyPath(WithoutLongPrefix(root.Folder().LongPath())); }
+
+void ScheduleIndexDeletion(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder, IeList list) {
+    const std::optional<GuardedRoot> root = HoldListedIeFolder(ctx, guard, folder, list);
+    if (root) ScheduleForRun(ctx, HeldFolderPath(*root) + kIndexFile);
 }
 
 // The cookie folder's index is replaced by the copy the cookie clean left ("old.txt"),
 // or deleted when there is none.
-void ScheduleCookieIndex(AppContext& ctx, const std::wstring& folder) {
-    if (folder.empty()) return;
-    const std::wstring qualified = QualifyPath(folder);
+void ScheduleCookieIndex(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder) {
+    const std::optional<GuardedRoot> root = HoldListedIeFolder(ctx, guard, folder, IeList::CookieStores);
+    if (!root) return;
+    const std::wstring qualified = HeldFolderPath(*root);
     if (ApiFileExists(qualified + kOldCopy)) ScheduleForRun(ctx, qualified + kOldCopy, qualified + kIndexFile);
     else ScheduleForRun(ctx, qualified + kIndexFile);
 }
 
+bool AnyRemembered(const RememberedFolders& folders) {
+    return !folders.cache.empty() || !folders.cookies.empty() || !folders.ie5Cache.empty() ||
+           !folders.lowCookies.empty();
+}
+
 void AddCleanDatNt(AppContext& ctx) {
     const RememberedFolders folders = ReadRememberedFolders();
-    if (IsWinVista(ctx.os)) ScheduleIndexDeletion(ctx, folders.lowCookies);
-    ScheduleIndexDeletion(ctx, folders.cache);
-    ScheduleCookieIndex(ctx, folders.cookies);
-    ScheduleIndexDeletion(ctx, folders.ie5Cache);
+    if (!AnyRemembered(folders)) return;
+    const DeletionGuard guard;
+    if (IsWinVista(ctx.os)) ScheduleIndexDeletion(ctx, guard, folders.lowCookies, IeList::CookieStores);
+    ScheduleIndexDeletion(ctx, guard, folders.cache, IeList::Caches);
+    ScheduleCookieIndex(ctx, guard, folders.cookies);
+    ScheduleIndexDeletion(ctx, guard, folders.ie5Cache, IeList::Caches);
+}
+
+// The remembered folders that discovery lists now, as it spells them; the others blank.
+RememberedFolders ListedOnly(AppContext& ctx, const RememberedFolders& folders) {
+    if (!AnyRemembered(folders)) return folders;
+    const DeletionGuard guard;
+    const auto listed = [&](const std::wstring& folder, IeList list) {
+        const std::optional<GuardedRoot> root = HoldListedIeFolder(ctx, guard, folder, list);
+        return root ? HeldFolderPath(*root) : std::wstring();
+    };
+    return {listed(folders.cache, IeList::Caches), listed(folders.cookies, IeList::CookieStores),
+            listed(folders.ie5Cache, IeList::Caches), listed(folders.lowCookies, IeList::CookieStores)};
 }
 
 // A folder's short form with its backslash; empty when the folder (or its index) is gone,
@@ -83,7 +108,7 @@ void AddCleanDat9x(AppContext& ctx, const std::wstring& windowsFolder) {
         ctx.dialogs.ShowMessage({kNoWindowsFolderText, kTitleInformation, MB_OK | MB_ICONINFORMATION});
         return;
     }
-    const std::vector<std::string> lines = WininitLinesFor(ReadRememberedFolders());
+    const std::vector<std::string> lines = WininitLinesFor(ListedOnly(ctx, ReadRememberedFolders()));
     if (lines.empty()) return;
     int added = 0;
     if (!AddWininitLines(QualifyPath(folder) + L"Wininit.ini", lines, added)) {
@@ -99,6 +124,23 @@ std::wstring SystemWindowsFolder() {
     wchar_t buffer[MAX_PATH + 1];
     const UINT length = ::GetWindowsDirectoryW(buffer, MAX_PATH + 1);
     return length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::optional<GuardedRoot> HoldListedIeFolder(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder,
+                                              IeList list) {
+    if (folder.empty()) return std::nullopt;
+    const ListModel& listed = list == IeList::CookieStores ? ctx.frmMain.cboLoc : ctx.frmMain.cache;
+    const std::wstring wanted = QualifyPath(folder);
+    for (int index = 0; index < listed.ListCount(); ++index) {
+        if ((listed.ItemData(index) & kFamilyMask) != kFamilyMsie || !EqualsNoCase(listed.List(index), wanted)) continue;
+        const std::wstring path = WithoutTrailingSeparators(listed.List(index));
+        GuardVerdict verdict = guard.Check(path, list == IeList::CookieStores ? RootKind::CookieStore : RootKind::InternetCache, PathOrigin::Listing);
+        if (!verdict.root) return std::nullopt;
+        const std::wstring finalPath = verdict.root->Folder().FinalPath();
+        if (!finalPath.empty() && !EqualsNoCase(WithoutLongPrefix(finalPath), path)) return std::nullopt;
+        return std::move(verdict.root);
+    }
+    return std::nullopt;
 }
 
 Scheduled ScheduleForRun(AppContext& ctx, const std::wstring& source, const std::wstring& destination) {

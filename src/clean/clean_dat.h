@@ -2,8 +2,10 @@
 // Locked index files ("index.dat") handed to the restart-time operations: the program's
 // side of the scheduling, with the words the user sees when it fails.
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "clean/deletion_guard.h"
 #include "clean/restart_operations.h"
 
 namespace qm {
@@ -25,6 +27,14 @@ std::wstring SystemWindowsFolder();
 
 // AddCleanDat with the Windows folder (9x/ME only) from the given lookup.
 void AddCleanDat(AppContext& ctx, const WindowsFolderLookup& windowsFolder);
+
+// Which of discovery's lists names a kind of Internet Explorer folder.
+enum class IeList { CookieStores, Caches };  // cboLoc, cache
+// A folder that discovery lists now in list as an Internet Explorer location, held through
+// the guard and still the listed folder (its final path is the listed one, so nothing on the
+// way has become a link); nothing otherwise. A folder a setting merely names is no store.
+std::optional<GuardedRoot> HoldListedIeFolder(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder,
+                                              IeList list);
 
 // Schedules one operation for the run: notes what waits for the restart and what failed.
 Scheduled ScheduleForRun(AppContext& ctx, const std::wstring& source, const std::wstring& destination = {});

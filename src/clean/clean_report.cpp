@@ -83,6 +83,15 @@ void CleanReport::Failed(ItemType type, const std::wstring& path, const std::wst
     Add(MakeItem(Outcome::Failed, type, path, reason));
 }
 
+void CleanReport::NoteKept(const std::wstring& path, const std::wstring& reason) {
+    const std::wstring shown = WithoutLongPrefix(path);
+    for (auto item = items_.rbegin(); item != items_.rend(); ++item) {
+        if (item->outcome != Outcome::Kept || item->path != shown) continue;
+        item->reason = reason;
+        return;
+    }
+}
+
 void CleanReport::Scheduled(const std::wstring& path, const std::wstring& replacement) {
     ReportItem item = MakeItem(Outcome::Scheduled, ItemType::File, path);
     item.replacement = WithoutLongPrefix(replacement);

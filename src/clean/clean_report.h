@@ -72,6 +72,8 @@ public:
     void Refused(ItemType type, const std::wstring& path, const std::wstring& reason);
     void Failed(ItemType type, const std::wstring& path, const std::wstring& reason);
     void Scheduled(const std::wstring& path, const std::wstring& replacement = {});
+    // Gives the last kept item of path (as recorded) another reason: what happens to it later.
+    void NoteKept(const std::wstring& path, const std::wstring& reason);
 
     const std::vector<ReportItem>& Items() const { return items_; }
     const ReportTotals& Totals() const { return totals_; }

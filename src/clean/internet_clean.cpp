@@ -1,17 +1,17 @@
 // The browser-cache cleans: the location selected in the cache list ("Clean Internet") and
 // every location of the list (AutoClean). Each location is a deletion root and passes the
-// guard first; what a clean cannot delete in the automatic clean is handed to the
-// restart-time operations when the user asked for that ("CleanDat").
+// guard first; what the automatic clean finds in use is removed at the program's next start
+// when the user asked for that ("CleanDat").
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/app_error.h"
 #include "base/text.h"
-#include "clean/clean_dat.h"
 #include "clean/clean_kinds.h"
 #include "clean/deletion_guard.h"
 #include "clean/firefox_sessions.h"
+#include "clean/next_start_deletes.h"
 #include "clean/progress_tick.h"
 #include "clean/report_recording.h"
 #include "clean/search_delete.h"
@@ -118,34 +118,45 @@ std::optional<GuardedRoot> GuardLocation(AppContext& ctx, const DeletionGuard& g
 }
 
 // Deletes the session files of a profile; deleted() after each file that went, and lists
-// the ones that stayed (never anything else of the profile) as what is left.
-template <class OnDeleted, class OnStayed>
-void CleanSessionFiles(AppContext& ctx, const WalkFolder& profile, OnDeleted&& deleted, OnStayed&& stayed) {
+// the ones that stayed (never anything else of the profile) as what is left. Returns the
+// exact paths of those that stayed because another program had them open.
+template <class OnDeleted>
+std::vector<std::wstring> CleanSessionFiles(AppContext& ctx, const WalkFolder& profile, OnDeleted&& deleted) {
     ClearList(ctx, kFireFoxView);
+    std::vector<std::wstring> inUse;
     DeletePass pass(ctx);
+    pass.OnEvent([&](const DeleteEvent& event) {
+        if (event.reason == SkipReason::InUse) inUse.emplace_back(event.path);
+    });
     ForEachSessionFile(profile, [&](const WalkFolder& folder, const ListedEntry& file) {
         if (pass.DeleteFile(folder, file.name, file.attributes)) return deleted();
         (ctx.frmMain.*kFireFoxView.list).AddItem(std::wstring(file.name));
-        stayed(folder.ChildPath(file.name));
     });
     ShowList(ctx, kFireFoxView);
+    return inUse;
 }
 
-// ---- The automatic clean: counts directly, schedules what stays ---------------------------
+// ---- The automatic clean: counts directly, notes what is in use for the next start --------
 
 struct AutoRun {
     AppContext& ctx;
-    bool scheduleLocked;
+    bool laterInUse;  // "CleanDat": files in use now go at the program's next start
 
-    // Deletes every file of the tree, counting each; a file that stays may wait for the restart.
+    void Later(const std::vector<std::wstring>& inUse) {
+        if (laterInUse) RemoveAtNextStart(ctx, inUse);
+    }
+
+    // Deletes every file of the tree, counting each; a file in use may wait for the next start.
     void DeleteFiles(const WalkFolder& top) {
+        std::vector<std::wstring> inUse;
         DeletePass pass = CachePass(ctx);
-        pass.OnEvent([this](const DeleteEvent& event) {
+        pass.OnEvent([&](const DeleteEvent& event) {
             if (event.kind != ItemKind::File) return;
             if (event.reason == SkipReason::None) ++ctx.CleanCount;
-            else if (scheduleLocked && event.reason == SkipReason::InUse) ScheduleForRun(ctx, std::wstring(event.path));
+            else if (event.reason == SkipReason::InUse) inUse.emplace_back(event.path);
         });
         pass.DeleteFiles(top, true);
+        Later(inUse);
     }
 
     void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
@@ -164,10 +175,9 @@ struct AutoRun {
             ++ctx.CleanCount;  // counted whether or not it went
         }
         const std::optional<WalkFolder> buckets = contentIe5 ? top.OpenChild(*contentIe5) : std::nullopt;
-        for (const auto& bucket : buckets ? folders.Subfolders(*buckets) : std::vector<ListedFolder>()) {
+        // A bucket that stays (a file in it in use) goes with the next clean.
+        for (const auto& bucket : buckets ? folders.Subfolders(*buckets) : std::vector<ListedFolder>())
             if (folders.RemoveSubfolder(*buckets, bucket, OnFailedSubfolder::GoOn) == 0) ++ctx.CleanCount;
-            else if (scheduleLocked && !bucket.IsLink()) ScheduleForRun(ctx, bucket.longPath);
-        }
         ShowRemaining(ctx, kMsieView, top, folder);
     }
 
@@ -177,16 +187,10 @@ struct AutoRun {
         ShowRemaining(ctx, view, top, folder);
     }
 
-    void FireFoxSessions(const WalkFolder& profile) {
-        CleanSessionFiles(
-            ctx, profile, [&] { ++ctx.CleanCount; },
-            [&](const std::wstring& path) {
-                if (scheduleLocked) ScheduleForRun(ctx, path);
-            });
-    }
+    void FireFoxSessions(const WalkFolder& profile) { Later(CleanSessionFiles(ctx, profile, [&] { ++ctx.CleanCount; })); }
 
-    // Nothing is scheduled for the restart: the browser that holds a file will use the
-    // cache again, and the next clean takes what it lets go.
+    // Nothing waits for the next start: the browser that holds a file will use the cache
+    // again, and the next clean takes what it lets go.
     void WholeCache(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
         DeletePass pass = CachePass(ctx);
         pass.OnEvent([this](const DeleteEvent& event) {
@@ -222,7 +226,10 @@ void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std:
 }
 
 void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, bool cacheFolder) {
-    if (!cacheFolder) return CleanSessionFiles(ctx, top, [&] { ProgressTick(ctx); }, [](const std::wstring&) {});
+    if (!cacheFolder) {
+        CleanSessionFiles(ctx, top, [&] { ProgressTick(ctx); });
+        return;
+    }
     TickingPass(ctx).DeleteFiles(top, true);
     ShowRemaining(ctx, kFireFoxView, top, folder);
 }
@@ -262,7 +269,7 @@ void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
     ListModel& cache = ctx.frmMain.cache;
     std::optional<DeletionGuard> guard;  // made for the first location: it asks for every system folder
     AutoRun run{ctx, false};
-    TrapStep(ctx.dialogs, kAutoSite, [&] { run.scheduleLocked = RestartCleaningWanted(); });
+    TrapStep(ctx.dialogs, kAutoSite, [&] { run.laterInUse = RestartCleaningWanted(); });
     for (int index = 0; index < cache.ListCount(); ++index) {
         cache.SetListIndex(index);
         const std::int32_t kind = cache.ItemData(index);
@@ -283,7 +290,6 @@ void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
             else run.FireFoxSessions(root->Folder());
         });
     }
-    ReportUnscheduled(ctx);
     if (showResult) TrapStep(ctx.dialogs, kAutoSite, [&] { ctx.ui.ShowCount(kRoleMain, true); });
 }
 

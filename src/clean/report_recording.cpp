@@ -1,6 +1,7 @@
 #include "clean/report_recording.h"
 
 #include "base/text.h"
+#include "clean/next_start_deletes.h"
 #include "cookies/ns_cookie_format.h"
 #include "cookies/cookie_state.h"
 #include "startup/app_context.h"
@@ -137,6 +138,10 @@ void CookieRowLog::Report(const std::wstring& store, bool removed) const {
         if (row.kept) report->CookieKept(store, row.host, row.name);
         else if (removed) report->CookieRemoved(store, row.host, row.name);
     }
+}
+
+void ReportKeptUntilNextStart(AppContext& ctx, const std::wstring& path) {
+    if (CleanReport* report = ReportOf(ctx)) report->NoteKept(path, kInUseUntilNextStartReason);
 }
 
 void ReportScheduled(AppContext& ctx, const std::wstring& source, const std::wstring& destination, bool scheduled) {

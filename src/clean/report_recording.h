@@ -82,6 +82,9 @@ private:
     std::vector<Row> rows_;
 };
 
+// A file kept as in use that the program removes at its next start.
+void ReportKeptUntilNextStart(AppContext& ctx, const std::wstring& path);
+
 // A restart-time operation of the run: source deleted at the next restart, or moved onto
 // destination. scheduled says whether the system took it (a preview: whether it could be
 // asked for at all).

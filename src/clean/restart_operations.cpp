@@ -67,23 +67,6 @@ bool WriteMulti(HKEY root, const wchar_t* key, const wchar_t* name, const std::w
                             static_cast<DWORD>(characters.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-// The strings of one of the program's own list values (a plain REG_MULTI_SZ).
-std::vector<std::wstring> ReadOwnList(const wchar_t* name) {
-    StoredValue value;
-    std::vector<std::wstring> strings;
-    if (!ReadStored(HKEY_CURRENT_USER, kProgramKey, name, value) || !value.present || value.type != REG_MULTI_SZ)
-        return strings;
-    for (const auto& item : MultiStringItems(value.bytes)) strings.push_back(FromU16(item));
-    return strings;
-}
-
-bool WriteOwnList(const wchar_t* name, const std::vector<std::wstring>& strings) {
-    std::wstring characters;
-    for (const auto& text : strings) characters += text + L'\0';
-    if (!characters.empty()) characters += L'\0';
-    return WriteMulti(HKEY_CURRENT_USER, kProgramKey, name, characters);
-}
-
 void AddToOwnList(const wchar_t* name, const std::wstring& entry) {
     std::vector<std::wstring> strings = ReadOwnList(name);
     for (const auto& existing : strings)
@@ -173,6 +156,22 @@ bool IsOwnWininitMoveSource(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::vector<std::wstring> ReadOwnList(const wchar_t* name) {
+    StoredValue value;
+    std::vector<std::wstring> strings;
+    if (!ReadStored(HKEY_CURRENT_USER, kProgramKey, name, value) || !value.present || value.type != REG_MULTI_SZ)
+        return strings;
+    for (const auto& item : MultiStringItems(value.bytes)) strings.push_back(FromU16(item));
+    return strings;
+}
+
+bool WriteOwnList(const wchar_t* name, const std::vector<std::wstring>& strings) {
+    std::wstring characters;
+    for (const auto& text : strings) characters += text + L'\0';
+    if (!characters.empty()) characters += L'\0';
+    return WriteMulti(HKEY_CURRENT_USER, kProgramKey, name, characters);
+}
 
 bool SamePair(const RestartPair& a, const RestartPair& b) {
     return EqualsNoCase(a.source, b.source) && EqualsNoCase(a.destination, b.destination);

@@ -1,6 +1,9 @@
 #pragma once
-// Restart-time file operations: files that are in use now are deleted (or replaced) when
-// the system next starts. NT-family systems keep the operations in the shared value
+// Restart-time file operations: the locked index files of an Internet Explorer store are
+// deleted (or replaced by the copy the cookie clean made) when the system next starts. The
+// system carries these out with full rights, by path, so they are asked for only for a store
+// that discovery lists and that is still that folder (other files in use wait for the
+// program's next start instead: next_start_deletes.h). NT-family systems keep the operations in the shared value
 // "PendingFileRenameOperations"; Windows 9x/ME in the "[rename]" section of Wininit.ini.
 // Both lists belong to every program on the machine, so the program adds its entries
 // through the system's own call (NT) or a whole-file replacement (9x), never adds an
@@ -20,6 +23,11 @@ inline constexpr wchar_t kPendingValue[] = L"PendingFileRenameOperations";
 // Values of the program key recording what the program scheduled.
 inline constexpr wchar_t kOwnPendingValue[] = L"RestartOperations";
 inline constexpr wchar_t kOwnWininitValue[] = L"WininitLines";
+
+// The strings of one of the program's own list values (a plain REG_MULTI_SZ of the program
+// key); writing an empty list deletes the value.
+std::vector<std::wstring> ReadOwnList(const wchar_t* name);
+bool WriteOwnList(const wchar_t* name, const std::vector<std::wstring>& strings);
 
 // One operation as the system stores it: the source in the system's form ("\??\C:\x"),
 // the destination empty for a delete or "!\??\C:\y" for a move that replaces y.

@@ -38,7 +38,8 @@ void RunKind(AppContext& ctx, CleanKind kind) {
 
 bool NeedsDiscovery(const std::vector<CleanKind>& kinds) {
     for (CleanKind kind : kinds)
-        if (kind == CleanKind::Internet || kind == CleanKind::Cookies) return true;
+        // The restart's index files are scheduled only in the stores discovery lists.
+        if (kind == CleanKind::Internet || kind == CleanKind::Cookies || kind == CleanKind::Restart) return true;
     return false;
 }
 
@@ -102,9 +103,10 @@ std::vector<CleanKind> SelectedCleanKinds() {
 
 int RunConsoleClean(AppContext& ctx, const CliOptions& options, ConsoleOutput& console) {
     // A preview holds the lock too: it reads what a clean would be changing.
-    const std::optional<CleanLock> lock = CleanLock::Acquire();
+    LockBusy busy = LockBusy::AnotherClean;
+    const std::optional<CleanLock> lock = CleanLock::Acquire(kCleanLockWait, &busy);
     if (!lock) {
-        console.Message(kAnotherCleanText);
+        console.Message(busy == LockBusy::NotOurs ? kLockNotOursText : kAnotherCleanText);
         return kExitAnotherClean;
     }
     ctx.SetUnattended(true);

@@ -17,6 +17,9 @@ inline constexpr int kExitAnotherClean = 3;
 inline constexpr wchar_t kAnotherCleanText[] =
     L"Another clean is running (Quillmere, \"Quillmere.exe auto\" or quillmere-cli). Nothing was done; try again "
     L"when it has finished.";
+inline constexpr wchar_t kLockNotOursText[] =
+    L"The lock that keeps cleans apart is held by a program that is not Quillmere. Nothing was done; find and end "
+    L"that program, then try again.";
 
 // What the settings select, as "auto" runs it: "\CleanPath" InternetFiles, CookieFiles,
 // TempFiles, UserFolder and the program key's CleanDat, each when exactly "Yes".

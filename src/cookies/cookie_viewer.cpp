@@ -262,15 +262,18 @@ void btnDel_Click(AppContext& ctx) {
     auto& form = ctx.frmMain;
     const int checked = form.lstCookie.SelCount();
     if (checked == 0 || form.cboLoc.ListIndex() < 0) return;
-    if (ctx.dialogs.ShowMessage({DeleteCheckedQuestion(checked), kTitleRemoval,
-                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2}) != IDYES)
-        return;
+    // A clean like any other: it holds the clean lock from the question on, and is ignored
+    // while another clean runs.
+    bool yes = false;
     int deleted = 0;
-    RunExclusive(ctx, kDeleteSite, [&] {
+    RunExclusiveClean(ctx, kDeleteSite, [&] {
+        yes = ctx.dialogs.ShowMessage({DeleteCheckedQuestion(checked), kTitleRemoval,
+                                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2}) == IDYES;
+        if (!yes) return;
         deleted = DeleteCheckedCookies(ctx);
         FillForLocation(ctx);  // the list shows the store as it is now
     });
-    if (deleted < checked)
+    if (yes && deleted < checked)
         ctx.dialogs.ShowMessage({L"Not Deleted: " + std::to_wstring(checked - deleted) + L" Of The " +
                                      std::to_wstring(checked) + L" Selected Cookies (Kept Or In Use).",
                                  kTitleInfo, MB_OK | MB_ICONINFORMATION});

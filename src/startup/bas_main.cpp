@@ -58,9 +58,11 @@ void SelectFirst(ListModel& list) {
 void RunAutomaticMode(AppContext& ctx) {
     // A clean of the resident program or of the console program is under way: this one is
     // skipped rather than run after it (nobody waits for it, and the next one comes).
-    const std::optional<CleanLock> lock = CleanLock::Acquire();
+    LockBusy busy = LockBusy::AnotherClean;
+    const std::optional<CleanLock> lock = CleanLock::Acquire(kCleanLockWait, &busy);
     if (!lock) {
-        ::OutputDebugStringW((std::wstring(kAutoSkippedText) + L"\n").c_str());
+        const wchar_t* text = busy == LockBusy::NotOurs ? kAutoLockNotOursText : kAutoSkippedText;
+        ::OutputDebugStringW((std::wstring(text) + L"\n").c_str());
         return;
     }
     MainStep(ctx, [&] { ctx.ui.LoadMainForm(); });

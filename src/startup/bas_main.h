@@ -12,6 +12,9 @@ class AppContext;
 
 // Written to the debugger output when "auto" finds another clean under way.
 inline constexpr wchar_t kAutoSkippedText[] = L"Quillmere: another clean is under way; this automatic clean was skipped.";
+// ... and when the lock is held by a program that is not Quillmere.
+inline constexpr wchar_t kAutoLockNotOursText[] =
+    L"Quillmere: the clean lock is held by a program that is not Quillmere; this automatic clean was skipped.";
 
 inline constexpr wchar_t kHotKeyTakenMessage[] =
     L"Unable to register HotKey, Please try another key as the one selected is already in use!";
