@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <thread>
 
 #include "clean/clean_dat.h"
+#include "clean/clean_lock.h"
 #include "clean/restart_operations.h"
+#include "cookies/discovery.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -221,31 +225,69 @@ TEST_F(CleanCommandsTest, ButtonsOfTheFormModelRunTheirCommands) {
     EXPECT_NE(Question().text.find(L"Temp Files"), std::wstring::npos);
 }
 
-TEST(CleanUp, RemovesOldCopiesFromTheRememberedFolders) {
+constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Internet Explorer's cache and cookie folders as the shell folders name them, so discovery
+// lists them; and a folder of documents that only a setting names.
+struct IeFolders {
+    test::TempFolder root{L"qm-tidy"};
+    std::wstring cache = root / L"Temporary Internet Files", cookies = root / L"Cookies",
+                 low = root / L"Cookies\\Low", documents = root / L"Documents";
+    IeFolders() {
+        for (const auto& folder : {cache, cookies, low, documents}) test::MakeFolder(folder);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cache", cache);
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kShellFolders, L"Cookies", cookies);
+    }
+    static void Remember(const wchar_t* name, const std::wstring& folder) {
+        ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, name, folder + L"\\");
+    }
+};
+
+TEST(CleanUp, RemovesOldCopiesOnlyFromTheStoresDiscoveryLists) {
     ScratchRegistry registry;
-    test::TempFolder cache(L"qm-cache"), cookies(L"qm-cookies"), low(L"qm-low");
-    test::WriteBytes(cache / L"old.txt", "old index");
-    test::WriteBytes(cookies / L"old.txt", "old index");
-    test::WriteBytes(cookies / L"keep.txt", "cookie");
-    test::WriteBytes(low / L"old.txt", "old index");
-    ::SetFileAttributesW((cache / L"old.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSTIF", cache.Path() + L"\\");
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookie", cookies.Path() + L"\\");
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookieLow", low.Path() + L"\\");
+    IeFolders ie;
+    for (const auto& folder : {ie.cache, ie.cookies, ie.low, ie.documents})
+        test::WriteBytes(folder + L"\\old.txt", "old index");
+    test::WriteBytes(ie.cookies + L"\\keep.txt", "cookie");
+    ::SetFileAttributesW((ie.cache + L"\\old.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    IeFolders::Remember(L"MSTIF", ie.cache);
+    IeFolders::Remember(L"MSCookie", ie.cookies);
+    IeFolders::Remember(L"MSCookieLow", ie.low);
+    IeFolders::Remember(L"MSTIFIE5", ie.documents);  // a setting naming a folder of the user's
 
     test::TestApp app;  // a Windows 10 record: the low-integrity folder is not looked at
     CleanUp(app.ctx);
-    EXPECT_FALSE(test::PathExists(cache / L"old.txt"));
-    EXPECT_FALSE(test::PathExists(cookies / L"old.txt"));
-    EXPECT_TRUE(test::PathExists(cookies / L"keep.txt"));
-    EXPECT_TRUE(test::PathExists(low / L"old.txt"));
+    EXPECT_FALSE(test::PathExists(ie.cache + L"\\old.txt"));
+    EXPECT_FALSE(test::PathExists(ie.cookies + L"\\old.txt"));
+    EXPECT_TRUE(test::PathExists(ie.cookies + L"\\keep.txt"));
+    EXPECT_TRUE(test::PathExists(ie.low + L"\\old.txt"));
+    EXPECT_EQ(test::ReadBytes(ie.documents + L"\\old.txt"), "old index");
 
     test::TestApp vista;
     FixedOsVersion vistaRecord{FixedOsVersion::WindowsVista()};
     AppContext vistaCtx(vista.dialogs, vistaRecord, vista.pump, vista.ui);
     CleanUp(vistaCtx);
-    EXPECT_FALSE(test::PathExists(low / L"old.txt"));
+    EXPECT_FALSE(test::PathExists(ie.low + L"\\old.txt"));
+    EXPECT_EQ(test::ReadBytes(ie.documents + L"\\old.txt"), "old index");
     EXPECT_TRUE(vista.dialogs.messages.empty());
+}
+
+TEST(CleanUp, WaitsItsTurnWhileAnotherCleanHoldsTheLock) {
+    ScratchRegistry registry;
+    IeFolders ie;
+    test::WriteBytes(ie.cookies + L"\\old.txt", "old index");
+    IeFolders::Remember(L"MSCookie", ie.cookies);
+    test::TestApp app;
+    {
+        std::optional<CleanLock> other;
+        std::thread([&] { other = CleanLock::Acquire(); }).join();  // a mutex is held per thread
+        ASSERT_TRUE(other.has_value());
+        CleanUp(app.ctx);
+        EXPECT_TRUE(test::PathExists(ie.cookies + L"\\old.txt")) << "the next start does it";
+        std::thread([&] { other.reset(); }).join();
+    }
+    CleanUp(app.ctx);
+    EXPECT_FALSE(test::PathExists(ie.cookies + L"\\old.txt"));
 }
 
 TEST(CleanUp, KeepsAnOldCopyWhileItsRecordedMoveIsPending) {
@@ -253,23 +295,25 @@ TEST(CleanUp, KeepsAnOldCopyWhileItsRecordedMoveIsPending) {
         SCOPED_TRACE(nineX ? "Windows 98: Wininit.ini" : "Windows 10: the system's list");
         ScratchRegistry registry;
         test::ScopedPendingOperations pending;
-        test::TempFolder cookies(L"qm-cookies"), windows(L"qm-windows");
-        test::WriteBytes(cookies / L"old.txt", "old index");
-        test::WriteBytes(cookies / L"index.dat", "index");
-        ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSCookie", cookies.Path() + L"\\");
+        IeFolders ie;
+        test::TempFolder windows(L"qm-windows");
+        test::WriteBytes(ie.cookies + L"\\old.txt", "old index");
+        test::WriteBytes(ie.cookies + L"\\index.dat", "index");
+        IeFolders::Remember(L"MSCookie", ie.cookies);
         test::TestApp app;
         FixedOsVersion win98{FixedOsVersion::Windows98SE()};
         AppContext ctx98(app.dialogs, win98, app.pump, app.ui);
         AppContext& ctx = nineX ? ctx98 : app.ctx;
+        InitLoc(ctx);
         AddCleanDat(ctx, [&] { return windows.Path(); });  // old.txt is to replace index.dat
 
         CleanUp(ctx);
-        EXPECT_TRUE(test::PathExists(cookies / L"old.txt"));
+        EXPECT_TRUE(test::PathExists(ie.cookies + L"\\old.txt"));
         // The restart carried the move out (here: the system's list or Wininit.ini no longer holds it).
         test::ScopedPendingOperations::Remove();
         ::DeleteFileW((windows / L"Wininit.ini").c_str());
         CleanUp(ctx);
-        EXPECT_FALSE(test::PathExists(cookies / L"old.txt"));
+        EXPECT_FALSE(test::PathExists(ie.cookies + L"\\old.txt"));
         EXPECT_TRUE(OwnRestartPairs().empty());
         EXPECT_TRUE(app.dialogs.messages.empty());
     }

@@ -1,9 +1,13 @@
 // The browser-cache cleans on fabricated caches and profiles in temporary folders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "base/text.h"
 #include "clean/clean_dat.h"
 #include "clean/clean_kinds.h"
+#include "clean/next_start_deletes.h"
 #include "clean/restart_operations.h"
 #include "cookies/discovery.h"
 #include "startup/reg_op.h"
@@ -50,8 +54,10 @@ protected:
 };
 
 // An Internet Explorer cache as the browser leaves it: an index file at the top and one in
-// "Content.IE5" held open, buckets, loose files and a subfolder.
-TEST_F(InternetCleanTest, AutomaticCleanLeavesOnlyWhatIsLockedAndSchedulesItOnce) {
+// "Content.IE5" held open, buckets, loose files and a subfolder. What is in use waits for the
+// program's next start, never for the system's restart; by then a bucket has become a link
+// to a folder of documents, and the file behind it stays.
+TEST_F(InternetCleanTest, AutomaticCleanLeavesWhatIsInUseForTheNextStartNotForTheRestart) {
     Put(L"TIF\\index.dat");
     Put(L"TIF\\a.txt");
     Put(L"TIF\\sub\\x.txt");
@@ -59,39 +65,44 @@ TEST_F(InternetCleanTest, AutomaticCleanLeavesOnlyWhatIsLockedAndSchedulesItOnce
     Put(L"TIF\\Content.IE5\\ABCD1234\\f1.htm");
     Put(L"TIF\\Content.IE5\\EFGH5678\\f2.js");
     ::SetFileAttributesW(test::LongPath(folder / L"TIF\\a.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    test::LockedFile top(folder / L"TIF\\index.dat"), inner(folder / L"TIF\\Content.IE5\\index.dat"),
-        bucketFile(folder / L"TIF\\Content.IE5\\EFGH5678\\f2.js");
-    ASSERT_TRUE(top.Held() && inner.Held() && bucketFile.Held());
+    std::optional<test::LockedFile> top(std::in_place, folder / L"TIF\\index.dat"),
+        inner(std::in_place, folder / L"TIF\\Content.IE5\\index.dat"),
+        bucketFile(std::in_place, folder / L"TIF\\Content.IE5\\EFGH5678\\f2.js");
+    ASSERT_TRUE(top->Held() && inner->Held() && bucketFile->Held());
     AddLocation(L"TIF", kKindIeShellCache);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"CleanDat", L"Yes");
     ScopedPendingOperations::Write(test::OtherProgramsPending());
 
     AutoClean();
+    AutoClean();  // notes each file once
     EXPECT_EQ(test::ListTree(folder / L"TIF"),
               L"Content.IE5\\EFGH5678\\f2.js\nContent.IE5\\index.dat\nindex.dat\n");
-    // Files a.txt, x.txt, f1.htm; the folder "sub" and the bucket ABCD1234.
-    EXPECT_EQ(app.ctx.CleanCount, 5);
     std::wstring remembered;
     ScratchRegistry::GetString(HKEY_CURRENT_USER, kProgramKey, L"MSTIF", remembered);
     EXPECT_EQ(remembered, folder / L"TIF\\");
     EXPECT_EQ(app.ctx.frmMain.MSIE.ListCount(), 3);
-    EXPECT_EQ(app.ctx.frmMain.Label1.Caption(), L"Microsoft Internet Folder Contains 3 Files");
-    EXPECT_TRUE(app.ctx.restart.restartPending);
+    EXPECT_EQ(ScopedPendingOperations::Read()->Wide(), test::OtherProgramsPending()) << "nothing for the restart";
+    EXPECT_TRUE(OwnRestartPairs().empty());
+    EXPECT_FALSE(app.ctx.restart.restartPending);
+    std::vector<std::wstring> noted = ReadOwnList(kNextStartValue);
+    std::sort(noted.begin(), noted.end());
+    EXPECT_EQ(noted, (std::vector<std::wstring>{folder / L"TIF\\Content.IE5\\EFGH5678\\f2.js",
+                                                folder / L"TIF\\Content.IE5\\index.dat", folder / L"TIF\\index.dat"}));
 
-    const std::vector<RestartPair> ours = OwnRestartPairs();
-    ASSERT_EQ(ours.size(), 4u);  // three locked files and the bucket that holds one
-    const std::wstring afterFirst = ScopedPendingOperations::Read()->Wide();
-    EXPECT_EQ(afterFirst.substr(0, test::OtherProgramsPending().size() - 1),
-              test::OtherProgramsPending().substr(0, test::OtherProgramsPending().size() - 1));
-
-    // A second run, and the index files' own scheduling afterwards, add nothing.
-    AutoClean();
-    AddCleanDat(app.ctx);
-    EXPECT_EQ(ScopedPendingOperations::Read()->Wide(), afterFirst);
+    top.reset();
+    inner.reset();
+    bucketFile.reset();
+    test::TempFolder documents{L"documents"};
+    test::WriteBytes(documents / L"f2.js", "a document");
+    test::RemoveTree(folder / L"TIF\\Content.IE5\\EFGH5678");
+    const test::ScopedDirectoryLink link(folder / L"TIF\\Content.IE5\\EFGH5678", documents.Path());
+    ASSERT_TRUE(link.Made());
+    RemoveNotedFiles(app.ctx);
+    EXPECT_FALSE(test::PathExists(folder / L"TIF\\index.dat"));
+    EXPECT_FALSE(test::PathExists(folder / L"TIF\\Content.IE5\\index.dat"));
+    EXPECT_EQ(test::ReadBytes(documents / L"f2.js"), "a document");
+    EXPECT_TRUE(ReadOwnList(kNextStartValue).empty()) << "forgotten once tried";
     EXPECT_TRUE(app.dialogs.messages.empty());
-
-    WithdrawCleanDat(app.ctx);
-    EXPECT_EQ(ScopedPendingOperations::Read()->Wide(), test::OtherProgramsPending());
 }
 
 TEST_F(InternetCleanTest, WithoutRemoveDatFilesNothingIsScheduled) {
@@ -101,6 +112,7 @@ TEST_F(InternetCleanTest, WithoutRemoveDatFilesNothingIsScheduled) {
     AutoClean();
     EXPECT_FALSE(ScopedPendingOperations::Read().has_value());
     EXPECT_FALSE(app.ctx.restart.restartPending);
+    EXPECT_TRUE(ReadOwnList(kNextStartValue).empty());
 }
 
 // A Firefox profile keeps everything but its session files, whichever clean runs, and

@@ -1,4 +1,5 @@
 #include "clean/restart_operations.h"
+#include "cookies/discovery.h"
 
 #include <gtest/gtest.h>
 
@@ -187,17 +188,29 @@ void Remember(const wchar_t* name, const std::wstring& folder) {
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, name, folder + L"\\");
 }
 
-TEST_F(RestartTest, AddCleanDatSchedulesTheRememberedIndexFilesOnceAndWithdrawCleanDatTakesThemBack) {
-    const std::wstring cache = folder / L"Cache", cookies = folder / L"Cookies", gone = folder / L"Gone";
-    test::MakeFolder(cache);
-    test::MakeFolder(cookies);
-    test::WriteBytes(cache + L"\\index.dat", "i");
-    test::WriteBytes(cookies + L"\\index.dat", "i");
-    test::WriteBytes(cookies + L"\\old.txt", "o");
+// A folder as discovery lists it: a cookie store in cboLoc, a cache folder in cache.
+void List(AppContext& ctx, IeList list, const std::wstring& folder, std::int32_t kind = 0) {
+    ListModel& model = list == IeList::CookieStores ? ctx.frmMain.cboLoc : ctx.frmMain.cache;
+    const int index = model.AddItem(folder + L"\\");
+    model.SetItemData(index, kind != 0 ? kind : list == IeList::CookieStores ? kKindIeShellCookies : kKindIeShellCache);
+}
+
+// Only a folder that discovery lists as an Internet Explorer store gets its pairs: a setting
+// that names a folder of documents (or one listed for another browser) gets nothing.
+TEST_F(RestartTest, AddCleanDatSchedulesTheListedIndexFilesOnceAndWithdrawCleanDatTakesThemBack) {
+    const std::wstring cache = folder / L"Cache", cookies = folder / L"Cookies", documents = folder / L"Documents";
+    for (const auto& store : {cache, cookies, documents}) {
+        test::MakeFolder(store);
+        test::WriteBytes(store + L"\\index.dat", "i");
+        test::WriteBytes(store + L"\\old.txt", "o");
+    }
     Remember(L"MSTIF", cache);
     Remember(L"MSCookie", cookies);
-    Remember(L"MSTIFIE5", gone);
+    Remember(L"MSTIFIE5", documents);
     Remember(L"MSCookieLow", cookies);  // honoured on Vista only
+    List(app.ctx, IeList::Caches, cache);
+    List(app.ctx, IeList::CookieStores, cookies);
+    List(app.ctx, IeList::Caches, documents, kKindNetscapeDirRoot);
     ScopedPendingOperations::Write(test::OtherProgramsPending());
 
     AddCleanDat(app.ctx);
@@ -219,6 +232,7 @@ TEST_F(RestartTest, FailureToScheduleIsSaidInWords) {
     test::MakeFolder(cache);
     test::WriteBytes(cache + L"\\index.dat", "i");
     Remember(L"MSTIF", cache);
+    List(app.ctx, IeList::Caches, cache);
     ScopedPendingOperations::Write(L"x"s, REG_SZ);  // the system's list cannot be read exactly
 
     AddCleanDat(app.ctx);
@@ -269,6 +283,8 @@ TEST_F(RestartTest, Windows9xWritesWininitInTheGivenWindowsFolderAndWithdrawsIts
     test::WriteBytes(cache + L"\\index.dat", "i");
     Remember(L"MSTIF", cache);
     Remember(L"MSCookie", folder / L"NoSuchFolder");
+    List(ctx98, IeList::Caches, cache);
+    List(ctx98, IeList::CookieStores, folder / L"NoSuchFolder");
     const std::string others = "[rename]\r\nNUL=C:\\OTHER.TMP\r\n[setup]\r\nx=1";
     test::WriteBytes(windows + L"\\Wininit.ini", others);
 

@@ -345,14 +345,53 @@ def check_file_in_use_stays_in_both(fixture, result):
 
 
 def check_restart_preview_schedules_nothing(fixture, result):
-    """--restart in a preview lists the index file the clean would hand to the restart, and the
-    system's list of pending operations stays as it was."""
+    """--restart in a preview lists the index file the clean would hand to the restart, only in
+    a store discovery lists (the Internet cache shell folder), never in a folder a setting
+    merely names; the system's list of pending operations stays as it was."""
     pending = [r"HKLM\SYSTEM\CurrentControlSet\Control\Session Manager", "/v", "PendingFileRenameOperations"]
     before = wine("reg", "query", *pending).stdout
-    document = parse_json(result.stdout)
-    index = windows_path(ROOT / "ie" / "index.dat")
+    assert parse_json(result.stdout)["scheduled"] == [], "a folder a setting merely names was taken for a store"
+    with BrowserProfile():
+        inetcache = ROOT / "profile" / "INetCache"
+        (inetcache / "index.dat").write_bytes(b"Client UrlCache MMF Ver 5.2")
+        write_settings({"MSTIF": windows_path(inetcache) + "\\", "MSTIFIE5": "C:\\qm-cli\\ie\\"})
+        document = parse_json(run_cli(["preview", "--restart", "--json"]).stdout)
+    index = windows_path(inetcache / "index.dat")
     assert [(i["path"], i["replacement"]) for i in document["scheduled"]] == [(index, "")], document["scheduled"]
     assert wine("reg", "query", *pending).stdout == before, "the preview scheduled something"
+
+
+def check_squatted_lock(fixture, result):
+    """Another program squatting the lock's names as another user would (the old global name,
+    and the first name the lock tries) stops no clean; one squatting every name is named as
+    such, with 3, and nothing is cleaned."""
+    marker, release = ROOT / "squatting.txt", ROOT / "squat-release.txt"
+    for squat_all in (True, False):
+        environment = dict(os.environ, **({"QM_SQUAT_ALL": "1"} if squat_all else {}))
+        squatter = subprocess.Popen(["wine", str(BIN / "quillmere_clean_tests.exe"), "--gtest_also_run_disabled_tests",
+                                     "--gtest_filter=CleanLockSquatter.DISABLED_SquatsTheLockNamesUntilReleased"],
+                                    env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT)
+        try:
+            deadline = time.time() + 60
+            while not marker.exists() and squatter.poll() is None and time.time() < deadline:
+                time.sleep(0.1)
+            assert marker.exists(), "the squatter did not start"
+            before = snapshot(ROOT / "temp")
+            ran = run_cli(["clean", "--temp", "--json"])
+        finally:
+            release.write_text("go")
+            output = squatter.communicate(timeout=60)[0].decode("utf-8", "replace")
+            marker.unlink(missing_ok=True)
+            release.unlink()
+        assert squatter.returncode == 0, output[-2000:]
+        if squat_all:
+            assert ran.returncode == 3, (ran.returncode, ran.stderr)
+            assert "held by a program that is not Quillmere" in ran.stderr.decode("utf-8"), ran.stderr
+            assert snapshot(ROOT / "temp") == before, "a clean ran without the lock"
+        else:
+            assert ran.returncode == 0, (ran.returncode, ran.stderr)
+            assert snapshot(ROOT / "temp") == {}, "the squatter stopped the clean"
 
 
 # name, settings, command line, exit code, text expected on stdout / stderr, check
@@ -376,12 +415,14 @@ SCENARIOS = [
      {"ChromiumSavedCookies\\0": "example.com\tSID\tv"}, ["--version"], 0, "", "", check_browser_preview_then_clean),
     ("a file in use stays in the preview and in the clean", {}, ["--version"], 0, "", "",
      check_file_in_use_stays_in_both),
-    ("--restart in a preview schedules nothing", {"MSTIF": "C:\\qm-cli\\ie\\"}, ["preview", "--restart", "--json"],
-     0, "", "", check_restart_preview_schedules_nothing),
+    ("--restart in a preview schedules nothing, and only in a listed store", {"MSTIF": "C:\\qm-cli\\ie\\"},
+     ["preview", "--restart", "--json"], 0, "", "", check_restart_preview_schedules_nothing),
     ("no kinds: what the settings select", {**TEMP_ONLY, "UserFolder\\File0": "C:\\qm-cli\\my folder"},
      ["CLEAN", "--JSON"], 0, "", "", check_settings_choose_kinds),
     ("a clean while the resident program cleans gives 3", TEMP_ONLY, ["--version"], 0, "", "",
      check_resident_clean_blocks_others),
+    ("a squatter of the lock's names stops no clean; one of every name is named", TEMP_ONLY, ["--version"], 0, "",
+     "", check_squatted_lock),
     ("the README's scheduled task runs as written", TEMP_ONLY, ["--version"], 0, "", "",
      check_readme_task_runs_as_written),
 ]

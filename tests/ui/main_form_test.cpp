@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "clean/clean_kinds.h"
+#include "cookies/discovery.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -69,6 +70,7 @@ TEST_F(MainFormTest, RemoveDatFilesSchedulesNothingAndUntickedWithdrawsExactlyTh
     test::ScopedPendingOperations::Write(others);
     test::WriteBytes(temp / L"index.dat", "locked");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"MSTIF", temp.Path() + L"\\");
+    form().cache.SetItemData(form().cache.AddItem(temp.Path() + L"\\"), kKindIeShellCache);
 
     form().Check7.SetValue(1);
     EXPECT_EQ(test::ScopedPendingOperations::Read()->Wide(), others);

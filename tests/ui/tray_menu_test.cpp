@@ -6,6 +6,7 @@
 
 #include "clean/clean_kinds.h"
 #include "clean/run_state.h"
+#include "cookies/discovery.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -131,6 +132,7 @@ TEST_F(TrayMenuTest, RemoveAllPathsWithdrawsExactlyTheProgramsRestartPairs) {
     test::ScopedPendingOperations::Write(others);
     test::WriteBytes(temp / L"index.dat", "locked");
     Set(kProgramKey, L"MSTIF", (temp.Path() + L"\\").c_str());
+    app.ctx.frmMain.cache.SetItemData(app.ctx.frmMain.cache.AddItem(temp.Path() + L"\\"), kKindIeShellCache);
     AddCleanDat(app.ctx);
     ASSERT_NE(test::ScopedPendingOperations::Read()->Wide(), others);
     app.dialogs.timedAnswers = {IDOK};
