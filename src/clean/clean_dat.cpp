@@ -37,7 +37,9 @@ RememberedFolders ReadRememberedFolders() {
 
 // The listed folder, with its backslash, as discovery spells it; held (it cannot be renamed
 // or swapped) while the system is asked.
-std::wstring HeldFolderPath(const GuardedRoot& root) { return QualifyPath(WithoutLongPrefix(root.Folder().LongPath())); }
+std::wstring HeldFolderPath(const GuardedRoot& root) {
+    return QualifyPath(WithoutLongPrefix(root.Folder().LongPath()));
+}
 
 void ScheduleIndexDeletion(AppContext& ctx, const DeletionGuard& guard, const std::wstring& folder, IeList list) {
     const std::optional<GuardedRoot> root = HoldListedIeFolder(ctx, guard, folder, list);
@@ -131,10 +133,12 @@ std::optional<GuardedRoot> HoldListedIeFolder(AppContext& ctx, const DeletionGua
     if (folder.empty()) return std::nullopt;
     const ListModel& listed = list == IeList::CookieStores ? ctx.frmMain.cboLoc : ctx.frmMain.cache;
     const std::wstring wanted = QualifyPath(folder);
+    const RootKind kind = list == IeList::CookieStores ? RootKind::CookieStore : RootKind::InternetCache;
     for (int index = 0; index < listed.ListCount(); ++index) {
-        if ((listed.ItemData(index) & kFamilyMask) != kFamilyMsie || !EqualsNoCase(listed.List(index), wanted)) continue;
+        if ((listed.ItemData(index) & kFamilyMask) != kFamilyMsie) continue;
+        if (!EqualsNoCase(QualifyPath(listed.List(index)), wanted)) continue;
         const std::wstring path = WithoutTrailingSeparators(listed.List(index));
-        GuardVerdict verdict = guard.Check(path, list == IeList::CookieStores ? RootKind::CookieStore : RootKind::InternetCache, PathOrigin::Listing);
+        GuardVerdict verdict = guard.Check(path, kind, PathOrigin::Listing);
         if (!verdict.root) return std::nullopt;
         const std::wstring finalPath = verdict.root->Folder().FinalPath();
         if (!finalPath.empty() && !EqualsNoCase(WithoutLongPrefix(finalPath), path)) return std::nullopt;

@@ -119,15 +119,18 @@ CleanLock::Opened CleanLock::OpenMutex() {
     if (boundary && ::AddSIDToBoundaryDescriptor(&boundaryHandle, user->Sid())) {
         boundary.release();
         boundary.reset(boundaryHandle);  // the call may have moved it
-        opened.space.reset(::CreatePrivateNamespaceW(&attributes, boundary.get(), kNamespacePrefix));
-        if (!opened.space && ::GetLastError() == ERROR_ALREADY_EXISTS)
-            opened.space.reset(::OpenPrivateNamespaceW(boundary.get(), kNamespacePrefix));
-        if (opened.space) {
-            opened.mutex = OwnMutex(kNamespacedName, *user, attributes);
-            opened.squatted = !opened.mutex;
-            if (!opened.mutex) opened.space.reset();
-            return opened;
+        // Made, or opened when another clean made it (which may close it meanwhile: try again).
+        // Once the system offers the namespace, the global names are never used instead: a
+        // clean there would not see the cleans in the namespace.
+        for (int attempt = 0; attempt < 3 && !opened.space; ++attempt) {
+            opened.space.reset(::CreatePrivateNamespaceW(&attributes, boundary.get(), kNamespacePrefix));
+            if (!opened.space && ::GetLastError() == ERROR_ALREADY_EXISTS)
+                opened.space.reset(::OpenPrivateNamespaceW(boundary.get(), kNamespacePrefix));
         }
+        if (opened.space) opened.mutex = OwnMutex(kNamespacedName, *user, attributes);
+        opened.squatted = !opened.mutex;
+        if (!opened.mutex) opened.space.reset();
+        return opened;
     }
     // No private namespaces here (Wine): the first global name that is free or our own.
     // Every clean walks the same names in the same order, so all of them meet at one.

@@ -187,7 +187,9 @@ struct AutoRun {
         ShowRemaining(ctx, view, top, folder);
     }
 
-    void FireFoxSessions(const WalkFolder& profile) { Later(CleanSessionFiles(ctx, profile, [&] { ++ctx.CleanCount; })); }
+    void FireFoxSessions(const WalkFolder& profile) {
+        Later(CleanSessionFiles(ctx, profile, [&] { ++ctx.CleanCount; }));
+    }
 
     // Nothing waits for the next start: the browser that holds a file will use the cache
     // again, and the next clean takes what it lets go.

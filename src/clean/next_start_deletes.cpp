@@ -23,7 +23,8 @@ struct NotedFile {
 std::vector<NotedFile> StillListed(const WalkFolder& folder, const std::set<std::wstring>& names) {
     std::vector<NotedFile> listed;
     folder.ForEachEntry([&](const ListedEntry& entry) {
-        if (!entry.IsFolder() && names.count(std::wstring(entry.name))) listed.push_back({std::wstring(entry.name), entry.attributes});
+        if (entry.IsFolder() || !names.count(std::wstring(entry.name))) return;
+        listed.push_back({std::wstring(entry.name), entry.attributes});
     });
     return listed;
 }

@@ -344,6 +344,36 @@ def check_file_in_use_stays_in_both(fixture, result):
     assert clean.returncode == 0 and cleaned["exitCode"] == 0 and held.exists()
 
 
+def check_in_use_waits_for_the_next_start(fixture, result):
+    """With "Remove Dat Files" on, a Firefox session file another program holds is kept by the
+    preview and the clean alike as going at the program's next start; nothing is handed to the
+    system's restart."""
+    with BrowserProfile():
+        profile = ROOT / "profile" / "Roaming" / "Mozilla" / "Firefox" / "Profiles" / "ab12.default"
+        profile.mkdir(parents=True)
+        held = profile / "sessionstore.js"
+        with sqlite3.connect(held) as db:
+            db.execute("CREATE TABLE t(x)")
+        holder = subprocess.Popen(["wine", str(BIN / "quillmere_db_holder.exe"), windows_path(held)],
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.time() + 60
+            while not held.with_suffix(".js.held").exists() and time.time() < deadline:
+                time.sleep(0.1)
+            write_settings({"CleanDat": "Yes", "FirstRun": "No"})
+            preview = parse_json(run_cli(["preview", "--internet", "--json"]).stdout)
+            clean = run_cli(["clean", "--internet", "--json"])
+            cleaned = parse_json(clean.stdout)
+        finally:
+            held.with_suffix(".js.release").write_text("go")
+            holder.wait(timeout=60)
+    expected = (windows_path(held), "in use by another program; removed at the next start")
+    for document in (preview, cleaned):
+        assert expected in {(i["path"], i["reason"]) for i in document["kept"]}, document["kept"]
+        assert document["scheduled"] == [], document["scheduled"]
+    assert clean.returncode == 0 and held.exists()
+
+
 def check_restart_preview_schedules_nothing(fixture, result):
     """--restart in a preview lists the index file the clean would hand to the restart, only in
     a store discovery lists (the Internet cache shell folder), never in a folder a setting
@@ -415,6 +445,8 @@ SCENARIOS = [
      {"ChromiumSavedCookies\\0": "example.com\tSID\tv"}, ["--version"], 0, "", "", check_browser_preview_then_clean),
     ("a file in use stays in the preview and in the clean", {}, ["--version"], 0, "", "",
      check_file_in_use_stays_in_both),
+    ("a file in use waits for the next start, not for the restart", {}, ["--version"], 0, "", "",
+     check_in_use_waits_for_the_next_start),
     ("--restart in a preview schedules nothing, and only in a listed store", {"MSTIF": "C:\\qm-cli\\ie\\"},
      ["preview", "--restart", "--json"], 0, "", "", check_restart_preview_schedules_nothing),
     ("no kinds: what the settings select", {**TEMP_ONLY, "UserFolder\\File0": "C:\\qm-cli\\my folder"},
