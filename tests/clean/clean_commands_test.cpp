@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <optional>
 #include <thread>
 
@@ -279,12 +280,21 @@ TEST(CleanUp, WaitsItsTurnWhileAnotherCleanHoldsTheLock) {
     IeFolders::Remember(L"MSCookie", ie.cookies);
     test::TestApp app;
     {
-        std::optional<CleanLock> other;
-        std::thread([&] { other = CleanLock::Acquire(); }).join();  // a mutex is held per thread
-        ASSERT_TRUE(other.has_value());
-        CleanUp(app.ctx);
+        // Another clean: a thread that holds the lock until told (a mutex is held per thread,
+        // and one whose thread ends is free again).
+        std::promise<bool> taken;
+        std::promise<void> release;
+        std::thread other([&] {
+            const std::optional<CleanLock> lock = CleanLock::Acquire();
+            taken.set_value(lock.has_value());
+            release.get_future().wait();
+        });
+        const bool held = taken.get_future().get();
+        if (held) CleanUp(app.ctx);
+        release.set_value();
+        other.join();
+        ASSERT_TRUE(held);
         EXPECT_TRUE(test::PathExists(ie.cookies + L"\\old.txt")) << "the next start does it";
-        std::thread([&] { other.reset(); }).join();
     }
     CleanUp(app.ctx);
     EXPECT_FALSE(test::PathExists(ie.cookies + L"\\old.txt"));
