@@ -79,21 +79,6 @@ TEST(CleanLock, SquattedNamesArePassedOverAndOnlyEveryNameSquattedStopsAClean) {
     }
 }
 
-TEST(CleanLock, AnObjectOfAnotherKindUnderTheFirstNameIsPassedOverToo) {
-    const UniqueKernelObject event(::CreateEventW(nullptr, TRUE, FALSE, CleanLock::FallbackNames().at(0).c_str()));
-    ASSERT_TRUE(event.valid());
-    EXPECT_TRUE(AcquireElsewhere().taken);
-}
-
-TEST(CleanLock, TwoCleansExcludeEachOtherWhateverIsSquatted) {
-    const UniqueKernelObject squatter = Squat(CleanLock::FallbackNames().at(0), kOtherUsers);
-    const std::optional<CleanLock> first = CleanLock::Acquire();
-    ASSERT_TRUE(first.has_value());
-    const Attempt second = AcquireElsewhere();
-    EXPECT_FALSE(second.taken);
-    EXPECT_EQ(second.busy, LockBusy::AnotherClean);
-}
-
 // Run only by tests/cli/cli_test.py: squats the old name and the lock's first name (every name
 // when QM_SQUAT_ALL is set) as another user would, says so in C:\qm-cli\squatting.txt, and
 // holds them until C:\qm-cli\squat-release.txt appears.
