@@ -120,10 +120,12 @@ struct ListedCookieFile {
     DWORD attributes = 0;
 };
 
-// The cookie files of a store, by the viewer's own rule (IsMsieCookieFileName): the clean
-// deletes no file the viewer never showed. Links and folders are left out.
+// The cookie files of a store, by the viewer's own rule (IsMsieCookieFileName,
+// IsSparedCookieFolder): the clean deletes no file the viewer never showed. Links and
+// folders are left out.
 std::vector<ListedCookieFile> ListCookieFiles(const WalkFolder& folder) {
     std::vector<ListedCookieFile> files;
+    if (IsSparedCookieFolder(folder.LongPath())) return files;
     folder.ForEachEntry([&](const ListedEntry& entry) {
         if (entry.IsFolder() || entry.IsLink() || !IsMsieCookieFileName(entry.name)) return;
         files.push_back({folder.ChildPath(entry.name), std::wstring(entry.name), entry.attributes});
@@ -144,6 +146,7 @@ void CopyIndexForRestart(DeletePass& pass, const WalkFolder& folder) {
 }
 
 void CleanMsieStore(AppContext& ctx, const DeletionGuard& guard, const std::wstring& store, const KeptIdentities& kept) {
+    if (IsSparedCookieFolder(store)) return ReportKept(ctx, ItemType::Folder, store, kSparedFolderReason);
     auto root = GuardStore(ctx, guard, store);
     if (!root) return;
     const WalkFolder& folder = root->Folder();

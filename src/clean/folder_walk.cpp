@@ -202,6 +202,10 @@ std::optional<WalkFolder> WalkFolder::OpenChild(const ListedFolder& listed, Fold
 std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const ListedFolder* listed,
                                            const WalkFolder* parent, FolderAccess access) {
     if (longPath.empty()) return std::nullopt;
+    if (listed && IsOutlookOrOfficeFolder(listed->Name())) {
+        ::SetLastError(kErrorSparedFolder);
+        return std::nullopt;
+    }
     // The name is asked too: where the system opens a link's target instead of the link
     // (Wine), only the listing by name still shows the link. Relative to a held parent,
     // so a deep walk does not resolve the whole path again at every level.
@@ -210,12 +214,13 @@ std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const L
         ::SetLastError(kErrorNotTheListedFolder);
         return std::nullopt;
     }
-    bool mayRemove = access == FolderAccess::Delete;
-    UniqueFile handle = OpenFolderHandle(longPath, parent, mayRemove ? kRemovingAccess : kFolderAccess);
-    if (!handle && mayRemove) {
+    DWORD removeRefusal = access == FolderAccess::Delete ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    UniqueFile handle = OpenFolderHandle(longPath, parent, removeRefusal ? kFolderAccess : kRemovingAccess);
+    if (!handle && !removeRefusal) {
         // A folder the user may empty but not remove (or that another program holds as its
         // current folder) is still emptied.
-        mayRemove = false;
+        removeRefusal = ::GetLastError();
+        if (removeRefusal == ERROR_SUCCESS) removeRefusal = ERROR_ACCESS_DENIED;
         handle = OpenFolderHandle(longPath, parent, kFolderAccess);
     }
     if (!handle) return std::nullopt;
@@ -234,7 +239,12 @@ std::optional<WalkFolder> WalkFolder::Open(const std::wstring& longPath, const L
         ::SetLastError(kErrorNotTheListedFolder);
         return std::nullopt;
     }
-    return WalkFolder(longPath, std::move(handle), std::move(finalPath), opened->identity, mayRemove);
+    return WalkFolder(longPath, std::move(handle), std::move(finalPath), opened->identity, removeRefusal);
+}
+
+bool IsOutlookOrOfficeFolder(std::wstring_view name) {
+    return EqualsNoCase(name, L"Content.Outlook") || EqualsNoCase(name, L"Content.MSO") ||
+           EqualsNoCase(name, L"Content.Word") || StartsWithNoCase(name, L"OLK");
 }
 
 ListedFolder WalkFolder::Keep(const ListedEntry& entry) const {
@@ -282,7 +292,7 @@ DWORD WalkHooks::FolderAttributes(const WalkFolder& folder) {
 
 bool RemoveEmptiedFolder(const WalkFolder& folder) {
     if (!folder.MayRemove()) {
-        ::SetLastError(ERROR_ACCESS_DENIED);
+        ::SetLastError(folder.RemoveRefusal());
         return false;
     }
     WalkHooks& hooks = CurrentWalkHooks();

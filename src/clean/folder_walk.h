@@ -21,6 +21,14 @@ namespace qm {
 // The error a walk leaves when a folder is a link or no longer the folder that was listed
 // (ERROR_REPARSE_POINT_ENCOUNTERED, which not every SDK names).
 inline constexpr DWORD kErrorNotTheListedFolder = 4395;
+// The error a walk leaves for an Outlook or Office folder it does not enter (an
+// application's own number).
+inline constexpr DWORD kErrorSparedFolder = 0x20000001;
+
+// The Outlook and Office folders (attachments opened from mail, often the only edited
+// copy): "Content.Outlook", "Content.MSO", "Content.Word" and "OLK..." folders. No walk
+// enters one: not a clean's, a search's or discovery's.
+bool IsOutlookOrOfficeFolder(std::wstring_view name);
 
 // What makes a file or folder the one it is, whatever the spelling of its path (a
 // substituted drive, a junction on the way, 8.3 names): its volume and its file ID.
@@ -94,7 +102,8 @@ public:
     static std::optional<WalkFolder> OpenListed(const ListedFolder& listed, FolderAccess access = FolderAccess::List);
 
     // A subfolder listed in this folder, opened relative to this folder's handle by its
-    // listed name, when it is still the one listed (see OpenListed).
+    // listed name, when it is still the one listed (see OpenListed) and no Outlook or
+    // Office folder.
     std::optional<WalkFolder> OpenChild(const ListedFolder& listed, FolderAccess access = FolderAccess::List) const;
     std::optional<WalkFolder> OpenChild(const ListedEntry& entry, FolderAccess access = FolderAccess::List) const {
         return OpenChild(Keep(entry), access);
@@ -120,12 +129,16 @@ public:
     const FileIdentity& Identity() const { return identity_; }
     HANDLE Handle() const { return handle_.get(); }
     // True when the handle may remove the folder (opened for FolderAccess::Delete and granted).
-    bool MayRemove() const { return mayRemove_; }
+    bool MayRemove() const { return removeRefusal_ == ERROR_SUCCESS; }
+    // Else why not: the system's answer to the open for removing (a sharing violation where
+    // another program holds the folder), ERROR_ACCESS_DENIED when it was opened to list only.
+    DWORD RemoveRefusal() const { return removeRefusal_; }
 
 private:
-    WalkFolder(std::wstring longPath, UniqueFile handle, std::wstring finalPath, FileIdentity identity, bool mayRemove)
+    WalkFolder(std::wstring longPath, UniqueFile handle, std::wstring finalPath, FileIdentity identity,
+               DWORD removeRefusal)
         : longPath_(std::move(longPath)), handle_(std::move(handle)), finalPath_(std::move(finalPath)),
-          identity_(identity), mayRemove_(mayRemove) {}
+          identity_(identity), removeRefusal_(removeRefusal) {}
     static std::optional<WalkFolder> Open(const std::wstring& longPath, const ListedFolder* listed,
                                           const WalkFolder* parent, FolderAccess access);
     // Fills buffer with the next entries (those matching mask, unless it is empty); false at
@@ -138,7 +151,7 @@ private:
     UniqueFile handle_;
     std::wstring finalPath_;
     FileIdentity identity_;
-    bool mayRemove_ = false;
+    DWORD removeRefusal_ = ERROR_ACCESS_DENIED;
 };
 
 // The folder calls of the walk, replaceable by tests: a point between listing a folder and

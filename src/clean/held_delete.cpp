@@ -31,10 +31,12 @@ SkipReason ReasonOf(DWORD error, ItemKind kind) {
         case ERROR_SUCCESS: return SkipReason::None;
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-        case ERROR_ACCESS_DENIED:
         case ERROR_USER_MAPPED_FILE: return SkipReason::InUse;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_PRIVILEGE_NOT_HELD: return SkipReason::AccessDenied;
         case ERROR_DIR_NOT_EMPTY: return SkipReason::NotEmpty;
         case kErrorNotTheListedFolder: return SkipReason::NotTheListedFolder;
+        case kErrorSparedFolder: return SkipReason::SparedFolder;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return kind == ItemKind::File ? SkipReason::Failed : SkipReason::NotTheListedFolder;
@@ -102,11 +104,6 @@ Remover& PlatformRemover() {
     return remover;
 }
 
-bool IsOutlookOrOfficeFolder(std::wstring_view name) {
-    return EqualsNoCase(name, L"Content.Outlook") || EqualsNoCase(name, L"Content.MSO") ||
-           EqualsNoCase(name, L"Content.Word") || StartsWithNoCase(name, L"OLK");
-}
-
 DeletePass::DeletePass(AppContext& ctx)
     : remover_(ctx.deletes.remover ? *ctx.deletes.remover : PlatformRemover()), observer_(ctx.deletes.observer) {}
 
@@ -123,7 +120,7 @@ std::int32_t DeletePass::Outcome(std::wstring_view path, ItemKind kind, DWORD er
 }
 
 bool DeletePass::Spared(const ListedFolder& listed) {
-    if (!spareOutlook_ || !IsOutlookOrOfficeFolder(listed.Name())) return false;
+    if (!IsOutlookOrOfficeFolder(listed.Name())) return false;
     Tell(listed.longPath, ItemKind::Folder, SkipReason::SparedFolder, ERROR_SUCCESS);
     return true;
 }
@@ -147,12 +144,22 @@ std::vector<ListedFolder> DeletePass::Subfolders(const WalkFolder& folder) {
     return folders;
 }
 
+std::optional<WalkFolder> DeletePass::Enter(const WalkFolder& parent, const ListedFolder& listed,
+                                            FolderAccess access) {
+    std::optional<WalkFolder> folder = parent.OpenChild(listed, access);
+    if (folder) return folder;
+    const DWORD error = ::GetLastError();
+    Outcome(listed.longPath, ItemKind::Folder, FailureStatus(error));
+    ::SetLastError(error);
+    return std::nullopt;
+}
+
 std::int32_t DeletePass::RemoveSubfolder(const WalkFolder& parent, const ListedFolder& listed,
                                          OnFailedSubfolder rule) {
     if (Spared(listed)) return FailureStatus(ERROR_DIR_NOT_EMPTY);
     if (listed.IsLink()) return Outcome(listed.longPath, ItemKind::Link, remover_.RemoveLink(parent, listed.Name()));
-    std::optional<WalkFolder> folder = parent.OpenChild(listed, FolderAccess::Delete);
-    if (!folder) return Outcome(listed.longPath, ItemKind::Folder, FailureStatus(::GetLastError()));
+    std::optional<WalkFolder> folder = Enter(parent, listed, FolderAccess::Delete);
+    if (!folder) return FailureStatus(::GetLastError());
     const std::int32_t status = Empty(*folder, rule);
     if (status != 0 && rule == OnFailedSubfolder::Stop) return status;
     return RemoveEmptied(*folder);

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,9 +34,10 @@ enum class ItemKind { File, Folder, Link };
 // Why an item stays.
 enum class SkipReason {
     None,                // removed
-    InUse,               // another program holds it, or the system refuses it to this user
+    InUse,               // another program holds it (a sharing or lock violation)
+    AccessDenied,        // the system refuses it to this user
     NotEmpty,            // a folder that still holds something that stayed or was spared
-    SparedFolder,        // an Outlook or Office folder inside a cache: never entered
+    SparedFolder,        // an Outlook or Office folder: never entered
     NotTheListedFolder,  // swapped, moved or turned into a link since it was listed
     Failed,              // any other failure of the system
 };
@@ -80,10 +82,6 @@ struct DeleteSeams {
     DeleteObserver* observer = nullptr;  // told of every event, after the clean's own reaction
 };
 
-// The Outlook and Office folders of a cache (attachments opened from mail, often the only
-// edited copy): "Content.Outlook", "Content.MSO", "Content.Word" and "OLK..." folders.
-bool IsOutlookOrOfficeFolder(std::wstring_view name);
-
 enum class OnFailedSubfolder { Stop, GoOn };
 
 // Which files of a tree go; relative is the path below the top folder ("sub\name").
@@ -101,11 +99,6 @@ public:
         react_ = std::move(react);
         return *this;
     }
-    // Cache cleans leave Outlook's and Office's folders whole, wherever they are met.
-    DeletePass& SpareOutlookFolders() {
-        spareOutlook_ = true;
-        return *this;
-    }
 
     // Deletes the files of a held folder that choose picks (all when empty) and, when
     // recurse, those of its subfolders; links are never entered, no folder is removed.
@@ -114,8 +107,12 @@ public:
     // at the first subfolder that stays, leaving the later ones untouched; GoOn removes what
     // it can. 0, or the system's error number of the step that failed.
     std::int32_t Empty(const WalkFolder& folder, OnFailedSubfolder rule);
-    // A held folder's subfolders as listed (links too); spared ones are reported and left out.
+    // A held folder's subfolders as listed (links too); Outlook's and Office's folders, which
+    // every pass leaves whole wherever it meets them, are reported and left out.
     std::vector<ListedFolder> Subfolders(const WalkFolder& folder);
+    // A subfolder listed in a held folder, opened to be walked; one that is no longer the
+    // folder listed is reported, and nothing is returned (the last error says why).
+    std::optional<WalkFolder> Enter(const WalkFolder& parent, const ListedFolder& listed, FolderAccess access);
     // A subfolder listed in a held folder, with everything in it; a link goes as a link.
     // 0 when it is gone.
     std::int32_t RemoveSubfolder(const WalkFolder& parent, const ListedFolder& listed, OnFailedSubfolder rule);
@@ -136,7 +133,6 @@ private:
     Remover& remover_;
     DeleteObserver* observer_ = nullptr;
     std::function<void(const DeleteEvent&)> react_;
-    bool spareOutlook_ = false;
 };
 
 }  // namespace qm

@@ -89,13 +89,6 @@ bool RestartCleaningWanted() {
     return settings.Text(L"CleanDat") == L"Yes";
 }
 
-// Every pass over a cache leaves Outlook's and Office's folders whole.
-DeletePass CachePass(AppContext& ctx) {
-    DeletePass pass(ctx);
-    pass.SpareOutlookFolders();
-    return pass;
-}
-
 bool IsRemovedFile(const DeleteEvent& event) { return event.kind == ItemKind::File && event.reason == SkipReason::None; }
 
 // A Firefox location whose every file goes: an old "...\Cache" folder. Any other Firefox
@@ -141,65 +134,74 @@ std::vector<std::wstring> CleanSessionFiles(AppContext& ctx, const WalkFolder& p
 struct AutoRun {
     AppContext& ctx;
     bool laterInUse;  // "CleanDat": files in use now go at the program's next start
+    std::vector<std::wstring> inUse = {};
 
-    void Later(const std::vector<std::wstring>& inUse) {
+    // Notes the files found in use so far for the next start.
+    void Later() {
         if (laterInUse) RemoveAtNextStart(ctx, inUse);
+        inUse.clear();
     }
 
-    // Deletes every file of the tree, counting each; a file in use may wait for the next start.
-    void DeleteFiles(const WalkFolder& top) {
-        std::vector<std::wstring> inUse;
-        DeletePass pass = CachePass(ctx);
-        pass.OnEvent([&](const DeleteEvent& event) {
+    // Counts each removed file; a file in use may wait for the next start.
+    DeletePass CountingPass() {
+        DeletePass pass(ctx);
+        pass.OnEvent([this](const DeleteEvent& event) {
             if (event.kind != ItemKind::File) return;
             if (event.reason == SkipReason::None) ++ctx.CleanCount;
             else if (event.reason == SkipReason::InUse) inUse.emplace_back(event.path);
         });
-        pass.DeleteFiles(top, true);
-        Later(inUse);
+        return pass;
     }
 
+    // Each file and folder is visited once: a second walk would report again what stayed
+    // (and a preview, which removes nothing, everything).
     void InternetExplorer(const WalkFolder& top, const std::wstring& folder) {
         RememberCacheFolder(folder);
-        DeleteFiles(top);
+        DeletePass pass = CountingPass();
+        pass.DeleteFiles(top, false);
         ClearList(ctx, kMsieView);
-        // "Content.IE5" holds the index file: it stays, its buckets go.
-        DeletePass folders = CachePass(ctx);
-        std::optional<ListedFolder> contentIe5;
-        for (const auto& sub : folders.Subfolders(top)) {
+        for (const auto& sub : pass.Subfolders(top)) {
             if (!sub.IsLink() && EndsWith(sub.longPath, kContentIe5)) {
-                contentIe5 = sub;
+                ContentIe5(pass, top, sub);
                 continue;
             }
-            folders.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+            pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
             ++ctx.CleanCount;  // counted whether or not it went
         }
-        const std::optional<WalkFolder> buckets = contentIe5 ? top.OpenChild(*contentIe5) : std::nullopt;
-        // A bucket that stays (a file in it in use) goes with the next clean.
-        for (const auto& bucket : buckets ? folders.Subfolders(*buckets) : std::vector<ListedFolder>())
-            if (folders.RemoveSubfolder(*buckets, bucket, OnFailedSubfolder::GoOn) == 0) ++ctx.CleanCount;
+        Later();
         ShowRemaining(ctx, kMsieView, top, folder);
+    }
+
+    // "Content.IE5" holds the index file: it stays, its files and buckets go. A bucket that
+    // stays (a file in it in use) goes with the next clean.
+    void ContentIe5(DeletePass& pass, const WalkFolder& top, const ListedFolder& listed) {
+        const std::optional<WalkFolder> content = pass.Enter(top, listed, FolderAccess::List);
+        if (!content) return;
+        pass.DeleteFiles(*content, false);
+        for (const auto& bucket : pass.Subfolders(*content))
+            if (pass.RemoveSubfolder(*content, bucket, OnFailedSubfolder::GoOn) == 0) ++ctx.CleanCount;
     }
 
     // A Netscape location or an old Firefox cache folder: every file.
     void EveryFile(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-        DeleteFiles(top);
+        CountingPass().DeleteFiles(top, true);
+        Later();
         ShowRemaining(ctx, view, top, folder);
     }
 
     void FireFoxSessions(const WalkFolder& profile) {
-        Later(CleanSessionFiles(ctx, profile, [&] { ++ctx.CleanCount; }));
+        inUse = CleanSessionFiles(ctx, profile, [&] { ++ctx.CleanCount; });
+        Later();
     }
 
     // Nothing waits for the next start: the browser that holds a file will use the cache
     // again, and the next clean takes what it lets go.
     void WholeCache(const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-        DeletePass pass = CachePass(ctx);
+        DeletePass pass(ctx);
         pass.OnEvent([this](const DeleteEvent& event) {
             if (IsRemovedFile(event)) ++ctx.CleanCount;
         });
-        pass.DeleteFiles(top, true);
-        for (const auto& sub : pass.Subfolders(top)) pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+        pass.Empty(top, OnFailedSubfolder::GoOn);
         ShowRemaining(ctx, view, top, folder);
     }
 };
@@ -208,7 +210,7 @@ struct AutoRun {
 
 // A pass that moves the progress bar for each removed file.
 DeletePass TickingPass(AppContext& ctx) {
-    DeletePass pass = CachePass(ctx);
+    DeletePass pass(ctx);
     pass.OnEvent([&ctx](const DeleteEvent& event) {
         if (IsRemovedFile(event)) ProgressTick(ctx);
     });
@@ -217,11 +219,11 @@ DeletePass TickingPass(AppContext& ctx) {
 
 void CleanInternetExplorerNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder) {
     RememberCacheFolder(folder);
-    TickingPass(ctx).DeleteFiles(top, true);
+    DeletePass pass = TickingPass(ctx);
+    pass.DeleteFiles(top, false);
     ClearList(ctx, kMsieView);
-    DeletePass folders = CachePass(ctx);
-    for (const auto& sub : folders.Subfolders(top)) {
-        const bool removed = folders.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn) == 0;
+    for (const auto& sub : pass.Subfolders(top)) {
+        const bool removed = pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn) == 0;
         if (removed && sub.Name() == kContentIe5) ProgressTick(ctx);
     }
     ShowRemaining(ctx, kMsieView, top, folder);
@@ -237,9 +239,7 @@ void CleanFireFoxNow(AppContext& ctx, const WalkFolder& top, const std::wstring&
 }
 
 void CleanWholeCacheNow(AppContext& ctx, const WalkFolder& top, const std::wstring& folder, const BrowserView& view) {
-    DeletePass pass = TickingPass(ctx);
-    pass.DeleteFiles(top, true);
-    for (const auto& sub : pass.Subfolders(top)) pass.RemoveSubfolder(top, sub, OnFailedSubfolder::GoOn);
+    TickingPass(ctx).Empty(top, OnFailedSubfolder::GoOn);
     ShowRemaining(ctx, view, top, folder);
 }
 

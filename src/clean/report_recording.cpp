@@ -78,7 +78,7 @@ DWORD ReportingDeletes::RemoveLink(const WalkFolder& folder, std::wstring_view n
 DWORD ReportingDeletes::RemoveFolder(const WalkFolder& folder) {
     if (!report_.Preview()) return Inner().RemoveFolder(folder);
     if (holding_.count(folder.LongPath())) return ERROR_DIR_NOT_EMPTY;
-    return folder.MayRemove() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return folder.RemoveRefusal();
 }
 
 void ReportingDeletes::Seen(const DeleteEvent& event) {
@@ -90,11 +90,9 @@ void ReportingDeletes::Seen(const DeleteEvent& event) {
     switch (event.reason) {
         case SkipReason::None: report_.Removed(type, path, event.kind == ItemKind::File ? lastSize_ : 0); break;
         case SkipReason::InUse: report_.Kept(type, path, L"in use by another program"); break;
+        case SkipReason::AccessDenied: report_.Refused(type, path, L"access denied to this user"); break;
         case SkipReason::NotEmpty: report_.Kept(type, path, L"holds what stays"); break;
-        case SkipReason::SparedFolder:
-            // The walk meets a spared folder when it deletes files and again when it removes folders.
-            if (spared_.insert(path).second) report_.Kept(type, path, L"Outlook or Office folder, never emptied");
-            break;
+        case SkipReason::SparedFolder: report_.Kept(type, path, kSparedFolderReason); break;
         case SkipReason::NotTheListedFolder:
             report_.Refused(type, path, L"no longer the folder that was listed (moved, swapped or made a link)");
             break;

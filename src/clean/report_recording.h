@@ -19,6 +19,9 @@ namespace qm {
 class AppContext;
 struct CookieTxtTable;
 
+// Why an Outlook or Office folder stays, in the report.
+inline constexpr wchar_t kSparedFolderReason[] = L"Outlook or Office folder, never emptied";
+
 // True in a preview: nothing may be written, renamed, scheduled or deleted; each such step
 // is recorded as what the clean would do.
 bool IsPreview(const AppContext& ctx);
@@ -49,7 +52,6 @@ private:
     // A preview's folders that keep something (what stayed or was spared, and every folder
     // above it): the system would refuse to remove them.
     std::unordered_set<std::wstring> holding_;
-    std::unordered_set<std::wstring> spared_;  // reported once each
 };
 
 // A root the guard refused, as the clean named it.

@@ -34,9 +34,9 @@ constexpr ChromiumBrowser kChromiumBrowsers[] = {
     {kKindOpera, L"Opera", kCsidlAppData, L"Opera Software\\Opera Stable", true, L"Opera Software\\Opera Stable"},
 };
 
-// A profile's cache folders; of the first two, only the one that exists ("Cache" held the
-// data itself before "Cache_Data" came).
-constexpr const wchar_t* kChromiumCaches[] = {L"Cache\\Cache_Data", L"Code Cache", L"GPUCache"};
+// A profile's cache folders, each emptied whole, as the browser's own "cached images and
+// files" clear does: "Cache" holds "Cache_Data" and the index of the cached addresses.
+constexpr const wchar_t* kChromiumCaches[] = {L"Cache", L"Code Cache", L"GPUCache"};
 constexpr const wchar_t* kChromiumCookieFiles[] = {L"Network\\Cookies", L"Cookies"};
 constexpr size_t kMaxProfiles = 1000;
 
@@ -115,11 +115,8 @@ std::vector<std::wstring> ChromiumProfiles(const ChromiumBrowser& browser, const
 }
 
 void AddChromiumCaches(const std::wstring& holder, std::int32_t kind, std::vector<BrowserLocation>& found) {
-    for (const wchar_t* cache : kChromiumCaches) {
+    for (const wchar_t* cache : kChromiumCaches)
         if (const auto folder = PlainPathBelow(holder, cache, Want::Folder)) found.push_back({*folder, kind});
-        else if (cache == kChromiumCaches[0])
-            if (const auto older = PlainPathBelow(holder, L"Cache", Want::Folder)) found.push_back({*older, kind});
-    }
 }
 
 // Firefox profile folders with where their caches live: Local AppData for relative profiles.

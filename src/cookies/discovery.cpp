@@ -90,9 +90,13 @@ void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
         const Entry& entry = level.entries[level.next++];
         if (entry.isFolder) {
             if (entry.listed.IsLink() || !visitor.descendInto(entry.name)) continue;
+            // Only a folder the walk enters is shown to the visitor: never an Outlook or
+            // Office folder, nor one swapped since it was listed.
+            std::optional<WalkFolder> folder = level.folder.OpenChild(entry.listed);
+            if (!folder) continue;
             const std::wstring child = level.display + entry.name;
             visitor.enterFolder(child);
-            open(level.folder.OpenChild(entry.listed), child);
+            open(std::move(folder), child);
         } else if (visitor.onFile) {
             visitor.onFile(level.display, entry.name);
         }

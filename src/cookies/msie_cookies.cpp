@@ -2,6 +2,7 @@
 
 #include "base/handles.h"
 #include "base/text.h"
+#include "clean/folder_walk.h"
 #include "cookies/cookie_display.h"
 #include "startup/api.h"
 #include "startup/app_context.h"
@@ -80,6 +81,11 @@ void ShowCookieCount(AppContext& ctx, int count) {
 
 bool IsBlankPath(std::wstring_view path) { return path <= std::wstring_view(L" "); }
 
+bool IsSparedCookieFolder(const std::wstring& folder) {
+    const std::wstring path = WithoutTrailingSeparators(folder);
+    return IsOutlookOrOfficeFolder(std::wstring_view(path).substr(path.find_last_of(L"\\/") + 1));
+}
+
 bool IsMsieCookieFileName(std::wstring_view name) {
     return FoundAfterFirst(name, L"@") && MatchSpec(std::wstring(name), kMsieCookieFilePattern);
 }
@@ -96,7 +102,8 @@ int MSIEScan(AppContext& ctx, const std::wstring& folder) {
     const bool cookieFolder = IsCookieFolder(path);
     FID fid;
     int seen = 0;
-    for (ApiFindFirstFile(fid, path, kMsieCookieFilePattern); fid.found; ApiFindNextFile(fid)) {
+    if (!IsSparedCookieFolder(path)) ApiFindFirstFile(fid, path, kMsieCookieFilePattern);
+    for (; fid.found; ApiFindNextFile(fid)) {
         if (fid.IsDirectory() || fid.IsReparsePoint()) continue;
         if (MatchSpec(fid.name, L"*.txt") && IsListedIndexFile(fid.name, cookieFolder)) list.AddItem(fid.name);
         if (IsMsieCookieFileName(fid.name)) {
@@ -127,6 +134,7 @@ int MSIEScan2(AppContext& ctx, const std::wstring& folder) {
     const bool cookieFolder = IsCookieFolder(path);
     // Without any "*.txt*" name, the index files of a cookie folder are listed instead.
     FID fid;
+    if (IsSparedCookieFolder(path)) return -1;
     ApiFindFirstFile(fid, path, kMsieCookieFilePattern);
     if (!fid.found) {
         ApiFindClose(fid);

@@ -31,6 +31,10 @@ bool IsBlankPath(std::wstring_view path);
 inline constexpr wchar_t kMsieCookieFilePattern[] = L"*.txt*";
 bool IsMsieCookieFileName(std::wstring_view name);
 
+// An Outlook or Office folder holds no cookie files, whatever its files are named: neither
+// the viewer nor the clean looks inside one.
+bool IsSparedCookieFolder(const std::wstring& folder);
+
 // Lists the folder's cookie files by bare name; the count, or -1 for a blank folder.
 int MSIEScan(AppContext& ctx, const std::wstring& folder);
 // Lists the folder's cookie files as cookie lines; 1 when anything was listed, else -1.

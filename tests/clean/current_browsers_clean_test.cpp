@@ -78,9 +78,9 @@ TEST_F(TodaysBrowsersClean, AutomaticCleanEmptiesEveryCacheButWhatTheBrowserHold
     // What stays is what the last Chromium-family folder still holds, as the preview shows it.
     EXPECT_EQ(app.ctx.frmMain.Chromium.ListCount(), 1);
     EXPECT_EQ(app.ctx.frmMain.Chromium.List(0), L"data_1");
-    // Two cache files in each of five profiles, Chrome's code and GPU caches, Opera's cache
-    // file, Firefox's two and its seven session files.
-    EXPECT_EQ(app.ctx.CleanCount, 10 + 2 + 1 + 2 + 7);
+    // Two cache files in each of five profiles, Chrome's third and its index of addresses,
+    // its code (two) and GPU caches, Opera's cache file, Firefox's two and its seven session files.
+    EXPECT_EQ(app.ctx.CleanCount, 10 + 2 + 3 + 1 + 2 + 7);
     ExpectSessionFilesGone();
     ExpectOtherFilesUnchanged();
     for (const auto& database : profile.CookieDatabases()) EXPECT_TRUE(test::PathExists(database.path));

@@ -14,6 +14,7 @@ import sqlite3
 import subprocess
 import sys
 import time
+from collections import Counter
 from pathlib import Path
 
 BUILD = Path(sys.argv[1]).resolve()
@@ -119,6 +120,25 @@ def removed_files(document):
     return {item["path"]: item["bytes"] for item in document["removed"] if item["type"] == "file"}
 
 
+def counted(items, where=""):
+    """Items as a multiset of (type, path, host, name), those below where only; each must be
+    reported once."""
+    found = Counter((i["type"], i["path"], i.get("host", ""), i.get("name", "")) for i in items
+                    if i["path"].startswith(where))
+    twice = [item for item, count in found.items() if count > 1]
+    assert not twice, "reported more than once: %r" % twice
+    return found
+
+
+def expect_clean_as_previewed(preview, clean, where=""):
+    """The clean removed and kept exactly what the preview listed, each item once, and its
+    totals are the preview's."""
+    for key in ("removed", "kept", "refused", "failed"):
+        done, listed = counted(clean[key], where), counted(preview[key], where)
+        assert done == listed, "%s: %r, listed %r" % (key, done - listed, listed - done)
+    assert clean["totals"] == preview["totals"], (clean["totals"], preview["totals"])
+
+
 # ---- Scenario checks: each gets the fixture and the finished run ----------------------------
 
 def fixture_state():
@@ -140,11 +160,7 @@ def check_clean_removes_what_preview_listed(fixture, result):
     outside = snapshot(ROOT / "outside")
     clean = run_cli(["clean", "--temp", "--folders", "--json"])
     assert clean.returncode == 0, clean.stderr.decode("utf-8", "replace")
-    document = parse_json(clean.stdout)
-    listed = {(item["type"], item["path"]) for item in preview["removed"]}
-    removed = {(item["type"], item["path"]) for item in document["removed"]}
-    assert removed == listed, "removed %r, listed %r" % (removed - listed, listed - removed)
-    assert document["totals"] == preview["totals"], (document["totals"], preview["totals"])
+    expect_clean_as_previewed(preview, parse_json(clean.stdout))
     assert snapshot(ROOT / "temp") == {}, "Temp still holds %r" % snapshot(ROOT / "temp")
     assert (ROOT / "temp").is_dir() and (ROOT / "my folder").is_dir(), "a cleaned root itself was removed"
     assert snapshot(ROOT / "outside") == outside, "files outside the cleaned folders changed"
@@ -265,6 +281,13 @@ class BrowserProfile:
         (cache / "Content.Outlook" / "ABCD1234").mkdir(parents=True)
         (cache / "Content.Outlook" / "ABCD1234" / "offer.docx").write_bytes(b"the only edited copy")
         (cache / "f_000001").write_bytes(b"c" * 300)
+        # Nested folders of today's caches: each file below them goes once.
+        for relative in ("Cache/Cache_Data/index", "Cache/index-dir/the-real-index", "Code Cache/js/index-dir/a",
+                         "Code Cache/wasm/index", "GPUCache/data_1"):
+            (CHROME / relative).parent.mkdir(parents=True, exist_ok=True)
+            (CHROME / relative).write_bytes(relative.encode())
+        (folders["INetCache"] / "IE" / "AB12CD34").mkdir(parents=True)
+        (folders["INetCache"] / "IE" / "AB12CD34" / "page[1].htm").write_bytes(b"page")
         return self
 
     def __exit__(self, *error):
@@ -299,8 +322,7 @@ def check_browser_preview_then_clean(fixture, result):
         preview = run_cli(["preview", "--internet", "--cookies", "--json"])
         assert preview.returncode == 0, preview.stderr.decode("utf-8", "replace")
         listed = parse_json(preview.stdout)
-        mine = lambda items: {(i["type"], i["path"], i.get("host", ""), i.get("name", "")) for i in items
-                              if i["path"].startswith("C:\\qm-cli\\")}
+        mine = lambda items: counted(items, "C:\\qm-cli\\")
         outlook = windows_path(CHROME / "Cache" / "Cache_Data" / "Content.Outlook")
         assert ("cookie", database) + GONE in mine(listed["removed"]), listed["removed"]
         assert ("cookie", database) + KEPT in mine(listed["kept"]), listed["kept"]
@@ -310,9 +332,13 @@ def check_browser_preview_then_clean(fixture, result):
         assert (CHROME / "Cache" / "Cache_Data" / "f_000001").exists()
         clean = run_cli(["clean", "--internet", "--cookies", "--json"])
         cleaned = parse_json(clean.stdout)
-        assert mine(cleaned["removed"]) == mine(listed["removed"]), (mine(cleaned["removed"]), mine(listed["removed"]))
-        assert mine(cleaned["kept"]) == mine(listed["kept"])
+        expect_clean_as_previewed(listed, cleaned, "C:\\qm-cli\\")
         assert profile.cookies_left() == [KEPT], profile.cookies_left()
+        for emptied in (CHROME / "Code Cache", CHROME / "GPUCache", ROOT / "profile" / "INetCache"):
+            assert snapshot(emptied) == {}, snapshot(emptied)
+        assert sorted(snapshot(CHROME / "Cache")) == ["Cache_Data", "Cache_Data/Content.Outlook",
+                                                       "Cache_Data/Content.Outlook/ABCD1234",
+                                                       "Cache_Data/Content.Outlook/ABCD1234/offer.docx"]
         assert (CHROME / "Cache" / "Cache_Data" / "Content.Outlook" / "ABCD1234" / "offer.docx").read_bytes() == \
             b"the only edited copy"
         assert not (CHROME / "Cache" / "Cache_Data" / "f_000001").exists()
@@ -373,6 +399,26 @@ def check_in_use_waits_for_the_next_start(fixture, result):
         assert expected in {(i["path"].lower(), i["reason"]) for i in document["kept"]}, document["kept"]
         assert document["scheduled"] == [], document["scheduled"]
     assert clean.returncode == 0 and held.exists()
+
+
+def check_access_denied_is_refused(fixture, result):
+    """A file the system will not let this user delete is refused as "access denied", not
+    kept as in use: exit 1, with its folder kept as holding it. Wine answers so for a file
+    with no write permission whose mode cannot be changed (immutable on the Unix side)."""
+    denied = ROOT / "temp" / "guarded" / "denied.txt"
+    denied.parent.mkdir()
+    denied.write_bytes(b"stays")
+    denied.chmod(0o444)
+    subprocess.run(["chattr", "+i", str(denied)], check=True)
+    try:
+        clean = run_cli(["clean", "--temp", "--json"])
+    finally:
+        subprocess.run(["chattr", "-i", str(denied)], check=True)
+    document = parse_json(clean.stdout)
+    assert {(i["path"], i["reason"]) for i in document["refused"]} == \
+        {(windows_path(denied), "access denied to this user")}, document["refused"]
+    assert {(i["path"], i["reason"]) for i in document["kept"]} == {(windows_path(denied.parent), "holds what stays")}
+    assert clean.returncode == 1 and document["exitCode"] == 1 and denied.read_bytes() == b"stays"
 
 
 def check_restart_preview_schedules_nothing(fixture, result):
@@ -446,6 +492,8 @@ SCENARIOS = [
      {"ChromiumSavedCookies\\0": "example.com\tSID\tv"}, ["--version"], 0, "", "", check_browser_preview_then_clean),
     ("a file in use stays in the preview and in the clean", {}, ["--version"], 0, "", "",
      check_file_in_use_stays_in_both),
+    ("a file the system refuses to the user gives 1, not in use", {}, ["--version"], 0, "", "",
+     check_access_denied_is_refused),
     ("a file in use waits for the next start, not for the restart", {}, ["--version"], 0, "", "",
      check_in_use_waits_for_the_next_start),
     ("--restart in a preview schedules nothing, and only in a listed store", {"MSTIF": "C:\\qm-cli\\ie\\"},

@@ -50,7 +50,11 @@ CurrentProfile::CurrentProfile(const std::wstring& root)
         Write(*profile + L"Cache\\Cache_Data\\index", "index");
         for (const auto* file : kChromiumOtherFiles) Write(*profile + file, "kept " + NarrowUtf8(*profile + file));
     }
+    // Today's layout: the whole "Cache" goes, its index of cached addresses included.
+    Write(chromeDefault + L"Cache\\Cache_Data\\data_0", "cached");
+    Write(chromeDefault + L"Cache\\index-dir\\the-real-index", "addresses");
     Write(chromeDefault + L"Code Cache\\js\\index-dir\\the-real-index", "code");
+    Write(chromeDefault + L"Code Cache\\wasm\\index", "wasm");
     Write(chromeDefault + L"GPUCache\\data_0", "gpu");
     for (const auto* file : kChromiumOtherFiles) Write(operaProfile + file, "kept opera");
     Write(operaProfile + L"GPUCache\\data_1", "gpu");
@@ -93,14 +97,14 @@ std::vector<CurrentProfile::Location> CurrentProfile::CookieDatabases() const {
 
 std::vector<CurrentProfile::Location> CurrentProfile::CacheFolders() const {
     return {
-        {chromeDefault + L"Cache\\Cache_Data\\", kKindChrome},
+        {chromeDefault + L"Cache\\", kKindChrome},
         {chromeDefault + L"Code Cache\\", kKindChrome},
         {chromeDefault + L"GPUCache\\", kKindChrome},
-        {chromeProfile1 + L"Cache\\Cache_Data\\", kKindChrome},
-        {edgeDefault + L"Cache\\Cache_Data\\", kKindEdge},
-        {braveDefault + L"Cache\\Cache_Data\\", kKindBrave},
-        {braveProfile3 + L"Cache\\Cache_Data\\", kKindBrave},
-        {local + L"Opera Software\\Opera Stable\\Cache\\Cache_Data\\", kKindOpera},
+        {chromeProfile1 + L"Cache\\", kKindChrome},
+        {edgeDefault + L"Cache\\", kKindEdge},
+        {braveDefault + L"Cache\\", kKindBrave},
+        {braveProfile3 + L"Cache\\", kKindBrave},
+        {local + L"Opera Software\\Opera Stable\\Cache\\", kKindOpera},
         {operaProfile + L"GPUCache\\", kKindOpera},
         {firefoxProfile, kKindFireFoxDefault},
         {local + L"Mozilla\\Firefox\\Profiles\\ab12cd.default-release\\cache2\\", kKindFireFoxCache2},
