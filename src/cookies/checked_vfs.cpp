@@ -120,7 +120,8 @@ void Unregister(const std::string& name) {
 struct CheckedFile {
     sqlite3_file base;
     sqlite3_file* real;
-    std::string mainName;  // a registered main database: its name
+    std::string mainName;   // a registered main database: its name
+    bool readOnly = false;  // of a read-only connection: never written or truncated
 };
 
 sqlite3_file* Real(sqlite3_file* file) { return reinterpret_cast<CheckedFile*>(file)->real; }
@@ -135,10 +136,13 @@ int FileClose(sqlite3_file* file) {
 int FileRead(sqlite3_file* f, void* data, int amount, sqlite3_int64 offset) {
     return Real(f)->pMethods->xRead(Real(f), data, amount, offset);
 }
+bool ReadOnly(sqlite3_file* file) { return reinterpret_cast<CheckedFile*>(file)->readOnly; }
 int FileWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
-    return Real(f)->pMethods->xWrite(Real(f), data, amount, offset);
+    return ReadOnly(f) ? SQLITE_READONLY : Real(f)->pMethods->xWrite(Real(f), data, amount, offset);
 }
-int FileTruncate(sqlite3_file* f, sqlite3_int64 size) { return Real(f)->pMethods->xTruncate(Real(f), size); }
+int FileTruncate(sqlite3_file* f, sqlite3_int64 size) {
+    return ReadOnly(f) ? SQLITE_READONLY : Real(f)->pMethods->xTruncate(Real(f), size);
+}
 int FileSync(sqlite3_file* f, int flags) { return Real(f)->pMethods->xSync(Real(f), flags); }
 int FileSize(sqlite3_file* f, sqlite3_int64* size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
 int FileLock(sqlite3_file* f, int level) { return Real(f)->pMethods->xLock(Real(f), level); }
@@ -215,14 +219,35 @@ const sqlite3_io_methods kAbsentMethods = {1,
 
 bool Exists(const char* name) { return ::GetFileAttributesW(WidenUtf8(name).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Opens through the system's VFS. A read-only connection's main database is opened for
+// writing too where it can be (the system's VFS takes no exclusive lock on a file opened for
+// reading, and a WAL database is read under one), while SQLite is told it is read-only and
+// every write through it fails here; its side files are opened for reading only.
+int OpenReal(sqlite3_vfs* vfs, const char* name, CheckedFile& checked, int flags, int* outFlags, bool sideReadOnly) {
+    const int readOnly = (flags & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
+    sqlite3_vfs* real = RealVfs(vfs);
+    if (sideReadOnly) flags = readOnly;
+    checked.readOnly = sideReadOnly;
+    if (!(flags & SQLITE_OPEN_MAIN_DB) || !(flags & SQLITE_OPEN_READONLY))
+        return real->xOpen(real, name, checked.real, flags, outFlags);
+    checked.readOnly = true;
+    int opened = 0;
+    const int writable = (flags & ~SQLITE_OPEN_READONLY) | SQLITE_OPEN_READWRITE;
+    if (real->xOpen(real, name, checked.real, writable, &opened) != SQLITE_OK) {
+        checked.real->pMethods = nullptr;
+        return real->xOpen(real, name, checked.real, readOnly, outFlags);
+    }
+    if (outFlags) *outFlags = (opened & ~SQLITE_OPEN_READWRITE) | SQLITE_OPEN_READONLY;
+    return SQLITE_OK;
+}
+
 // Opens through the system's VFS and checks what was opened. A read-only connection never
-// creates or writes a side file: its side files are opened for reading only.
+// creates or writes a side file.
 int OpenChecked(sqlite3_vfs* vfs, const char* name, CheckedFile& checked, int flags, int* outFlags) {
     const bool mainDatabase = (flags & SQLITE_OPEN_MAIN_DB) != 0;
     const bool checkedOpen = name && (flags & kCheckedOpens);
     const SideFile side = checkedOpen && !mainDatabase ? SideFileOf(name) : SideFile{};
-    if (side.readOnly) flags = (flags & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
-    int code = RealVfs(vfs)->xOpen(RealVfs(vfs), name, checked.real, flags, outFlags);
+    int code = OpenReal(vfs, name, checked, flags, outFlags, side.readOnly);
     if (!checkedOpen) return code;
     if (code != SQLITE_OK) {
         // Something of that name that cannot be opened (a folder) is no side file of its own.
