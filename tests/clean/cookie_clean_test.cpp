@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include "base/text.h"
 #include "clean/clean_report.h"
 #include "cookies/cookie_database.h"
 #include "cookies/discovery.h"
