@@ -224,13 +224,11 @@ bool Exists(const char* name) { return ::GetFileAttributesW(WidenUtf8(name).c_st
 // reading, and a WAL database is read under one), while SQLite is told it is read-only and
 // every write through it fails here; its side files are opened for reading only.
 int OpenReal(sqlite3_vfs* vfs, const char* name, CheckedFile& checked, int flags, int* outFlags, bool sideReadOnly) {
-    const int readOnly = (flags & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
     sqlite3_vfs* real = RealVfs(vfs);
-    if (sideReadOnly) flags = readOnly;
-    checked.readOnly = sideReadOnly;
-    if (!(flags & SQLITE_OPEN_MAIN_DB) || !(flags & SQLITE_OPEN_READONLY))
-        return real->xOpen(real, name, checked.real, flags, outFlags);
-    checked.readOnly = true;
+    const int readOnly = (flags & ~(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) | SQLITE_OPEN_READONLY;
+    const bool mainReadOnly = (flags & SQLITE_OPEN_MAIN_DB) && (flags & SQLITE_OPEN_READONLY);
+    checked.readOnly = sideReadOnly || mainReadOnly;
+    if (!mainReadOnly) return real->xOpen(real, name, checked.real, sideReadOnly ? readOnly : flags, outFlags);
     int opened = 0;
     const int writable = (flags & ~SQLITE_OPEN_READONLY) | SQLITE_OPEN_READWRITE;
     if (real->xOpen(real, name, checked.real, writable, &opened) != SQLITE_OK) {
