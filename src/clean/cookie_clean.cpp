@@ -190,8 +190,8 @@ CookieTxtRewrite RewriteCookieTxt(AppContext& ctx, const DeletionGuard& guard, c
     if (rewrite.marked == 0) return rewrite;
     rewrite.written = WriteCookieTxt(ctx, rewrite.table, &root->Folder());
     if (*rewrite.written == CookieWrite::Refused && interactive)
-        ctx.dialogs.ShowMessage(
-            {CookieTxtUnchangedText(store, rewrite.table.holdsNul, rewrite.table.otherNames), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, rewrite.table.holdsNul, rewrite.table.otherNames),
+                                 kTitleInfo, MB_OK | MB_ICONINFORMATION});
     return rewrite;
 }
 
@@ -207,7 +207,8 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     if (!rewrite.written) return;
     const CookieWrite written = *rewrite.written;
     if (written == CookieWrite::Refused)
-        ReportRefused(ctx, ItemType::Store, store, FirstLine(CookieTxtUnchangedText(store, rewrite.table.holdsNul, rewrite.table.otherNames)));
+        ReportRefused(ctx, ItemType::Store, store,
+                      FirstLine(CookieTxtUnchangedText(store, rewrite.table.holdsNul, rewrite.table.otherNames)));
     else if (written == CookieWrite::Cancelled)
         ReportRefused(ctx, ItemType::Store, store, FirstLine(kCookieWriteFailedText));
     if (written == CookieWrite::Written) ProgressTicks(ctx, rewrite.marked);

@@ -241,8 +241,8 @@ TEST_F(CookieCleanTest, AStoreThatCouldNotBeCleanedIsReportedNeverRemoved) {
                                                     "meta VALUES(old.name, old.value); END"));
          },
          database, Outcome::Refused, L"trigger", false},
-        {"a \"-journal\" that is a folder", [&] { test::MakeFolder(database + L"-journal"); }, database, Outcome::Refused,
-         L"\"-journal\"", false},
+        {"a \"-journal\" that is a folder", [&] { test::MakeFolder(database + L"-journal"); }, database,
+         Outcome::Refused, L"\"-journal\"", false},
         {"a failed compaction", [] { SetCompactionStandIn(+[] { return SQLITE_IOERR; }); }, database, Outcome::Failed,
          L"compacting", true},
         {"a cookies.txt with another name",

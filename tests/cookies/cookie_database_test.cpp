@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <tuple>
 
 #include "cookies/cookie_viewer.h"
@@ -12,6 +11,7 @@
 #include "cookies/discovery.h"
 #include "base/text.h"
 #include "support/browser_fixtures.h"
+#include "support/cookie_fixtures.h"
 #include "ui/main_form.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -114,7 +114,8 @@ TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
     test::WriteBytes(damaged, bytes);
     // Objects no browser creates, which would keep or bring back what a delete removes.
     const std::pair<const wchar_t*, const char*> foreign[] = {
-        {L"trigger", "CREATE TRIGGER back AFTER DELETE ON cookies BEGIN INSERT INTO meta VALUES(old.name, old.value); END"},
+        {L"trigger",
+         "CREATE TRIGGER back AFTER DELETE ON cookies BEGIN INSERT INTO meta VALUES(old.name, old.value); END"},
         {L"view", "ALTER TABLE cookies RENAME TO stash; CREATE VIEW cookies AS SELECT * FROM stash"},
         {L"table", "CREATE TABLE archive(value)"},
     };
@@ -305,57 +306,38 @@ TEST_F(CookieDatabase, AReadAPreviewAndTheViewerChangeNothing) {
     test::TestApp app;
     BindMainForm(app.ctx);
     app.ctx.flags.cookieTabReady = true;
+    const std::wstring chromium = Path(L"Cookies"), firefox = Path(L"cookies.sqlite");
+    test::WriteChromiumCookies(chromium, kRows);
+    test::WriteFirefoxCookies(firefox, kRows);
+    ASSERT_TRUE(test::ExecuteSqlLeavingWal(firefox, "INSERT INTO moz_cookies(host, name) VALUES('wal.only', 'W')"));
     const auto snapshot = [&] {
         std::vector<std::tuple<std::wstring, std::uint64_t, std::uint64_t, std::string>> files;
-        WIN32_FIND_DATAW data;
-        const HANDLE find = ::FindFirstFileW((folder / L"*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return files;
-        do {
-            if (data.cFileName[0] == L'.') continue;
-            const auto written = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-            const std::wstring name = data.cFileName;
-            files.emplace_back(name, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow, written,
+        for (const auto& name : test::EnumerationOrder(folder.Path())) {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            ::GetFileAttributesExW(Path(name.c_str()).c_str(), GetFileExInfoStandard, &data);
+            files.emplace_back(name, data.nFileSizeLow, data.ftLastWriteTime.dwLowDateTime,
                                test::ReadBytes(Path(name.c_str())));
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
-        std::sort(files.begin(), files.end());
+        }
         return files;
     };
-    struct Case {
-        const wchar_t* database;
-        CookieSchema schema;
-        std::int32_t kind;
-        bool crashed;  // a row only in a full "-wal"
-    } cases[] = {{L"Cookies", CookieSchema::Chromium, kKindChrome, false},
-                 {L"cookies.sqlite", CookieSchema::Firefox, kKindFireFoxCookieDb, false},
-                 {L"cookies.sqlite", CookieSchema::Firefox, kKindFireFoxCookieDb, true}};
-    for (const auto& one : cases) {
-        SCOPED_TRACE(NarrowUtf8(one.database) + (one.crashed ? " with a full -wal" : ""));
-        test::RemoveTree(folder.Path());
-        test::MakeFolder(folder.Path());
-        const std::wstring database = Path(one.database);
-        if (one.schema == CookieSchema::Chromium) test::WriteChromiumCookies(database, kRows);
-        else test::WriteFirefoxCookies(database, kRows);
-        if (one.crashed) {
-            ASSERT_TRUE(test::ExecuteSqlLeavingWal(database, "INSERT INTO moz_cookies(host, name) VALUES('wal.only', 'W')"));
-            ASSERT_GT(test::ReadBytes(database + L"-wal").size(), 0u);
-        }
-        const auto before = snapshot();
-        const size_t rows = kRows.size() + (one.crashed ? 1 : 0);
-
-        EXPECT_EQ(ReadCookieDatabase(database, one.schema).cookies.size(), rows);
+    const auto before = snapshot();
+    ASSERT_EQ(before.size(), 4u);  // the two databases, the full "-wal" and its "-shm"
+    for (const auto& [database, schema, kind, rows] :
+         {std::tuple{chromium, CookieSchema::Chromium, kKindChrome, 3},
+          std::tuple{firefox, CookieSchema::Firefox, kKindFireFoxCookieDb, 4}}) {
+        SCOPED_TRACE(NarrowUtf8(database));
+        EXPECT_EQ(ReadCookieDatabase(database, schema).cookies.size(), static_cast<size_t>(rows));
         int asked = 0;
-        const DatabaseClean dryRun = DeleteUnkeptCookies(
-            database, one.schema, [&](std::string_view, std::string_view) { return ++asked < 0; }, DatabaseWrite::DryRun);
-        EXPECT_EQ(dryRun.outcome, DatabaseOutcome::Done);
-        EXPECT_EQ(asked, static_cast<int>(rows));
+        const auto count = [&](std::string_view, std::string_view) { return ++asked < 0; };
+        EXPECT_EQ(DeleteUnkeptCookies(database, schema, count, DatabaseWrite::DryRun).outcome, DatabaseOutcome::Done);
+        EXPECT_EQ(asked, rows);
         auto& form = app.ctx.frmMain;
         form.cboLoc.Clear();
-        form.cboLoc.SetItemData(form.cboLoc.AddItem(database), one.kind);
+        form.cboLoc.SetItemData(form.cboLoc.AddItem(database), kind);
         form.cboLoc.SetListIndex(0);
-        EXPECT_EQ(form.lstCookie.ListCount(), static_cast<int>(rows));
-        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(form.lstCookie.ListCount(), rows);
     }
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(CookieDatabase, TheViewerListsADatabaseLikeCookiesTxtLines) {
