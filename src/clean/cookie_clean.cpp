@@ -39,6 +39,16 @@ constexpr int kFilesPerPump = 50;
 // An index larger than this is not copied (a cookie folder's index is a few hundred KB).
 constexpr std::uint64_t kMaxIndexCopySize = 64ull << 20;
 
+// Why a cookie database stayed as it was, or was cleaned only in part, in the run's report.
+constexpr wchar_t kDatabaseNotExpected[] = L"not changed: no cookie database of the expected kind, or damaged";
+constexpr wchar_t kDatabaseForeignSchema[] =
+    L"not changed: it holds a trigger, a view or a table its browser never creates";
+constexpr wchar_t kDatabaseNotItsOwnFile[] =
+    L"not changed: it or its \"-journal\" or \"-wal\" is a folder, a link or a file with other names";
+constexpr wchar_t kDatabaseWriteFailed[] = L"not changed: writing it failed, so nothing was deleted";
+constexpr wchar_t kDatabaseNotCompacted[] =
+    L"cookies removed, but compacting the database failed: its free space may still hold older copies";
+
 // The four kept lists, each read once per run.
 struct KeptFamilies {
     struct Family {
@@ -183,8 +193,8 @@ CookieTxtRewrite RewriteCookieTxt(AppContext& ctx, const DeletionGuard& guard, c
     if (rewrite.marked == 0) return rewrite;
     rewrite.written = WriteCookieTxt(ctx, rewrite.table, &root->Folder());
     if (*rewrite.written == CookieWrite::Refused && interactive)
-        ctx.dialogs.ShowMessage(
-            {CookieTxtUnchangedText(store, rewrite.table.holdsNul), kTitleInfo, MB_OK | MB_ICONINFORMATION});
+        ctx.dialogs.ShowMessage({CookieTxtUnchangedText(store, rewrite.table.holdsNul, rewrite.table.otherNames),
+                                 kTitleInfo, MB_OK | MB_ICONINFORMATION});
     return rewrite;
 }
 
@@ -200,11 +210,31 @@ void CleanCookieTxt(AppContext& ctx, const DeletionGuard& guard, const std::wstr
     if (!rewrite.written) return;
     const CookieWrite written = *rewrite.written;
     if (written == CookieWrite::Refused)
-        ReportRefused(ctx, ItemType::Store, store, FirstLine(CookieTxtUnchangedText(store, rewrite.table.holdsNul)));
+        ReportRefused(ctx, ItemType::Store, store,
+                      FirstLine(CookieTxtUnchangedText(store, rewrite.table.holdsNul, rewrite.table.otherNames)));
     else if (written == CookieWrite::Cancelled)
         ReportRefused(ctx, ItemType::Store, store, FirstLine(kCookieWriteFailedText));
     if (written == CookieWrite::Written) ProgressTicks(ctx, rewrite.marked);
     if (ViewerShowsCookieTxt(ctx, store)) NS2Scan(ctx, store);
+}
+
+// Every database that was not cleaned, or cleaned without its compaction, is reported with
+// why: nothing that stayed is silent.
+void ReportDatabaseOutcome(AppContext& ctx, const std::wstring& store, std::int32_t kind, const DatabaseClean& result) {
+    switch (result.outcome) {
+        case DatabaseOutcome::Done:
+            if (!result.compacted) ReportFailed(ctx, ItemType::Store, store, kDatabaseNotCompacted);
+            return;
+        case DatabaseOutcome::Missing: return;
+        case DatabaseOutcome::Locked:
+            return ReportRefused(ctx, ItemType::Store, store, FirstLine(BrowserRunningText(kind)));
+        case DatabaseOutcome::ForeignSchema: return ReportRefused(ctx, ItemType::Store, store, kDatabaseForeignSchema);
+        case DatabaseOutcome::NotItsOwnFile: return ReportRefused(ctx, ItemType::Store, store, kDatabaseNotItsOwnFile);
+        case DatabaseOutcome::WriteFailed: return ReportFailed(ctx, ItemType::Store, store, kDatabaseWriteFailed);
+        case DatabaseOutcome::NotADatabase:
+        case DatabaseOutcome::WrongSchema:
+        case DatabaseOutcome::Damaged: return ReportRefused(ctx, ItemType::Store, store, kDatabaseNotExpected);
+    }
 }
 
 // Only SQLite changes the database (and its own journal): no folder is emptied and no file
@@ -240,10 +270,7 @@ bool CleanCookieDatabase(AppContext& ctx, const std::wstring& store, std::int32_
     if (Spared(ctx, store, familyOf())) return true;
     ProgressTicks(ctx, result.deleted);
     rows.Report(store, result.outcome == DatabaseOutcome::Done);
-    if (result.outcome == DatabaseOutcome::Locked)
-        ReportRefused(ctx, ItemType::Store, store, FirstLine(BrowserRunningText(kind)));
-    else if (result.outcome != DatabaseOutcome::Done && result.outcome != DatabaseOutcome::Missing)
-        ReportRefused(ctx, ItemType::Store, store, L"not changed: no cookie database of the expected kind, or damaged");
+    ReportDatabaseOutcome(ctx, store, kind, result);
     return result.outcome != DatabaseOutcome::Locked;
 }
 
@@ -303,10 +330,11 @@ private:
 
 }  // namespace
 
-std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul) {
+std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul, bool otherNames) {
     return L"The Cookie File \"" + path + L"\" Was Not Changed: " +
-           (holdsNul ? std::wstring(L"It Holds NUL Bytes, So It May Be No Cookie File.")
-                     : L"It Is Larger Than " + std::to_wstring(kMaxCookieTxtSize >> 20) + L" MB.") +
+           (otherNames ? std::wstring(L"It Has Other Names (Hard Links), Under Which Its Cookies Would Stay.")
+            : holdsNul ? std::wstring(L"It Holds NUL Bytes, So It May Be No Cookie File.")
+                       : L"It Is Larger Than " + std::to_wstring(kMaxCookieTxtSize >> 20) + L" MB.") +
            kCrLf + kCrLf + L"Its Cookies Were Not Deleted.";
 }
 

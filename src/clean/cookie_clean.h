@@ -26,8 +26,9 @@ int DeleteCheckedCookies(AppContext& ctx);
 bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const KeptIdentities& kept);
 
 // What an interactive clean says about a cookies.txt with cookies to remove that it leaves
-// unchanged because it holds NUL bytes (holdsNul) or is too large to be read whole.
-std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul);
+// unchanged because it has other names (otherNames: hard links), holds NUL bytes (holdsNul)
+// or is too large to be read whole.
+std::wstring CookieTxtUnchangedText(const std::wstring& path, bool holdsNul, bool otherNames = false);
 
 // What an interactive clean says about a kept list it could not read (key: the list's key).
 std::wstring KeptListDamagedText(const std::wstring& key);

@@ -112,6 +112,10 @@ void ReportKept(AppContext& ctx, ItemType type, const std::wstring& path, const 
     if (CleanReport* report = ReportOf(ctx)) report->Kept(type, path, reason);
 }
 
+void ReportFailed(AppContext& ctx, ItemType type, const std::wstring& path, const std::wstring& reason) {
+    if (CleanReport* report = ReportOf(ctx)) report->Failed(type, path, reason);
+}
+
 void ReportCookieLines(AppContext& ctx, const CookieTxtTable& table, bool removed) {
     CleanReport* report = ReportOf(ctx);
     if (!report) return;

@@ -60,6 +60,8 @@ void ReportRefusedRoot(AppContext& ctx, RootKind kind, RootRefusal refusal, cons
 // browser holds), or left on purpose (a kept cookie file).
 void ReportRefused(AppContext& ctx, ItemType type, const std::wstring& path, const std::wstring& reason);
 void ReportKept(AppContext& ctx, ItemType type, const std::wstring& path, const std::wstring& reason);
+// Something the clean tried that failed (a store that could not be written or compacted).
+void ReportFailed(AppContext& ctx, ItemType type, const std::wstring& path, const std::wstring& reason);
 
 // The cookie lines of a cookies.txt once the clean has marked the unkept ones: marked lines as
 // removed when removed is true (written, or a preview), the others as kept.

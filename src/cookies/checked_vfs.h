@@ -4,8 +4,11 @@
 // every such file through the handle SQLite opened: a plain file (no link, no reparse point)
 // with one link, in the database's own folder under the database's own name plus its suffix.
 // Any other open or delete fails, so a side file that is a hard link or a link to a user's
-// document is never written, truncated or deleted. The VFS offers no shared memory: a
-// database is opened in exclusive locking mode, so SQLite never opens a "-shm" file at all.
+// document is never written, truncated or deleted; a side file is deleted through the handle
+// that was checked. A connection opened read-only never creates, writes or deletes a side
+// file: its side files are opened for reading, and a WAL that does not exist reads as empty.
+// The VFS offers no shared memory: a WAL database is opened in exclusive locking mode, so
+// SQLite never opens a "-shm" file at all.
 
 namespace qm {
 

@@ -2,8 +2,10 @@
 // Cookie databases of today's browsers (the Chromium family's "Cookies", Firefox's
 // "cookies.sqlite"), read and changed only through SQLite, so its journal and write-ahead
 // log stay consistent. A database the browser holds (it is running) is never changed; one
-// that is not a cookie database of the expected schema, or fails SQLite's quick check, is
-// left untouched. Values are never decrypted: where the store keeps a value encrypted, it
+// that is not a cookie database of the expected schema, holds anything the browser never
+// creates (a trigger, a view, another table), or fails SQLite's quick check, is left
+// untouched. Reads and previews open the database read-only: they never write, checkpoint or
+// delete a side file. SQLite runs in its defensive mode and trusts nothing in the schema. Values are never decrypted: where the store keeps a value encrypted, it
 // is reported as such and never shown.
 #include <cstdint>
 #include <functional>
@@ -32,11 +34,14 @@ struct DatabaseCookie {
 
 enum class DatabaseOutcome {
     Done,
-    Missing,        // the file cannot be opened
+    Missing,        // no such file
     NotADatabase,   // no SQLite header: never handed to SQLite
     Locked,         // another program (the browser) holds it
     WrongSchema,    // an SQLite database, but not this browser's cookie table
-    Damaged,        // fails the quick check, or a read or write failed: rolled back
+    ForeignSchema,  // the cookie table beside objects the browser never creates (a trigger, a view, another table)
+    NotItsOwnFile,  // the database or its "-journal" or "-wal" is a folder, a link or a file with other names
+    Damaged,        // fails the quick check, or a read failed
+    WriteFailed,    // the delete or its commit failed: rolled back
 };
 
 struct DatabaseRead {
@@ -49,10 +54,13 @@ DatabaseRead ReadCookieDatabase(const std::wstring& path, CookieSchema schema);
 struct DatabaseClean {
     DatabaseOutcome outcome = DatabaseOutcome::Missing;
     int deleted = 0;  // rows removed (0 unless Done)
+    // false: rows were removed, but the compaction after them (VACUUM, and in WAL mode the
+    // checkpoint) failed; the deleted rows' bytes are overwritten all the same.
+    bool compacted = true;
 };
 // Deletes, inside one transaction, every row for which keep(host, name) is false; any
 // failure rolls the transaction back. keep sees the host and name as stored. A dry run (a
-// preview) takes the same lock and asks keep for the same rows, then writes nothing.
+// preview) opens the database read-only, asks keep for the same rows and writes nothing.
 using KeepCookie = std::function<bool(std::string_view host, std::string_view name)>;
 enum class DatabaseWrite { Commit, DryRun };
 DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema, const KeepCookie& keep,
@@ -60,5 +68,10 @@ DatabaseClean DeleteUnkeptCookies(const std::wstring& path, CookieSchema schema,
 
 // How long a database's lock is waited for before it counts as held.
 inline constexpr int kDatabaseBusyMilliseconds = 250;
+
+// Tests: stands in for the compaction after a delete (returns an SQLite result code), as a
+// full disk would fail it; nullptr restores the real one.
+using CompactionStandIn = int (*)();
+void SetCompactionStandIn(CompactionStandIn standIn);
 
 }  // namespace qm

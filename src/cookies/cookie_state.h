@@ -55,6 +55,9 @@ struct CookieTxtTable {
     std::vector<CookieTxtLine> lines;
     bool readWhole = false;  // every byte was read (an unreadable or oversized file is never written)
     bool holdsNul = false;   // a file with NUL bytes is no text file and is never rewritten
+    // The file has other names (hard links): replaced under one, its cookies would stay
+    // under the others, so it is never rewritten.
+    bool otherNames = false;
     FileStamp stamp;         // the file as it was read; a file changed since is not written
 };
 

@@ -113,7 +113,7 @@ void ReadAgainKeepingMarks(CookieTxtTable& table) {
     }
 }
 
-bool Writable(const CookieTxtTable& table) { return table.readWhole && !table.holdsNul; }
+bool Writable(const CookieTxtTable& table) { return table.readWhole && !table.holdsNul && !table.otherNames; }
 
 }  // namespace
 
@@ -234,6 +234,7 @@ bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table) {
     // and the table stays unread, so the write never touches it either.
     if (!read.opened || IsSqliteDatabase(read.bytes)) return false;
     table.readWhole = read.complete;
+    table.otherNames = read.links > 1;
     table.stamp = read.stamp;
     SplitCookieTxt(read.bytes, table);
     return true;

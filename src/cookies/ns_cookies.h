@@ -77,7 +77,7 @@ int MarkUnkeptLines(CookieTxtTable& table, const std::unordered_set<std::wstring
 
 enum class CookieWrite {
     Written,    // the file now holds the table without its deleted lines
-    Refused,    // never rewritten: not read whole, or it holds NUL bytes
+    Refused,    // never rewritten: not read whole, it holds NUL bytes, or it has other names
     Cancelled,  // the write failed and the user (or an unattended run) cancelled: the file is unchanged
 };
 // Writes the table back to the file it was read from, in one step. When that fails (the

@@ -99,6 +99,7 @@ BoundedRead ReadOpenFile(HANDLE file, std::uint64_t maxBytes) {
     }
     read.opened = true;
     read.attributes = info.dwFileAttributes;
+    read.links = info.nNumberOfLinks;
     read.stamp = StampFrom(info.nFileSizeHigh, info.nFileSizeLow, info.ftLastWriteTime);
     const std::uint64_t wanted = read.stamp.size < maxBytes ? read.stamp.size : maxBytes;
     read.bytes.resize(static_cast<size_t>(wanted));

@@ -38,6 +38,7 @@ struct BoundedRead {
     DWORD error = 0;
     FileStamp stamp;        // of the open file, as it was read
     DWORD attributes = 0;
+    DWORD links = 0;        // the file's names (hard links)
     std::string bytes;
 };
 BoundedRead ReadFileBounded(const std::wstring& path, std::uint64_t maxBytes);

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include "base/text.h"
+#include "clean/clean_report.h"
+#include "cookies/cookie_database.h"
 #include "cookies/discovery.h"
 #include "cookies/ns_cookies.h"
+#include "support/browser_fixtures.h"
 #include "support/cookie_fixtures.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -213,6 +219,65 @@ TEST_F(CookieCleanTest, AStoreTheGuardRefusesIsLeftAlone) {
     EXPECT_TRUE(Exists(L"me@site[1].txt"));
     EXPECT_EQ(app.ctx.CleanCount, 0);
     EXPECT_EQ(app.dialogs.messages.size(), 2u);
+}
+
+// A store that could not be cleaned is reported refused or failed (exit 1) with why, never
+// counted as removed, and stays byte for byte; a compaction that failed after the rows went
+// is reported failed beside the removed rows.
+TEST_F(CookieCleanTest, AStoreThatCouldNotBeCleanedIsReportedNeverRemoved) {
+    const std::wstring database = root / L"Cookies.db", txt = root / L"ns\\cookies.txt";
+    test::MakeFolder(root / L"ns");
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::wstring store;
+        Outcome outcome;
+        const wchar_t* reason;
+        bool rowsRemoved;
+    } cases[] = {
+        {"a trigger that puts deleted rows back",
+         [&] {
+             ASSERT_TRUE(test::ExecuteSql(database, "CREATE TRIGGER back AFTER DELETE ON cookies BEGIN INSERT INTO "
+                                                    "meta VALUES(old.name, old.value); END"));
+         },
+         database, Outcome::Refused, L"trigger", false},
+        {"a \"-journal\" that is a folder", [&] { test::MakeFolder(database + L"-journal"); }, database,
+         Outcome::Refused, L"\"-journal\"", false},
+        {"a failed compaction", [] { SetCompactionStandIn(+[] { return SQLITE_IOERR; }); }, database, Outcome::Failed,
+         L"compacting", true},
+        {"a cookies.txt with another name",
+         [&] { ASSERT_TRUE(::CreateHardLinkW((root / L"ns\\copy.txt").c_str(), txt.c_str(), nullptr)); }, txt,
+         Outcome::Refused, L"It Has Other Names", false},
+    };
+    Keep(kChromiumSavedKey, L"0", L"kept.com\tK\tx");
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.what);
+        test::RemoveTree(database + L"-journal");
+        ::DeleteFileW((root / L"ns\\copy.txt").c_str());
+        test::WriteChromiumCookies(database, {{".kept.com", "K", "v", "", 0}, {".gone.com", "G", "v", "", 0}});
+        test::WriteBytes(txt, Line("gone.com", "G") + "\n");
+        one.arrange();
+        const std::string before = test::ReadBytes(one.store);
+        CleanReport report(false);
+        app.ctx.report = &report;
+        app.ctx.frmMain.cboLoc.Clear();
+        Store(one.store, one.store == txt ? kKindNetscapeCookieFile : kKindChrome);
+        CleanCookieStores(app.ctx);
+        app.ctx.report = nullptr;
+        SetCompactionStandIn(nullptr);
+
+        EXPECT_EQ(report.ExitCode(), 1);
+        const auto told = std::find_if(report.Items().begin(), report.Items().end(),
+                                       [&](const ReportItem& item) { return item.outcome == one.outcome; });
+        ASSERT_NE(told, report.Items().end());
+        EXPECT_EQ(told->path, one.store);
+        EXPECT_NE(told->reason.find(one.reason), std::wstring::npos) << NarrowUtf8(told->reason);
+        EXPECT_EQ(report.Totals().cookies, one.rowsRemoved ? 1u : 0u);
+        if (!one.rowsRemoved) {
+            EXPECT_EQ(test::ReadBytes(one.store), before);
+        }
+    }
+    EXPECT_EQ(test::ReadBytes(root / L"ns\\copy.txt"), Line("gone.com", "G") + "\n");
 }
 
 }  // namespace

@@ -344,6 +344,70 @@ def check_browser_preview_then_clean(fixture, result):
         assert not (CHROME / "Cache" / "Cache_Data" / "f_000001").exists()
 
 
+FIREFOX_SCHEMA = """
+CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT, host TEXT, path TEXT, expiry INTEGER,
+ isSecure INTEGER, isHttpOnly INTEGER, CONSTRAINT moz_uniqueid UNIQUE (name, host, path));
+INSERT INTO moz_cookies(host, name, value, path, expiry) VALUES('.ff.example', 'F', 'v', '/', 1900000000);
+"""
+
+
+def stamps(folder):
+    """Every file and folder below folder: relative path -> (size, modification time, bytes)."""
+    return {str(path.relative_to(folder)): (path.stat().st_size, path.stat().st_mtime_ns,
+                                            None if path.is_dir() else path.read_bytes())
+            for path in sorted(Path(folder).rglob("*"))}
+
+
+def firefox_profile_with_full_wal(roaming):
+    """A Firefox profile whose cookies.sqlite has a row only in its "-wal", as a crash leaves
+    it, and an older profile with a cookies.txt; returns the database."""
+    firefox = roaming / "Mozilla" / "Firefox"
+    profile = firefox / "Profiles" / "ab12cd.default-release"
+    profile.mkdir(parents=True)
+    (firefox / "profiles.ini").write_text("[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
+                                          "Path=Profiles/ab12cd.default-release\r\n")
+    (firefox / "Profiles" / "old.default").mkdir()
+    (firefox / "Profiles" / "old.default" / "cookies.txt").write_bytes(
+        b"# Netscape HTTP Cookie File\n.txt.example\tTRUE\t/\tFALSE\t1900000000\tT\tv\n")
+    database = profile / "cookies.sqlite"
+    db = sqlite3.connect(database, isolation_level=None)
+    db.execute("PRAGMA journal_mode=WAL")
+    db.executescript(FIREFOX_SCHEMA)
+    db.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+    db.execute("PRAGMA wal_autocheckpoint=0")
+    db.execute("INSERT INTO moz_cookies(host, name, value, path, expiry) VALUES('wal.only', 'W', 'v', '/', 1900000000)")
+    crashed = {suffix: Path(str(database) + suffix).read_bytes() for suffix in ("", "-wal")}
+    db.close()  # checkpoints and removes the "-wal": put back the files as they were before
+    for suffix, data in crashed.items():
+        Path(str(database) + suffix).write_bytes(data)
+    Path(str(database) + "-shm").unlink(missing_ok=True)
+    return database
+
+
+def check_preview_changes_no_store(fixture, result):
+    """A preview of every kind of cookie store (a Chromium database, a Firefox database with a
+    full "-wal", a cookies.txt, Internet Explorer cookie files) changes no name, size, time or
+    byte, and still reads the rows only in the "-wal"."""
+    with BrowserProfile():
+        database = firefox_profile_with_full_wal(ROOT / "profile" / "Roaming")
+        (ROOT / "profile" / "INetCookies" / "me@ie.example[1].txt").write_bytes(
+            b"id\n42\nie.example/\n0\n0\n31000000\n0\n30000000\n*\n")
+        time.sleep(0.05)  # a change right after the files were made still shows in their times
+        before = stamps(ROOT / "profile")
+        assert str(Path("Roaming/Mozilla/Firefox/Profiles/ab12cd.default-release/cookies.sqlite-wal")) in before
+        preview = run_cli(["preview", "--cookies", "--json"])
+        assert preview.returncode == 0, preview.stderr.decode("utf-8", "replace")
+        removed = {(i["path"], i.get("host", ""), i.get("name", "")) for i in parse_json(preview.stdout)["removed"]}
+        for item in [(windows_path(database), "wal.only", "W"), (windows_path(database), ".ff.example", "F"),
+                     (windows_path(CHROME / "Network" / "Cookies"),) + GONE]:
+            assert item in removed, (item, removed)
+        assert any(path.endswith("cookies.txt") for path, _, _ in removed), removed
+        assert any(path.endswith("me@ie.example[1].txt") for path, _, _ in removed), removed
+        after = stamps(ROOT / "profile")
+        changed = sorted(name for name in before.keys() | after.keys() if before.get(name) != after.get(name))
+        assert not changed, "the preview changed %r" % changed
+
+
 def check_file_in_use_stays_in_both(fixture, result):
     """A file another program holds open (a database under a lock, as a browser holds it) is
     kept, with its folder, by the preview and by the clean alike; that is no failure."""
@@ -490,6 +554,8 @@ SCENARIOS = [
      ["preview", "--folders"], 1, "Would remove: 0 files", "", check_table_names_refusal),
     ("a browser: preview lists kept cookies and Outlook's folder, the clean does the same",
      {"ChromiumSavedCookies\\0": "example.com\tSID\tv"}, ["--version"], 0, "", "", check_browser_preview_then_clean),
+    ("a preview of every kind of cookie store changes nothing", {"ChromiumSavedCookies\\0": "example.com\tSID\tv"},
+     ["--version"], 0, "", "", check_preview_changes_no_store),
     ("a file in use stays in the preview and in the clean", {}, ["--version"], 0, "", "",
      check_file_in_use_stays_in_both),
     ("a file the system refuses to the user gives 1, not in use", {}, ["--version"], 0, "", "",

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <tuple>
+
 #include "cookies/cookie_viewer.h"
 #include "cookies/database_cookies.h"
 #include "cookies/kept_cookies.h"
 #include "cookies/discovery.h"
 #include "base/text.h"
 #include "support/browser_fixtures.h"
+#include "support/cookie_fixtures.h"
 #include "ui/main_form.h"
 #include "support/doubles.h"
 #include "support/fixtures.h"
@@ -64,14 +67,21 @@ TEST_F(CookieDatabase, ReadsEachSchemaWithoutShowingEncryptedValues) {
 TEST_F(CookieDatabase, DeletesExactlyTheUnkeptRows) {
     const std::wstring chromium = Path(L"Cookies");
     test::WriteChromiumCookies(chromium, kRows);
+    // What an older Chromium and SQLite itself add is the browser's own.
+    ASSERT_TRUE(test::ExecuteSql(chromium, "CREATE INDEX domain ON cookies(host_key); ANALYZE"));
     const auto keepExample = [](std::string_view host, std::string_view) { return host == ".example.com"; };
     const DatabaseClean clean = DeleteUnkeptCookies(chromium, CookieSchema::Chromium, keepExample);
     EXPECT_EQ(clean.outcome, DatabaseOutcome::Done);
     EXPECT_EQ(clean.deleted, 2);
     EXPECT_EQ(test::CookiesLeft(chromium, "cookies", "host_key"), Left{".example.com\tSID"});
 
+    // A WAL database whose header says rollback for writing (byte 18) is still opened without "-shm".
     const std::wstring firefox = Path(L"cookies.sqlite");
     test::WriteFirefoxCookies(firefox, kRows);
+    std::string header = test::ReadBytes(firefox);
+    ASSERT_EQ(header[19], 2);
+    header[18] = 1;
+    test::WriteBytes(firefox, header);
     const auto keepCart = [](std::string_view, std::string_view name) { return name == "cart"; };
     EXPECT_EQ(DeleteUnkeptCookies(firefox, CookieSchema::Firefox, keepCart).deleted, 2);
     EXPECT_EQ(test::CookiesLeft(firefox, "moz_cookies", "host"), Left{"shop.example.com\tcart"});
@@ -102,6 +112,17 @@ TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
     ASSERT_GT(bytes.size(), 4096u);
     for (size_t i = 4096 + 8; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5);  // every page but the first
     test::WriteBytes(damaged, bytes);
+    // Objects no browser creates, which would keep or bring back what a delete removes.
+    const std::pair<const wchar_t*, const char*> foreign[] = {
+        {L"trigger",
+         "CREATE TRIGGER back AFTER DELETE ON cookies BEGIN INSERT INTO meta VALUES(old.name, old.value); END"},
+        {L"view", "ALTER TABLE cookies RENAME TO stash; CREATE VIEW cookies AS SELECT * FROM stash"},
+        {L"table", "CREATE TABLE archive(value)"},
+    };
+    for (const auto& [file, sql] : foreign) {
+        test::WriteChromiumCookies(Path(file), kRows);
+        ASSERT_TRUE(test::ExecuteSql(Path(file), sql));
+    }
 
     struct Case {
         const wchar_t* file;
@@ -114,6 +135,9 @@ TEST_F(CookieDatabase, LeavesEveryOtherFileUntouched) {
         {L"header only", std::string("SQLite format 3\0", 16), DatabaseOutcome::NotADatabase},
         {L"other.sqlite", {}, DatabaseOutcome::WrongSchema},
         {L"damaged", {}, DatabaseOutcome::Damaged},
+        {L"trigger", {}, DatabaseOutcome::ForeignSchema},
+        {L"view", {}, DatabaseOutcome::ForeignSchema},
+        {L"table", {}, DatabaseOutcome::ForeignSchema},
         {L"missing", {}, DatabaseOutcome::Missing},
     };
     for (const auto& c : cases) {
@@ -159,48 +183,69 @@ TEST_F(CookieDatabase, ADatabaseAnotherProcessHoldsIsNeverChanged) {
 }
 
 // SQLite writes, truncates and deletes side files by name: one that is a hard link to a
-// user's document is never opened (the database is skipped like one a browser holds), and
-// "-shm" is never opened at all.
+// user's document, a Unix link to it (which Wine shows as a plain file with one name: only
+// its final path tells) or a folder is never opened, written or deleted, the database is
+// left alone, and "-shm" is never opened at all.
 TEST_F(CookieDatabase, SideFilesThatAreNotTheDatabasesOwnAreNeverTouched) {
     test::MakeFolder(Path(L"docs"));
     const std::wstring document = Path(L"docs\\thesis.txt");
     const std::string thesis = "the only copy of my thesis";
+    enum class Side { HardLink, UnixLink, Folder };
+    constexpr auto kRefused = DatabaseOutcome::NotItsOwnFile;
     struct Case {
         const wchar_t* database;
         const wchar_t* suffix;
-        CookieSchema schema;
-        DatabaseOutcome expected;
+        Side side;
+        DatabaseOutcome read, clean;
     } cases[] = {
-        {L"Cookies", L"-journal", CookieSchema::Chromium, DatabaseOutcome::Locked},
-        {L"cookies.sqlite", L"-journal", CookieSchema::Firefox, DatabaseOutcome::Locked},
-        {L"cookies.sqlite", L"-wal", CookieSchema::Firefox, DatabaseOutcome::Locked},
-        {L"cookies.sqlite", L"-shm", CookieSchema::Firefox, DatabaseOutcome::Done},
+        {L"Cookies", L"-journal", Side::HardLink, kRefused, kRefused},
+        {L"cookies.sqlite", L"-journal", Side::HardLink, kRefused, kRefused},
+        {L"cookies.sqlite", L"-wal", Side::HardLink, kRefused, kRefused},
+        {L"cookies.sqlite", L"-shm", Side::HardLink, DatabaseOutcome::Done, DatabaseOutcome::Done},
+        {L"Cookies", L"-journal", Side::UnixLink, kRefused, kRefused},
+        {L"cookies.sqlite", L"-wal", Side::UnixLink, kRefused, kRefused},
+        // A folder: SQLite takes it for no journal when reading, and cannot write one.
+        {L"Cookies", L"-journal", Side::Folder, DatabaseOutcome::Done, kRefused},
+        {L"cookies.sqlite", L"-wal", Side::Folder, kRefused, kRefused},
     };
     for (const auto& one : cases) {
-        SCOPED_TRACE(NarrowUtf8(std::wstring(one.database) + one.suffix));
+        SCOPED_TRACE(NarrowUtf8(std::wstring(one.database) + one.suffix) + " " + std::to_string(int(one.side)));
         const std::wstring database = Path(one.database), side = database + one.suffix;
-        if (one.schema == CookieSchema::Chromium) test::WriteChromiumCookies(database, kRows);
+        const CookieSchema schema =
+            one.database == std::wstring(L"Cookies") ? CookieSchema::Chromium : CookieSchema::Firefox;
+        if (schema == CookieSchema::Chromium) test::WriteChromiumCookies(database, kRows);
         else test::WriteFirefoxCookies(database, kRows);
         test::WriteBytes(document, thesis);
-        ASSERT_TRUE(::CreateHardLinkW(side.c_str(), document.c_str(), nullptr));
+        if (one.side == Side::HardLink) {
+            ASSERT_TRUE(::CreateHardLinkW(side.c_str(), document.c_str(), nullptr));
+        } else if (one.side == Side::UnixLink) {
+            ASSERT_TRUE(test::MakeFileLink(side, document));
+        } else {
+            test::MakeFolder(side);
+        }
         const std::string before = test::ReadBytes(database);
 
-        EXPECT_EQ(ReadCookieDatabase(database, one.schema).outcome, one.expected);
-        const DatabaseClean clean = DeleteUnkeptCookies(database, one.schema, keepNothing);
-        EXPECT_EQ(clean.outcome, one.expected);
+        EXPECT_EQ(ReadCookieDatabase(database, schema).outcome, one.read);
+        const DatabaseClean clean = DeleteUnkeptCookies(database, schema, keepNothing);
+        EXPECT_EQ(clean.outcome, one.clean);
         EXPECT_EQ(test::ReadBytes(document), thesis);
         EXPECT_TRUE(test::PathExists(side));
-        if (one.expected == DatabaseOutcome::Done) {
+        if (one.clean == DatabaseOutcome::Done) {
             EXPECT_EQ(clean.deleted, 3);
         } else {
             EXPECT_EQ(test::ReadBytes(database), before);
         }
-        ::DeleteFileW(side.c_str());
+        if (one.side == Side::UnixLink) test::RemoveFileLink(side);
+        else if (one.side == Side::Folder) ::RemoveDirectoryW(side.c_str());
+        else ::DeleteFileW(side.c_str());
+        ASSERT_FALSE(test::PathExists(side));
     }
 }
 
 // After a clean, no byte of the database or its side files holds a deleted value: neither
-// the rows the clean deleted nor the copies earlier deletes and updates left behind.
+// the rows the clean deleted nor the copies earlier deletes and updates left behind. When
+// the compaction fails (a full disk), the rows it deleted are still overwritten, and the
+// failure is told.
 TEST_F(CookieDatabase, DeletedValuesLeaveNoReadableCopy) {
     const std::vector<CookieRow> rows{{".upd.com", "upd", "EARLIER-VALUE-OF-AN-UPDATED-COOKIE", "", k2030Unix},
                                       {".kept.com", "keep", "KEPT-VALUE", "", k2030Unix},
@@ -211,8 +256,11 @@ TEST_F(CookieDatabase, DeletedValuesLeaveNoReadableCopy) {
         CookieSchema schema;
         const char* table;
         const char* host;
-    } cases[] = {{L"cookies.sqlite", CookieSchema::Firefox, "moz_cookies", "host"},
-                 {L"Cookies", CookieSchema::Chromium, "cookies", "host_key"}};
+        bool compactionFails;
+    } cases[] = {{L"cookies.sqlite", CookieSchema::Firefox, "moz_cookies", "host", false},
+                 {L"Cookies", CookieSchema::Chromium, "cookies", "host_key", false},
+                 {L"cookies.sqlite", CookieSchema::Firefox, "moz_cookies", "host", true},
+                 {L"Cookies", CookieSchema::Chromium, "cookies", "host_key", true}};
     const char* const deleted[] = {"GONE-VALUE", "EARLIER-DELETED", "EARLIER-VALUE-OF-AN-UPDATED-COOKIE"};
     const auto everyByte = [&](const std::wstring& database) {
         std::string bytes;
@@ -221,7 +269,7 @@ TEST_F(CookieDatabase, DeletedValuesLeaveNoReadableCopy) {
         return bytes;
     };
     for (const auto& one : cases) {
-        SCOPED_TRACE(NarrowUtf8(one.database));
+        SCOPED_TRACE(NarrowUtf8(one.database) + (one.compactionFails ? " compaction fails" : ""));
         const std::wstring database = Path(one.database);
         if (one.schema == CookieSchema::Chromium) test::WriteChromiumCookies(database, rows);
         else test::WriteFirefoxCookies(database, rows);
@@ -234,12 +282,62 @@ TEST_F(CookieDatabase, DeletedValuesLeaveNoReadableCopy) {
         for (const char* value : deleted) ASSERT_NE(everyByte(database).find(value), std::string::npos) << value;
 
         const auto keep = [](std::string_view host, std::string_view) { return host != ".gone.com"; };
-        EXPECT_EQ(DeleteUnkeptCookies(database, one.schema, keep).deleted, 1);
+        SetCompactionStandIn(one.compactionFails ? +[] { return SQLITE_FULL; } : nullptr);
+        const DatabaseClean clean = DeleteUnkeptCookies(database, one.schema, keep);
+        SetCompactionStandIn(nullptr);
+        EXPECT_EQ(clean.deleted, 1);
+        EXPECT_EQ(clean.compacted, !one.compactionFails);
         const std::string after = everyByte(database);
-        for (const char* value : deleted) EXPECT_EQ(after.find(value), std::string::npos) << value;
+        for (const char* value : deleted) {
+            if (!one.compactionFails || value == std::string("GONE-VALUE")) {
+                EXPECT_EQ(after.find(value), std::string::npos) << value;
+            }
+        }
         EXPECT_NE(after.find("KEPT-VALUE"), std::string::npos);
         EXPECT_EQ(test::CookiesLeft(database, one.table, one.host), (Left{".upd.com\tupd", ".kept.com\tkeep"}));
     }
+}
+
+// A read, a preview's dry run and the viewer change nothing on disk: no name, size, time or
+// byte of the database or its side files, a WAL a crashed browser left full included (whose
+// rows they read all the same).
+TEST_F(CookieDatabase, AReadAPreviewAndTheViewerChangeNothing) {
+    test::ScratchRegistry registry;
+    test::TestApp app;
+    BindMainForm(app.ctx);
+    app.ctx.flags.cookieTabReady = true;
+    const std::wstring chromium = Path(L"Cookies"), firefox = Path(L"cookies.sqlite");
+    test::WriteChromiumCookies(chromium, kRows);
+    test::WriteFirefoxCookies(firefox, kRows);
+    ASSERT_TRUE(test::ExecuteSqlLeavingWal(firefox, "INSERT INTO moz_cookies(host, name) VALUES('wal.only', 'W')"));
+    const auto snapshot = [&] {
+        std::vector<std::tuple<std::wstring, std::uint64_t, std::uint64_t, std::string>> files;
+        for (const auto& name : test::EnumerationOrder(folder.Path())) {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            ::GetFileAttributesExW(Path(name.c_str()).c_str(), GetFileExInfoStandard, &data);
+            files.emplace_back(name, data.nFileSizeLow, data.ftLastWriteTime.dwLowDateTime,
+                               test::ReadBytes(Path(name.c_str())));
+        }
+        return files;
+    };
+    const auto before = snapshot();
+    ASSERT_EQ(before.size(), 4u);  // the two databases, the full "-wal" and its "-shm"
+    for (const auto& [database, schema, kind, rows] :
+         {std::tuple{chromium, CookieSchema::Chromium, kKindChrome, 3},
+          std::tuple{firefox, CookieSchema::Firefox, kKindFireFoxCookieDb, 4}}) {
+        SCOPED_TRACE(NarrowUtf8(database));
+        EXPECT_EQ(ReadCookieDatabase(database, schema).cookies.size(), static_cast<size_t>(rows));
+        int asked = 0;
+        const auto count = [&](std::string_view, std::string_view) { return ++asked < 0; };
+        EXPECT_EQ(DeleteUnkeptCookies(database, schema, count, DatabaseWrite::DryRun).outcome, DatabaseOutcome::Done);
+        EXPECT_EQ(asked, rows);
+        auto& form = app.ctx.frmMain;
+        form.cboLoc.Clear();
+        form.cboLoc.SetItemData(form.cboLoc.AddItem(database), kind);
+        form.cboLoc.SetListIndex(0);
+        EXPECT_EQ(form.lstCookie.ListCount(), rows);
+    }
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(CookieDatabase, TheViewerListsADatabaseLikeCookiesTxtLines) {

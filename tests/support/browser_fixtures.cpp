@@ -238,6 +238,17 @@ bool ExecuteSql(const std::wstring& path, const std::string& sql) {
     }
 }
 
+bool ExecuteSqlLeavingWal(const std::wstring& path, const std::string& sql) {
+    try {
+        const Connection connection(path);
+        sqlite3_db_config(connection.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        connection.Run("PRAGMA wal_autocheckpoint = 0; " + sql);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 DatabaseHolder::DatabaseHolder(const std::wstring& path) : release_(path + L".release") {
     const std::wstring held = path + L".held";
     ::DeleteFileW(held.c_str());

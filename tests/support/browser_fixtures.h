@@ -61,6 +61,9 @@ void WriteFirefoxCookies(const std::wstring& path, const std::vector<CookieRow>&
 std::vector<std::string> CookiesLeft(const std::wstring& path, const char* table, const char* hostColumn);
 // Runs SQL on a database (for arranging other schemas and damage); false on failure.
 bool ExecuteSql(const std::wstring& path, const std::string& sql);
+// Runs SQL on a WAL database and closes it as a crashed browser leaves it: the change only
+// in its "-wal" (with its "-shm"), never checkpointed.
+bool ExecuteSqlLeavingWal(const std::wstring& path, const std::string& sql);
 
 // Another process holding a database with BEGIN EXCLUSIVE (quillmere_db_holder.exe) until
 // this object ends.

@@ -252,6 +252,18 @@ bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
     return isLink();
 }
 
+bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
+    const std::string linkUnix = WineUnixPath(link), targetUnix = WineUnixPath(target);
+    if (linkUnix.empty() || targetUnix.empty()) return false;
+    return RunUnixScriptToEnd(L"ln -s '" + WidenUtf8(targetUnix) + L"' '" + WidenUtf8(linkUnix) + L"'") &&
+           PathExists(link);
+}
+
+void RemoveFileLink(const std::wstring& link) {
+    const std::string linkUnix = WineUnixPath(link);
+    if (!linkUnix.empty()) RunUnixScriptToEnd(L"rm -f '" + WidenUtf8(linkUnix) + L"'");
+}
+
 LockedFile::LockedFile(const std::wstring& path)
     : handle_(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr)) {}

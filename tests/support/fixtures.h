@@ -92,6 +92,10 @@ bool RunUnixScriptToEnd(const std::wstring& script);
 void PumpMessages(DWORD milliseconds, const std::function<bool()>& done = {}, HWND dialog = nullptr);
 // A directory link (Wine: a Unix symbolic link, seen as a reparse point).
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
+// Under Wine, a Unix link at link to the file target, which Wine shows as a plain file with
+// one link (deleting it through Windows would delete the target: RemoveFileLink removes it).
+bool MakeFileLink(const std::wstring& link, const std::wstring& target);
+void RemoveFileLink(const std::wstring& link);
 // Holds a file open without sharing delete, so it cannot be removed meanwhile.
 class LockedFile {
 public:
