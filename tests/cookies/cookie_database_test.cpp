@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "cookies/cookie_display.h"
 #include "cookies/cookie_viewer.h"
 #include "cookies/database_cookies.h"
 #include "cookies/kept_cookies.h"
