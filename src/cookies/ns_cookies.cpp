@@ -186,7 +186,7 @@ void NS2Scan(AppContext& ctx, const std::wstring& path) {
         DelEnabled(ctx, false);
         ClearDisp(ctx);
     }
-    ShowCookieCount(ctx, static_cast<int>(table.lines.size()));
+    ShowCookieCount(ctx, form.lstCookie.ListCount());  // cookies, not the file's lines
 }
 
 void NsClick(AppContext& ctx) {
