@@ -168,7 +168,9 @@ TEST_F(CookieTxtTest, ExpiryIsSecondsSince1970InEveryKindOfFile) {
             ASSERT_EQ(Listed().size(), 1u);
             EXPECT_EQ(Listed()[0], L"a.com\tn\t" + one.listed);
             EXPECT_EQ(form.txtExpire.Text(), one.expire);
-            if (!one.life.empty()) EXPECT_EQ(form.txtLife.Text(), one.life);
+            if (!one.life.empty()) {
+                EXPECT_EQ(form.txtLife.Text(), one.life);
+            }
             EXPECT_TRUE(ParseCookieLine(line).has_value()) << "a session cookie is a cookie the clean removes";
         }
     }
@@ -228,7 +230,7 @@ TEST_F(CookieTxtTest, MarksOnlyCookieLinesWhoseIdentityIsNotKept) {
     test::WriteBytes(path, file);
     CookieTxtTable& table = app.ctx.cookies.cookieTxt;
     ASSERT_TRUE(ReadCookieTxt(path, table));
-    EXPECT_EQ(MarkUnkeptLines(table, {L"a.com\tx", L"[::1]\tx"}), 5);
+    EXPECT_EQ(MarkUnkeptLines(table, {L"a.com\tx", L"[::1]\tx"}), 6);
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(table.lines[i].deleted, cases[i].marked) << cases[i].what;
     EXPECT_EQ(WriteCookieTxt(app.ctx, table), CookieWrite::Written);
     EXPECT_EQ(test::ReadBytes(path), expected);
