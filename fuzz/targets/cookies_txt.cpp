@@ -20,7 +20,7 @@ bool Within(std::string_view part, std::string_view whole) {
     return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
 }
 
-void ReadCookieLine(std::int32_t headerKind, std::string_view text) {
+void ReadCookieLine(std::string_view text) {
     const Ns2Fields fields = SplitNs2Fields(text);
     for (const std::string_view field : {fields.domain, fields.domainFlag, fields.path, fields.secure, fields.expiry,
                                          fields.name, fields.value}) {
@@ -28,7 +28,7 @@ void ReadCookieLine(std::int32_t headerKind, std::string_view text) {
         for (const char c : field) QM_FUZZ_CHECK(static_cast<unsigned char>(c) >= 32);
     }
     if (const auto expiry = ParseExpiry(fields.expiry)) {
-        if (const auto time = ExpiryTime(headerKind, *expiry)) {
+        if (const auto time = ExpiryTime(*expiry)) {
             QM_FUZZ_CHECK(time->year >= 1601 && time->year <= 30827);
             QM_FUZZ_CHECK(time->month >= 1 && time->month <= 12 && time->day >= 1 && time->day <= 31);
             QM_FUZZ_CHECK(time->hour < 24 && time->minute < 60 && time->second < 60);
@@ -57,7 +57,8 @@ void CheckParsed(std::string_view text) {
     const Ns2Fields shown = SplitNs2Fields(body);  // the viewer's fields are the same
     QM_FUZZ_CHECK(shown.domain == parsed->fields.domain && shown.name == parsed->fields.name &&
                   shown.expiry == parsed->fields.expiry && shown.value == parsed->fields.value);
-    QM_FUZZ_CHECK(!parsed->fields.domain.empty() && !parsed->fields.name.empty() && ParseExpiry(parsed->fields.expiry));
+    QM_FUZZ_CHECK(!parsed->fields.domain.empty() && !parsed->fields.name.empty() &&
+                  (ParseExpiry(parsed->fields.expiry) || IsSessionExpiry(parsed->fields.expiry)));
 }
 
 }  // namespace
@@ -67,16 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<CookieTxtLine> lines = SplitCookieTxtLines(bytes);
     QM_FUZZ_CHECK(CookieTxtBytes(lines) == bytes);
 
-    std::int32_t headerKind = 0;
-    if (!lines.empty()) headerKind = HeaderKindAfter(headerKind, lines.front().text);
     for (size_t i = 0; i < lines.size(); ++i) {
         QM_FUZZ_CHECK(lines[i].number == static_cast<std::int32_t>(i) + 1);
         QM_FUZZ_CHECK(lines[i].text.find_first_of("\r\n") == std::string::npos);
         QM_FUZZ_CHECK(i + 1 == lines.size() || !lines[i].ending.empty());
         CheckParsed(lines[i].text);
         if (IsCookieLine(lines[i].text)) {
-            ReadCookieLine(headerKind, lines[i].text);
-            ReadCookieLine(kHeaderHttp, lines[i].text);
+            ReadCookieLine(lines[i].text);
         }
     }
 

@@ -43,10 +43,11 @@ int SingleButtonMsg(AppContext& ctx, const std::wstring& text, HWND owner, int s
     return TimedMessageBoxH(ctx, ParamsFor(text, owner, seconds, kTimedBoxOneButtonStyle, IDCANCEL));
 }
 
-MsgBoxParams TwoButtonMsg(AppContext& ctx, const std::wstring& text, HWND owner, int seconds, int timeoutButton) {
+MsgBoxParams TwoButtonMsg(AppContext& ctx, const std::wstring& text, HWND owner, int seconds, int timeoutButton,
+                          UINT style) {
     ctx.timedBox.buttonCaptions[0] = L"OK";
     ctx.timedBox.buttonCaptions[1] = L"Cancel";
-    return ParamsFor(text, owner, seconds, kTimedBoxTwoButtonStyle, timeoutButton);
+    return ParamsFor(text, owner, seconds, style, timeoutButton);
 }
 
 int TimedMessageBoxH(AppContext& ctx, const MsgBoxParams& params) {
@@ -66,10 +67,10 @@ int ShowTimedNotice(AppContext& ctx, std::wstring text, HWND owner, int seconds)
     return result;
 }
 
-int AskTimedQuestion(AppContext& ctx, std::wstring text, HWND owner, int seconds, int timeoutButton) {
+int AskTimedQuestion(AppContext& ctx, std::wstring text, HWND owner, int seconds, int timeoutButton, UINT style) {
     ctx.timedBox.bTwoButton = true;
     ctx.timedBox.TimedMsgText = std::move(text);
-    const MsgBoxParams params = TwoButtonMsg(ctx, ctx.timedBox.TimedMsgText, owner, seconds, timeoutButton);
+    const MsgBoxParams params = TwoButtonMsg(ctx, ctx.timedBox.TimedMsgText, owner, seconds, timeoutButton, style);
     const int result = TimedMessageBoxH(ctx, params);
     ctx.timedBox.bTwoButton = false;
     return result;

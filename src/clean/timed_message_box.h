@@ -18,6 +18,8 @@ class AppContext;
 
 inline constexpr UINT kTimedBoxOneButtonStyle = MB_OK | MB_ICONINFORMATION;       // 64
 inline constexpr UINT kTimedBoxTwoButtonStyle = MB_OKCANCEL | MB_ICONINFORMATION;  // 65
+// A question whose OK destroys something: a warning, Cancel the default button.
+inline constexpr UINT kTimedBoxWarningStyle = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
 
 // One box's parameters. The countdown itself (elapsed seconds, the timer) belongs to
 // the box window, which owns its timer whether or not there is an owner window.
@@ -34,7 +36,8 @@ struct MsgBoxParams {
 int SingleButtonMsg(AppContext& ctx, const std::wstring& text, HWND owner, int seconds);
 
 // Only prepares a two-button box (OK, Cancel); the caller shows it with TimedMessageBoxH.
-MsgBoxParams TwoButtonMsg(AppContext& ctx, const std::wstring& text, HWND owner, int seconds, int timeoutButton);
+MsgBoxParams TwoButtonMsg(AppContext& ctx, const std::wstring& text, HWND owner, int seconds, int timeoutButton,
+                          UINT style = kTimedBoxTwoButtonStyle);
 
 // Shows the box through the dialogs seam with the mode and captions the caller set, then
 // clears them and the text. Returns IDOK or IDCANCEL; a box that could not be shown
@@ -45,6 +48,7 @@ int TimedMessageBoxH(AppContext& ctx, const MsgBoxParams& params);
 int ShowTimedNotice(AppContext& ctx, std::wstring text, HWND owner, int seconds);
 
 // The caller protocol for an OK/Cancel question that answers `timeoutButton` by itself.
-int AskTimedQuestion(AppContext& ctx, std::wstring text, HWND owner, int seconds, int timeoutButton);
+int AskTimedQuestion(AppContext& ctx, std::wstring text, HWND owner, int seconds, int timeoutButton,
+                     UINT style = kTimedBoxTwoButtonStyle);
 
 }  // namespace qm

@@ -12,6 +12,9 @@ class AppContext;
 
 // The details' own line for a cookie that scripts of the page cannot read.
 inline constexpr wchar_t kHttpOnlyDetail[] = L"HttpOnly: Yes";
+// A session cookie (no expiry): its expiry in the details, and its line and lifetime.
+inline constexpr wchar_t kSessionExpiry[] = L"At End Of Session";
+inline constexpr wchar_t kSessionListed[] = L"Session";
 
 // Empties txtName, txtValue, txtSecure, txtCreated, txtExpire, txtLife and lblHttpOnly.
 void ClearDisp(AppContext& ctx);

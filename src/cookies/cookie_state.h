@@ -70,10 +70,6 @@ struct CookieState {
     // The cookie database last read (lstCookie item data = index), shown instead of cookieTxt.
     std::vector<DatabaseCookie> databaseCookies;
     bool databaseShown = false;
-    // Bits 8-15 from the header of the last cookies.txt that had one (0x20 "# Netscape HTTP
-    // Cookie", 0x40 "# HTTP Cookie"); it decides how expiry values are read.
-    std::int32_t headerKind = 0;
-
     // Shift-click range checking in lstCookie: the line checked last (-1: none) and its state.
     int rangeAnchor = -1;
     bool lastCheckState = false;

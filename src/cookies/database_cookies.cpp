@@ -26,7 +26,7 @@ std::string_view WithoutLeadingDot(std::string_view host) {
 
 std::optional<SYSTEMTIME> ExpiryOf(const DatabaseCookie& cookie) {
     if (!cookie.expires) return std::nullopt;
-    return ExpiryDate(kHeaderHttp, *cookie.expires);
+    return ExpiryDate(*cookie.expires);
 }
 
 std::wstring ExpiryText(const DatabaseCookie& cookie) {
@@ -99,7 +99,7 @@ void DatabaseClick(AppContext& ctx) {
     const auto expiry = ExpiryOf(cookie);
     if (!cookie.expires || !expiry) {
         form.txtExpire.SetText(ExpiryText(cookie));
-        form.txtLife.SetText(cookie.expires ? L"" : L"Session");
+        form.txtLife.SetText(cookie.expires ? L"" : kSessionListed);
         return;
     }
     record.expires = *expiry;

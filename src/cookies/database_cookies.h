@@ -14,7 +14,6 @@ namespace qm {
 class AppContext;
 
 inline constexpr wchar_t kEncryptedValue[] = L"(encrypted)";
-inline constexpr wchar_t kSessionExpiry[] = L"At End Of Session";
 
 // The schema of a cookie location's kind; nothing for a location that is no database.
 std::optional<CookieSchema> DatabaseSchemaOf(std::int32_t kind);

@@ -4,9 +4,6 @@ namespace qm {
 
 namespace {
 
-constexpr std::int64_t kLargestPackedValue = 2147483647;
-constexpr std::int64_t kSecondsPerDay = 86400;
-
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 bool EndsField(char c) { return static_cast<unsigned char>(c) < 32; }
 
@@ -14,10 +11,6 @@ size_t FieldEnd(std::string_view text) {
     size_t end = 0;
     while (end < text.size() && !EndsField(text[end])) ++end;
     return end;
-}
-
-bool StartsWithAsciiNoCase(std::string_view text, std::string_view upperHead) {
-    return text.size() >= upperHead.size() && EqualsAsciiNoCase(text.substr(0, upperHead.size()), upperHead);
 }
 
 }  // namespace
@@ -84,13 +77,15 @@ std::optional<CookieLineFields> ParseCookieLine(std::string_view text) {
                                        &line.fields.secure, &line.fields.expiry,     &line.fields.name};
     for (std::string_view* part : parts) {
         const size_t tab = text.find('\t');
-        if (tab == 0 || tab == std::string_view::npos) return std::nullopt;
+        // Only the expiry may be empty (a session cookie).
+        if (tab == std::string_view::npos || (tab == 0 && part != &line.fields.expiry)) return std::nullopt;
         *part = text.substr(0, tab);
         for (const char c : *part)
             if (EndsField(c)) return std::nullopt;
         text.remove_prefix(tab + 1);
     }
-    if (text.find('\t') != std::string_view::npos || !ParseExpiry(line.fields.expiry)) return std::nullopt;
+    if (text.find('\t') != std::string_view::npos) return std::nullopt;
+    if (!ParseExpiry(line.fields.expiry) && !IsSessionExpiry(line.fields.expiry)) return std::nullopt;
     line.fields.value = text.substr(0, FieldEnd(text));
     return line;
 }
@@ -125,28 +120,12 @@ std::optional<std::int64_t> ParseExpiry(std::string_view field) {
     return negative ? -value : value;
 }
 
-std::int32_t HeaderKindAfter(std::int32_t headerKind, std::string_view firstLine) {
-    if (StartsWithAsciiNoCase(firstLine, "# NETSCAPE HTTP COOKIE")) return (headerKind & 0xFF) | kHeaderNetscape;
-    if (StartsWithAsciiNoCase(firstLine, "# HTTP COOKIE")) return (headerKind & 0xFF) | kHeaderHttp;
-    return headerKind;
+bool IsSessionExpiry(std::string_view field) {
+    const auto value = ParseExpiry(field);
+    return value ? *value == 0 : field.find_first_not_of(' ') == std::string_view::npos;
 }
 
-bool HasHttpHeader(std::int32_t headerKind) { return (headerKind & 0xFF00) == kHeaderHttp; }
-
-std::optional<CivilTime> PackedDosTime(std::uint16_t timeWord, std::uint16_t dateWord) {
-    const std::int64_t day = dateWord & 0x1F;
-    const std::int64_t month = (dateWord >> 5) & 0x0F;
-    const std::int64_t year = ((dateWord >> 9) & 0x7F) + 1980;
-    const std::int64_t seconds = (timeWord & 0x1F) * 2;
-    const std::int64_t minutes = (timeWord >> 5) & 0x3F;
-    const std::int64_t hours = (timeWord >> 11) & 0x1F;
-    return CivilFromUnixSeconds(DaysFromCivil(year, month, day) * kSecondsPerDay + hours * 3600 + minutes * 60 +
-                                seconds);
-}
-
-std::optional<CivilTime> ExpiryTime(std::int32_t headerKind, std::int64_t value) {
-    if (!HasHttpHeader(headerKind) && value >= 0 && value <= kLargestPackedValue)
-        return PackedDosTime(static_cast<std::uint16_t>(value & 0xFFFF), static_cast<std::uint16_t>(value >> 16));
+std::optional<CivilTime> ExpiryTime(std::int64_t value) {
     if (value == 0) return std::nullopt;
     return CivilFromUnixSeconds(value);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The cookies.txt format of the Netscape family, as bytes: lines kept verbatim with their
 // endings, the seven TAB-separated fields of a cookie line (domain, domain flag, path,
-// secure, expiry, name, value), the header kinds and what an expiry value means.
+// secure, expiry, name, value) and what an expiry value means.
 // No system calls: the viewer and the cookie clean wrap these.
 #include <cstdint>
 #include <optional>
@@ -14,8 +14,6 @@
 namespace qm {
 
 inline constexpr std::int64_t kNeverExpires = 4294967295;
-inline constexpr std::int32_t kHeaderNetscape = 0x2000;  // "# Netscape HTTP Cookie"
-inline constexpr std::int32_t kHeaderHttp = 0x4000;      // "# HTTP Cookie": expiry is always seconds since 1970
 
 // One line of a cookies.txt file, kept verbatim.
 struct CookieTxtLine {
@@ -61,17 +59,12 @@ std::optional<CookieLineFields> ParseCookieLine(std::string_view text);
 // it is not numeric.
 std::optional<std::int64_t> ParseExpiry(std::string_view field);
 
-// The header kind after a file's first line: "# Netscape HTTP Cookie..." or
-// "# HTTP Cookie..." (any letter case) set bits 8-15 and keep the low byte; any other
-// line keeps the kind of the last file that had a header.
-std::int32_t HeaderKindAfter(std::int32_t headerKind, std::string_view firstLine);
-bool HasHttpHeader(std::int32_t headerKind);
-
-// A packed MS-DOS date and time; parts out of range carry into the next unit.
-std::optional<CivilTime> PackedDosTime(std::uint16_t timeWord, std::uint16_t dateWord);
-// What an expiry value means under a header kind: the packed MS-DOS form for values up
-// to 2147483647 unless the file has the "# HTTP Cookie" header, else seconds since 1970.
-// 0 under that header has no date (the cookie ends now); nothing when out of range.
-std::optional<CivilTime> ExpiryTime(std::int32_t headerKind, std::int64_t value);
+// True when an expiry field marks a session cookie: 0 or an empty field (curl, wget and
+// the browsers' exporters write one or the other for cookies without a date).
+bool IsSessionExpiry(std::string_view field);
+// What an expiry value means: seconds since 1970, whatever the file's header says (every
+// program that writes cookies.txt today writes them so). Nothing for 0 (a session cookie)
+// and outside the years the system can show.
+std::optional<CivilTime> ExpiryTime(std::int64_t value);
 
 }  // namespace qm

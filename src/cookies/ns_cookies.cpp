@@ -29,11 +29,10 @@ std::string_view WithoutLeadingDot(std::string_view domain) {
     return domain;
 }
 
-// How a cookie's expiry is listed: its date, "Never", or nothing when it is not a date.
-// Many cookies share an expiry, so each distinct value is formatted once per scan.
+// How a cookie's expiry is listed: its date, "Never", "Session", or nothing when it is not
+// a date. Many cookies share an expiry, so each distinct value is formatted once per scan.
 class ExpiryTexts {
 public:
-    ExpiryTexts(std::int32_t headerKind, SYSTEMTIME now) : headerKind_(headerKind), now_(now) {}
     const std::wstring& Text(std::string_view field) {
         auto found = cache_.find(std::string(field));
         if (found != cache_.end()) return found->second;
@@ -41,17 +40,15 @@ public:
     }
 
 private:
-    std::wstring Format(std::string_view field) const {
+    static std::wstring Format(std::string_view field) {
+        if (IsSessionExpiry(field)) return kSessionListed;
         const std::optional<std::int64_t> value = ParseExpiry(field);
         if (!value) return {};
         if (*value == kNeverExpires) return L"Never";
-        if (*value == 0 && HasHttpHeader(headerKind_)) return FormatGeneralDate(now_);
-        const std::optional<SYSTEMTIME> date = ExpiryDate(headerKind_, *value);
+        const std::optional<SYSTEMTIME> date = ExpiryDate(*value);
         return date ? FormatGeneralDate(*date) : std::wstring();
     }
 
-    std::int32_t headerKind_;
-    SYSTEMTIME now_;
     std::unordered_map<std::string, std::wstring> cache_;
 };
 
@@ -69,7 +66,7 @@ void ShowCookieCount(AppContext& ctx, int count) {
 void ListCookies(AppContext& ctx) {
     auto& table = ctx.cookies.cookieTxt;
     auto& list = ctx.frmMain.lstCookie;
-    ExpiryTexts expiries(ctx.cookies.headerKind, ctx.cookies.utcNow());
+    ExpiryTexts expiries;
     std::wstring line;
     for (size_t index = 0; index < table.lines.size(); ++index) {
         const std::string_view text = table.lines[index].text;
@@ -124,25 +121,7 @@ void SplitCookieTxt(std::string_view bytes, CookieTxtTable& table) {
 
 std::string CookieTxtBytes(const CookieTxtTable& table) { return CookieTxtBytes(table.lines); }
 
-std::optional<SYSTEMTIME> NS2Date(std::uint16_t timeWord, std::uint16_t dateWord) {
-    return ToSystemTime(PackedDosTime(timeWord, dateWord));
-}
-
-std::optional<SYSTEMTIME> ExpiryDate(std::int32_t headerKind, std::int64_t value) {
-    return ToSystemTime(ExpiryTime(headerKind, value));
-}
-
-std::optional<SYSTEMTIME> ParseNsDate(AppContext& ctx, std::string_view value) {
-    const std::optional<std::int64_t> number = ParseExpiry(value);
-    if (!number) return std::nullopt;
-    if (*number == 0 && HasHttpHeader(ctx.cookies.headerKind)) {
-        const SYSTEMTIME now = ctx.cookies.utcNow();
-        ctx.frmMain.txtExpire.SetText(FormatGeneralDate(now));
-        ctx.frmMain.txtLife.SetText(L"0 secs");
-        return now;
-    }
-    return ExpiryDate(ctx.cookies.headerKind, *number);
-}
+std::optional<SYSTEMTIME> ExpiryDate(std::int64_t value) { return ToSystemTime(ExpiryTime(value)); }
 
 bool ParseNS2(AppContext& ctx, std::string_view line) {
     auto& form = ctx.frmMain;
@@ -154,8 +133,9 @@ bool ParseNS2(AppContext& ctx, std::string_view line) {
     const Ns2Fields& fields = shown.fields;
     ClearDisp(ctx);
     if (shown.httpOnly) form.lblHttpOnly.SetCaption(kHttpOnlyDetail);
+    const bool session = IsSessionExpiry(fields.expiry);
     const std::optional<std::int64_t> expiry = ParseExpiry(fields.expiry);
-    if (!expiry) {
+    if (!expiry && !session) {
         BadCookie(ctx);
         return false;
     }
@@ -166,19 +146,22 @@ bool ParseNS2(AppContext& ctx, std::string_view line) {
     form.txtValue.SetText(record.value);
     form.txtSecure.SetText(EqualsAsciiNoCase(fields.secure, "FALSE") ? L"No" : L"Yes");
     form.txtCreated.SetText(EqualsAsciiNoCase(fields.domainFlag, "TRUE") ? L"Domain" : L"Host");
+    if (session) {
+        form.txtExpire.SetText(kSessionExpiry);
+        form.txtLife.SetText(kSessionListed);
+        return true;
+    }
     if (*expiry == kNeverExpires) {
         form.txtExpire.SetText(L"Never");
         form.txtLife.SetText(L"Infinite");
         return true;
     }
-    const bool endsNow = *expiry == 0 && HasHttpHeader(ctx.cookies.headerKind);
-    const std::optional<SYSTEMTIME> date = ParseNsDate(ctx, fields.expiry);
+    const std::optional<SYSTEMTIME> date = ExpiryDate(*expiry);
     if (!date) {
         BadCookie(ctx);
         return false;
     }
     record.expires = *date;
-    if (endsNow) return true;  // ParseNsDate has shown it
     form.txtExpire.SetText(FormatGeneralDate(*date));
     DispLifeTime(ctx, ctx.cookies.utcNow(), *date);
     return true;
@@ -194,7 +177,6 @@ void NS2Scan(AppContext& ctx, const std::wstring& path) {
     ShowCookieCount(ctx, 0);
 
     if (!ReadCookieTxt(path.empty() ? form.cboLoc.Text() : path, table)) return;
-    if (!table.lines.empty()) ctx.cookies.headerKind = HeaderKindAfter(ctx.cookies.headerKind, table.lines.front().text);
     ListCookies(ctx);
 
     if (form.lstCookie.ListCount() > 0) {
@@ -204,7 +186,7 @@ void NS2Scan(AppContext& ctx, const std::wstring& path) {
         DelEnabled(ctx, false);
         ClearDisp(ctx);
     }
-    ShowCookieCount(ctx, static_cast<int>(table.lines.size()));
+    ShowCookieCount(ctx, form.lstCookie.ListCount());  // cookies, not the file's lines
 }
 
 void NsClick(AppContext& ctx) {

@@ -37,12 +37,8 @@ inline bool IsSqliteDatabase(std::string_view bytes) {
     return bytes.substr(0, 16) == std::string_view("SQLite format 3\0", 16);
 }
 
-// PackedDosTime and ExpiryTime as the system's time record.
-std::optional<SYSTEMTIME> NS2Date(std::uint16_t timeWord, std::uint16_t dateWord);
-std::optional<SYSTEMTIME> ExpiryDate(std::int32_t headerKind, std::int64_t value);
-// The same for the current file, as the viewer shows it: an expiry of 0 (under the
-// "# HTTP Cookie" header) shows now in txtExpire and "0 secs" in txtLife and returns now.
-std::optional<SYSTEMTIME> ParseNsDate(AppContext& ctx, std::string_view value);
+// ExpiryTime as the system's time record.
+std::optional<SYSTEMTIME> ExpiryDate(std::int64_t value);
 
 // Decodes a cookie line into the current cookie record and the viewer's detail boxes;
 // "Invalid Cookie Format" when its expiry is not numeric. True when decoded.

@@ -150,6 +150,13 @@ std::wstring FilesText(const wchar_t* prefix, const ListModel& list) {
     return prefix + std::to_wstring(list.ListCount()) + L" Files";
 }
 
+// The count line of a cache location. A Firefox profile's files are its saved session: the
+// tabs Firefox would reopen, which the user must know go too.
+std::wstring PreviewCountText(const wchar_t* prefix, std::int32_t kind, const ListModel& list) {
+    if (kind != kKindFireFoxDefault) return FilesText(prefix, list);
+    return std::wstring(kFirefoxSessionCountPrefix) + std::to_wstring(list.ListCount()) + kFirefoxSessionCountSuffix;
+}
+
 void SelectFirstIfShown(ListModel& list) {
     if (list.Visible()) SelectFirst(list);
 }
@@ -232,7 +239,7 @@ void cache_Click(AppContext& ctx) {
         ShowOnly(form, list);
         FillPreview(ctx, list, form.cache.List(selected), form.cache.ItemData(selected), preview->tag);
         form.Label1.SetCaption(L"");
-        form.Label1.SetCaption(FilesText(preview->countPrefix, list));
+        form.Label1.SetCaption(PreviewCountText(preview->countPrefix, form.cache.ItemData(selected), list));
         CheckBoxValue(ctx);
     });
     SelectFirstIfShown(form.MSIE);
@@ -254,7 +261,7 @@ void SetCacheList(AppContext& ctx) {
         if (!preview) continue;
         ListModel& list = form.*preview->list;
         FillPreview(ctx, list, form.cache.List(i), form.cache.ItemData(i), preview->tag);
-        form.Label1.SetCaption(FilesText(preview->refreshPrefix, list));
+        form.Label1.SetCaption(PreviewCountText(preview->refreshPrefix, form.cache.ItemData(i), list));
         ShowOnly(form, list);
     }
     if (count == 0) return;

@@ -11,6 +11,10 @@ class AppContext;
 class ControlModel;
 struct MainFormModel;
 
+// The Internet tab's count line for a Firefox profile: its saved session goes with the clean.
+inline constexpr wchar_t kFirefoxSessionCountPrefix[] = L"FireFox Saved Session (The Open Tabs): ";
+inline constexpr wchar_t kFirefoxSessionCountSuffix[] = L" Files, Removed By Clean Internet Files";
+
 // Connects the form's handlers to its model. Call once, after the context is made.
 void BindMainForm(AppContext& ctx);
 

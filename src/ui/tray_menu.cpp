@@ -20,6 +20,9 @@ constexpr TrapSite kMenuSite{L"frmMain", L"cP_Click"};
 
 constexpr wchar_t kNothingSelected[] = L"You Have Not Selected Any Files To Be Cleaned!";
 constexpr int kQuestionSeconds = 4;
+constexpr wchar_t kRemoveAllPathsQuestion[] =
+    L"This Will Remove All Program Paths!\r\n\r\nEvery Setting, Every Kept Cookie List And Your Folder List Will Be "
+    L"Erased, And Quillmere Will No Longer Start With Windows.";
 
 // Whole-number division rounding halves to even, for a positive divisor.
 std::int64_t DivideRoundingHalfEven(std::int64_t value, std::int64_t divisor) {
@@ -85,9 +88,8 @@ void AutoCleanFiles(AppContext& ctx) {
 }
 
 void CleanAndShutdown(AppContext& ctx) {
-    if (AskTimedQuestion(ctx, L"Clean And Shutdown Will Begin In %T Seconds!", ctx.ui.MainWindow(), kQuestionSeconds,
-                         IDOK) != IDOK)
-        return;
+    // The option is checked before the countdown: a countdown that ends in "not checked"
+    // teaches the user to ignore it.
     RegOp cleanPath;
     cleanPath.SetKey(kCleanPathKey);
     if (!IsYes(cleanPath, L"Shutdown")) {
@@ -98,6 +100,9 @@ void CleanAndShutdown(AppContext& ctx) {
         Notice(ctx, kNothingSelected);
         return;
     }
+    if (AskTimedQuestion(ctx, L"Clean And Shutdown Will Begin In %T Seconds!", ctx.ui.MainWindow(), kQuestionSeconds,
+                         IDOK) != IDOK)
+        return;
     RunSelectedCleans(ctx, cleanPath, kRoleStep, false);
     ctx.pump.Sleep(1000);
     bool shuttingDown = false;
@@ -112,9 +117,11 @@ void CleanAndShutdown(AppContext& ctx) {
 // Removes every trace of the program's settings and ends it. A question that destroys
 // settings answers Cancel when nobody answers.
 void RemoveAllPaths(AppContext& ctx) {
-    const std::wstring question = L"This Will Remove All Program Paths!" + std::wstring(kCrLf) + kCrLf +
+    const std::wstring question = std::wstring(kRemoveAllPathsQuestion) + kCrLf + kCrLf +
                                   L"Automatic Return Will Happen In %T Seconds." + std::wstring(12, L' ');
-    if (AskTimedQuestion(ctx, question, ctx.ui.MainWindow(), kQuestionSeconds, IDCANCEL) != IDOK) return;
+    if (AskTimedQuestion(ctx, question, ctx.ui.MainWindow(), kQuestionSeconds, IDCANCEL, kTimedBoxWarningStyle) !=
+        IDOK)
+        return;
     TrapStep(ctx.dialogs, kMenuSite, [&] { ctx.ui.ShellTrayRemove(); });
     TrapStep(ctx.dialogs, kMenuSite, [&] { ctx.ui.UnloadMaxMin(); });
     // The help window stores its size as it closes: it closes before the settings go, not

@@ -5,6 +5,7 @@
 
 #include <tuple>
 
+#include "cookies/cookie_display.h"
 #include "cookies/cookie_viewer.h"
 #include "cookies/database_cookies.h"
 #include "cookies/kept_cookies.h"

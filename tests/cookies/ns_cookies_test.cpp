@@ -110,7 +110,8 @@ TEST_F(CookieTxtTest, ListsCookieLinesWithTheirExactFields) {
     const auto& items = app.ctx.frmMain.lstCookie.Items();
     EXPECT_EQ(items[0].data, 2);  // the line's index in the table (after header and comment)
     EXPECT_EQ(items[2].data, 4);
-    EXPECT_EQ(app.ctx.frmMain.lblCookieCnt.Caption(), std::wstring(kCookieCountCaption) + L"5");
+    EXPECT_EQ(app.ctx.frmMain.lblCookieCnt.Caption(), std::wstring(kCookieCountCaption) + L"3")
+        << "the cookies listed, not the file's lines";
     // The first cookie is shown.
     EXPECT_EQ(app.ctx.frmMain.lstCookie.ListIndex(), 0);
     EXPECT_EQ(app.ctx.frmMain.txtName.Text(), L"sid");
@@ -127,49 +128,6 @@ TEST_F(CookieTxtTest, UnreadableFileGivesAnEmptyListAndIsNeverWritten) {
 
 // ---- Dates ---------------------------------------------------------------------------------
 
-TEST(CookieTxtDates, HeaderDecidesHowExpiryIsRead) {
-    struct Case {
-        std::int32_t header;
-        std::int64_t value;
-        SYSTEMTIME expected;
-    } cases[] = {
-        {kHeaderHttp, 1700000000, Moment(2023, 11, 14, 22, 13, 20)},
-        {kHeaderHttp, 1, Moment(1970, 1, 1, 0, 0, 1)},
-        {kHeaderHttp, 4102444800, Moment(2100, 1, 1)},
-        // Packed MS-DOS form: date word 0x2C21 = 2002-01-01, time word 0x6000 = 12:00:00.
-        {kHeaderNetscape, (0x2C21 << 16) | 0x6000, Moment(2002, 1, 1, 12, 0, 0)},
-        {0, (0x2C21 << 16) | 0x6000, Moment(2002, 1, 1, 12, 0, 0)},
-        {kHeaderNetscape, 2147483648LL, Moment(2038, 1, 19, 3, 14, 8)},  // beyond the packed range
-    };
-    for (const auto& one : cases) {
-        const auto date = ExpiryDate(one.header, one.value);
-        ASSERT_TRUE(date.has_value()) << one.value;
-        EXPECT_EQ(FormatGeneralDate(*date), FormatGeneralDate(one.expected)) << one.value;
-    }
-    EXPECT_FALSE(ExpiryDate(kHeaderHttp, 0).has_value());
-    EXPECT_FALSE(ExpiryDate(kHeaderHttp, 999999999999999999LL).has_value());
-}
-
-TEST(CookieTxtDates, PackedDatePartsCarryIntoTheNextUnit) {
-    auto packed = [](int year, int month, int day) { return static_cast<std::uint16_t>(((year - 1980) << 9) | (month << 5) | day); };
-    auto time = [](int hour, int minute, int twoSeconds) { return static_cast<std::uint16_t>((hour << 11) | (minute << 5) | twoSeconds); };
-    struct Case {
-        std::uint16_t timeWord, dateWord;
-        SYSTEMTIME expected;
-    } cases[] = {
-        {time(0, 0, 0), packed(2000, 0, 1), Moment(1999, 12, 1)},      // month 0: December before
-        {time(0, 0, 0), packed(2000, 3, 0), Moment(2000, 2, 29)},      // day 0: last day of the month before
-        {time(0, 0, 0), packed(2001, 13, 1), Moment(2002, 1, 1)},      // month 13
-        {time(0, 0, 0), packed(2001, 2, 31), Moment(2001, 3, 3)},      // day beyond the month
-        {time(25, 61, 31), packed(2001, 1, 1), Moment(2001, 1, 2, 2, 2, 2)},  // hours, minutes, seconds carry
-    };
-    for (const auto& one : cases) {
-        const auto date = NS2Date(one.timeWord, one.dateWord);
-        ASSERT_TRUE(date.has_value());
-        EXPECT_EQ(FormatGeneralDate(*date), FormatGeneralDate(one.expected));
-    }
-}
-
 TEST(CookieTxtFields, SplitAndNumbers) {
     const Ns2Fields fields = SplitNs2Fields("d\tf\tp\ts\te\tn\tv\x01rest");
     EXPECT_EQ(fields.domain, "d");
@@ -185,17 +143,46 @@ TEST(CookieTxtFields, SplitAndNumbers) {
     EXPECT_EQ(CookieIdentity(L"plain"), L"plain\t");
 }
 
-TEST_F(CookieTxtTest, ViewerShowsNeverZeroAndInvalidExpiries) {
+// An expiry is seconds since 1970 in every kind of cookies.txt, whatever its header: read as
+// a packed MS-DOS date, 7 January 2027 would show as a date in 2033.
+TEST_F(CookieTxtTest, ExpiryIsSecondsSince1970InEveryKindOfFile) {
+    const struct {
+        const char* expiry;
+        std::wstring listed, expire, life;
+    } cases[] = {
+        {"1799280000", FormatGeneralDate(Moment(2027, 1, 7)), FormatGeneralDate(Moment(2027, 1, 7)),
+         L"30 days 12 hours 0 minutes 0 seconds"},
+        {"1", FormatGeneralDate(Moment(1970, 1, 1, 0, 0, 1)), FormatGeneralDate(Moment(1970, 1, 1, 0, 0, 1)), L""},
+        {"32503680000", FormatGeneralDate(Moment(3000, 1, 1)), FormatGeneralDate(Moment(3000, 1, 1)), L""},
+        {"0", L"Session", L"At End Of Session", L"Session"},
+        {"", L"Session", L"At End Of Session", L"Session"},
+        {"4294967295", L"Never", L"Never", L"Infinite"},
+    };
     auto& form = app.ctx.frmMain;
-    app.ctx.cookies.headerKind = kHeaderHttp;
+    for (const char* header : {"# Netscape HTTP Cookie File", "# HTTP Cookie File", "# exported by a tool"}) {
+        for (const auto& one : cases) {
+            const std::string line = Cookie("a.com", "n", one.expiry);
+            test::WriteBytes(path, std::string(header) + "\n" + line + "\n");
+            NS2Scan(app.ctx, path);
+            SCOPED_TRACE(std::string(header) + " / expiry " + one.expiry);
+            ASSERT_EQ(Listed().size(), 1u);
+            EXPECT_EQ(Listed()[0], L"a.com\tn\t" + one.listed);
+            EXPECT_EQ(form.txtExpire.Text(), one.expire);
+            if (!one.life.empty()) {
+                EXPECT_EQ(form.txtLife.Text(), one.life);
+            }
+            EXPECT_TRUE(ParseCookieLine(line).has_value()) << "a session cookie is a cookie the clean removes";
+        }
+    }
+    EXPECT_FALSE(ExpiryDate(999999999999999999LL).has_value());
+}
+
+TEST_F(CookieTxtTest, ViewerShowsFlagsAndInvalidExpiries) {
+    auto& form = app.ctx.frmMain;
     EXPECT_TRUE(ParseNS2(app.ctx, "a.com\tFALSE\t/\tTRUE\t4294967295\tn\tval"));
-    EXPECT_EQ(form.txtExpire.Text(), L"Never");
-    EXPECT_EQ(form.txtLife.Text(), L"Infinite");
     EXPECT_EQ(form.txtSecure.Text(), L"Yes");
     EXPECT_EQ(form.txtCreated.Text(), L"Host");
     EXPECT_TRUE(ParseNS2(app.ctx, "a.com\ttrue\t/\tfalse\t0\tn\tval"));
-    EXPECT_EQ(form.txtExpire.Text(), FormatGeneralDate(Moment(2026, 12, 7, 12, 0, 0)));
-    EXPECT_EQ(form.txtLife.Text(), L"0 secs");
     EXPECT_EQ(form.txtSecure.Text(), L"No");
     EXPECT_EQ(form.txtCreated.Text(), L"Domain");
     EXPECT_FALSE(ParseNS2(app.ctx, "a.com\tTRUE\t/\tFALSE\tlater\tn\tval"));
@@ -217,6 +204,7 @@ TEST_F(CookieTxtTest, MarksOnlyCookieLinesWhoseIdentityIsNotKept) {
         {"kept, its domain written with a dot", Cookie(".a.com", "x"), false},
         {"unkept, empty value", Cookie("b.com", "x", "2000000000", ""), true},
         {"unkept, negative expiry", Cookie("b.com", "x", "-1"), true},
+        {"unkept session cookie, its expiry empty", Cookie("b.com", "x", ""), true},
         {"HttpOnly, unkept", httpOnly + Cookie(".b.com", "sid"), true},
         {"HttpOnly, kept by its domain without the prefix", httpOnly + Cookie(".a.com", "x"), false},
         {"HttpOnly prefix before no cookie", httpOnly + "remember the milk", false},
@@ -242,7 +230,7 @@ TEST_F(CookieTxtTest, MarksOnlyCookieLinesWhoseIdentityIsNotKept) {
     test::WriteBytes(path, file);
     CookieTxtTable& table = app.ctx.cookies.cookieTxt;
     ASSERT_TRUE(ReadCookieTxt(path, table));
-    EXPECT_EQ(MarkUnkeptLines(table, {L"a.com\tx", L"[::1]\tx"}), 5);
+    EXPECT_EQ(MarkUnkeptLines(table, {L"a.com\tx", L"[::1]\tx"}), 6);
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(table.lines[i].deleted, cases[i].marked) << cases[i].what;
     EXPECT_EQ(WriteCookieTxt(app.ctx, table), CookieWrite::Written);
     EXPECT_EQ(test::ReadBytes(path), expected);

@@ -134,8 +134,9 @@ TEST_F(MainFormTest, ChoosingACacheFolderShowsOnlyItsFamilysPreview) {
     } cases[] = {{0x1005, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 3 Files", 3},
                  {0x2004, &MainFormModel::NS, L"Netscape Internet Folder Contains 3 Files", 3},
                  {0x4001, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 3 Files", 3},
-                 // A Firefox profile shows its session files only.
-                 {0x4000, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 1 Files", 1},
+                 // A Firefox profile shows its session files only, named as the open tabs.
+                 {0x4000, &MainFormModel::FireFox,
+                  L"FireFox Saved Session (The Open Tabs): 1 Files, Removed By Clean Internet Files", 1},
                  {0x4003, &MainFormModel::FireFox, L"FireFox Internet Folder Contains 3 Files", 3},
                  {0x8002, &MainFormModel::Chromium, L"Chromium Internet Folder Contains 3 Files", 3},
                  {0x1006, &MainFormModel::MSIE, L"Microsoft Internet Folder Contains 3 Files", 3}};

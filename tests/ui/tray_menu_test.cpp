@@ -88,6 +88,7 @@ TEST_F(TrayMenuTest, TrayCleansRefuseWithTheirOwnNoticeAndRemoveNothing) {
         EXPECT_EQ(local.dialogs.Last().text, c.notice);
         EXPECT_EQ(local.dialogs.Last().title, L"Dorvik Info.....");
         EXPECT_FALSE(local.ui.Called(L"ShowfrmCount Form1 0"));
+        EXPECT_TRUE(local.dialogs.timed.empty()) << "no countdown before a refusal";
     }
     EXPECT_TRUE(test::PathExists(temp / L"t0.tmp"));
 }
@@ -100,10 +101,13 @@ TEST_F(TrayMenuTest, RemoveAllPathsLeftUnansweredRemovesNothing) {
 
     ASSERT_EQ(app.dialogs.timed.size(), 1u);
     const auto& question = app.dialogs.timed[0];
-    EXPECT_EQ(question.text, L"This Will Remove All Program Paths!\r\n\r\nAutomatic Return Will Happen In %T Seconds." +
+    EXPECT_EQ(question.text, L"This Will Remove All Program Paths!\r\n\r\nEvery Setting, Every Kept Cookie List And Your "
+                             L"Folder List Will Be Erased, And Quillmere Will No Longer Start With Windows.\r\n\r\n"
+                             L"Automatic Return Will Happen In %T Seconds." +
                                  std::wstring(12, L' '));
     EXPECT_EQ(question.seconds, 4);
     EXPECT_EQ(question.timeoutButton, IDCANCEL);
+    EXPECT_EQ(question.style, static_cast<UINT>(MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2)) << "a warning, Cancel first";
     EXPECT_TRUE(ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey));
     EXPECT_TRUE(ScratchRegistry::ValueExists(HKEY_CURRENT_USER, kRunKey, L"Quillmere"));
     EXPECT_TRUE(app.ui.calls.empty());
