@@ -192,6 +192,8 @@ void RunResidentMode(AppContext& ctx, const StartupArguments& arguments) {
 
 }  // namespace
 
+bool IsAutomaticCommandLine(std::wstring_view arguments) { return ToLower(GetCommandLine(arguments)) == L"auto"; }
+
 std::wstring GetCommandLine(std::wstring_view arguments, int maxWords) {
     std::wstring word;
     int words = 0;
@@ -220,7 +222,7 @@ RunMode Main(AppContext& ctx, const StartupArguments& arguments) {
     ctx.flags.webCancel = false;
     ctx.HotKeyCleaning = false;
     ctx.flags.updateAtStart = false;
-    const bool automatic = ToLower(GetCommandLine(arguments.commandLine)) == L"auto";
+    const bool automatic = IsAutomaticCommandLine(arguments.commandLine);
     ctx.SetUnattended(automatic);
 
     MainStep(ctx, [&] { CleanUp(ctx); });

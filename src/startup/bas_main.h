@@ -23,6 +23,8 @@ inline constexpr wchar_t kHotKeyTakenMessage[] =
 // runs of blank, "/", tab and double quote; scanning stops once maxWords words are
 // collected and a further word would begin.
 std::wstring GetCommandLine(std::wstring_view arguments, int maxWords = 10);
+// True when the command line asks for the automatic clean ("auto", any letter case).
+bool IsAutomaticCommandLine(std::wstring_view arguments);
 
 struct StartupArguments {
     std::wstring commandLine;    // the arguments, without the program name

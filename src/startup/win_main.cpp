@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 
 #include "base/dialogs.h"
@@ -14,6 +15,7 @@
 #include "shutdown/shutdown_calls.h"
 #include "startup/app_context.h"
 #include "startup/bas_main.h"
+#include "startup/single_instance.h"
 #include "ui/desktop_host.h"
 #include "ui/main_form.h"
 
@@ -45,6 +47,17 @@ int RunMessageLoop(qm::DesktopHost& host) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    // A second resident start shows the first copy's options window instead: two copies
+    // would mean two tray icons and a hot key the second could not have.
+    std::optional<qm::ResidentInstance> resident;
+    if (!qm::IsAutomaticCommandLine(commandLine ? commandLine : L"")) {
+        resident = qm::ResidentInstance::Claim();
+        if (!resident) {
+            qm::AskResidentToShowOptions();
+            return 0;
+        }
+    }
+
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
 

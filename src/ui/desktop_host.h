@@ -12,6 +12,7 @@
 
 #include "startup/ui_host.h"
 #include "ui/main_window.h"
+#include "ui/tray_menu.h"
 
 namespace qm {
 
@@ -19,8 +20,6 @@ class AppContext;
 class CountWindow;
 
 inline constexpr wchar_t kMaxMinWindowClass[] = L"QuillmereMaxMin";
-// The first command id of the tray menu's items (item n has kTrayMenuFirstId + n).
-inline constexpr UINT kTrayMenuFirstId = 1000;
 
 class DesktopHost final : public UiHost {
 public:

@@ -37,6 +37,16 @@ inline constexpr std::array<TrayMenuItem, 15> kTrayMenuItems{{
     {L"Close Menu", 9},
 }};
 
+// The first command id of the tray menu's items (item n has kTrayMenuFirstId + n).
+inline constexpr UINT kTrayMenuFirstId = 1000;
+// The command id of the item with that caption (0 for none); another process of this user
+// may send it to the resident copy's hidden window too.
+inline UINT TrayMenuCommandId(std::wstring_view caption) {
+    for (size_t i = 0; i < kTrayMenuItems.size(); ++i)
+        if (caption == kTrayMenuItems[i].caption) return kTrayMenuFirstId + static_cast<UINT>(i);
+    return 0;
+}
+
 inline bool IsPlainSeparator(std::wstring_view caption) { return caption == L"-"; }
 inline bool IsTitledSeparator(std::wstring_view caption) { return caption.size() > 1 && caption[0] == L'-'; }
 

@@ -149,9 +149,7 @@ HWND Visible(const RunningProgram& program, const wchar_t* className, const std:
 }
 
 void ChooseTrayItem(HWND main, const std::wstring& caption) {
-    for (size_t i = 0; i < kTrayMenuItems.size(); ++i)
-        if (caption == kTrayMenuItems[i].caption)
-            ::PostMessageW(main, WM_COMMAND, kTrayMenuFirstId + static_cast<UINT>(i), 0);
+    ::PostMessageW(main, WM_COMMAND, TrayMenuCommandId(caption), 0);
 }
 
 std::wstring Setting(const std::wstring& key, const std::wstring& name) {
@@ -348,7 +346,7 @@ TEST_F(ProgramTest, FirstResidentStartShowsHelpThenTheMainWindow) {
     EXPECT_EQ(program.WaitForExit(10s), 0);
 }
 
-TEST_F(ProgramTest, LaterStartShowsNoWindowAndStaysUntilTold) {
+TEST_F(ProgramTest, LaterStartShowsNoWindowStaysUntilToldAndASecondStartShowsTheFirst) {
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
     RunningProgram program(L"");
     ASSERT_TRUE(program.Started());
@@ -358,6 +356,15 @@ TEST_F(ProgramTest, LaterStartShowsNoWindowAndStaysUntilTold) {
     EXPECT_TRUE(program.Running());
     EXPECT_TRUE(program.Windows(nullptr, true).empty());
     EXPECT_EQ(Setting(kRunKey, L"Quillmere"), ProgramFolder() + L"\\Quillmere.exe");
+
+    // A second start shows the first copy's options window and ends: one copy, one tray icon.
+    RunningProgram second(L"");
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitForExit(10s), 0);
+    const HWND main = program.Windows(kMainWindowClass)[0];
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; })) << "the first copy shows its options";
+    EXPECT_TRUE(program.Running());
+    EXPECT_EQ(program.Windows(kMaxMinWindowClass).size(), 1u);
 
     EndSession(program);
     EXPECT_EQ(program.WaitForExit(10s), 0);
