@@ -267,5 +267,38 @@ TEST_F(HeldDeleteTest, EveryWalkLeavesOutlookAndOfficeFoldersWhole) {
     }
 }
 
+// A held folder, the top of a walk and a subfolder entered through it alike, cannot be
+// renamed or removed under the walk: the handle does not share delete access.
+TEST_F(HeldDeleteTest, HeldFoldersCannotBeRenamedWhileHeld) {
+    test::MakeFolder(dir / L"top\\sub");
+    const WalkFolder top = Hold(dir / L"top");
+    std::optional<WalkFolder> sub;
+    top.ForEachEntry([&](const ListedEntry& entry) {
+        if (entry.name == L"sub") sub = top.OpenChild(entry);
+    });
+    ASSERT_TRUE(sub.has_value());
+    for (const std::wstring& held : {dir / L"top\\sub", dir / L"top"}) {
+        EXPECT_FALSE(::MoveFileExW(test::LongPath(held).c_str(), test::LongPath(held + L"-moved").c_str(), 0));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << NarrowUtf8(held);
+    }
+}
+
+// A file link listed in a held folder goes as the link: its target stays. Wine shows a link to
+// a file as the plain file it leads to (deleting it deletes the target), so this runs on
+// Windows only.
+TEST_F(HeldDeleteTest, AFileLinkGoesAsTheLinkNotItsTarget) {
+    if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine cannot show a file link apart from its target";
+    PutFile(outside / L"letter.txt", "precious");
+    const std::wstring link = dir / L"link.txt";
+    if (!::CreateSymbolicLinkW(link.c_str(), (outside / L"letter.txt").c_str(),
+                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        GTEST_SKIP() << "file links need developer mode or the right to make them";
+    const WalkFolder held = Hold(dir.Path());
+    EXPECT_TRUE(DeletePass(ctx).DeleteFile(held, L"link.txt"));
+    EXPECT_FALSE(PathExists(link));
+    EXPECT_EQ(test::ReadBytes(outside / L"letter.txt"), "precious");
+}
+
 }  // namespace
 }  // namespace qm

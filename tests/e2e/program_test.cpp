@@ -975,11 +975,11 @@ std::string Snapshot(const std::wstring& folder) {
 }
 
 // The traps of the held-deletes work, one row each, all laid in one profile and cleaned by
-// "auto" and by the tray menu's "AutoClean Files": names the system would shorten beside
+// "auto", by the tray menu's "AutoClean Files" and by the options window's clean: names the system would shorten beside
 // links, a user folder stored with a trailing blank, a user folder reaching the Desktop
 // through a link, Outlook's attachments in a cache. The outside stays byte for byte; the
 // legitimate files go.
-TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray) {
+TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoTheTrayAndTheOptionsWindow) {
     ScenarioShellFolders shells{L"Cache", L"Cookies", L"AppData", L"Desktop"};
     const struct {
         const char* trap;
@@ -1002,7 +1002,8 @@ TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray
         {"Outlook's attachment in the cache", {L"INetCache\\Content.IE5\\BUCKET\\page.htm"}, {},
          {L"INetCache\\Content.Outlook\\ABC\\reply.doc", L"INetCache\\OLK3F\\draft.doc"}, {}},
     };
-    for (const bool automatic : {true, false}) {
+    for (const char* mode : {"auto", "tray", "options window"}) {
+        const bool automatic = mode == std::string_view("auto");
         ForgetSettings();
         test::TempFolder root(L"qm-e2e-held"), outside(L"qm-e2e-outside");
         std::vector<std::unique_ptr<test::ScopedDirectoryLink>> links;
@@ -1036,7 +1037,16 @@ TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray
             RunningProgram program(L"");
             const HWND main = StartResident(program);
             ASSERT_NE(main, nullptr);
-            ChooseTrayItem(main, L"AutoClean Files");
+            if (mode == std::string_view("tray")) {
+                ChooseTrayItem(main, L"AutoClean Files");
+            } else {
+                ASSERT_TRUE(OpenOptionsWindow(main));
+                ::PostMessageW(FindControl(main, 105), BM_CLICK, 0, 0);  // the Options tab's clean
+                HWND question = nullptr;
+                ASSERT_TRUE(WaitUntil([&] { return (question = Visible(program, L"#32770", L"Dorvik Info.....")) != nullptr; }));
+                ::PostMessageW(question, WM_COMMAND, IDYES, 0);
+                ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(question); }, 5s));
+            }
             // The user is told of each refused folder; each box is answered as it comes.
             std::vector<std::wstring> told;
             HWND count = nullptr;
@@ -1057,7 +1067,6 @@ TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoAndTheTray
             EXPECT_EQ(program.WaitForExit(10s), 0);
         }
 
-        const char* mode = automatic ? "auto" : "tray";
         EXPECT_EQ(Snapshot(outside.Path()), outsideBefore) << mode;
         for (const auto& row : rows) {
             for (const auto& file : row.inside) EXPECT_FALSE(test::PathExists(root / file)) << row.trap << " " << mode;
