@@ -61,11 +61,6 @@ protected:
             list.SetItemData(list.AddItem(database.path), database.kind);
     }
 
-    std::vector<std::wstring> CacheLocations() {
-        std::vector<std::wstring> paths;
-        for (const auto& folder : CurrentCacheFolders(profile.Lookup())) paths.push_back(folder.path);
-        return paths;
-    }
     void WriteProfilesIni(const std::wstring& path, bool relative) {
         test::WriteBytes(profile.roaming + L"Mozilla\\Firefox\\profiles.ini",
                          "[Profile0]\nIsRelative=" + std::string(relative ? "1" : "0") + "\nPath=" + NarrowUtf8(path) + "\n");
@@ -216,36 +211,27 @@ TEST_F(TodaysBrowsersClean, EverySourceOfPathsRefusesTheSameOddNames) {
         const auto found = CurrentCacheFolders(profile.Lookup());
         return std::any_of(found.begin(), found.end(), [](const auto& one) { return Contains(one.path, L"\\odd\\"); });
     };
+    using Path = const std::wstring&;
     const struct {
         std::wstring base;  // the folder the odd name is made in
-        std::function<bool(const std::wstring& path, const std::wstring& name)> found;
+        std::function<bool(Path path, Path name)> found;
     } sources[] = {
-        {base, [&](const std::wstring& path, const std::wstring&) {
-             WriteProfilesIni(path, false);
-             return added();
-         }},
-        {firefox + L"odd\\", [&](const std::wstring&, const std::wstring& name) {
-             WriteProfilesIni(L"odd/" + name, true);
-             return added();
-         }},
-        {base, [&](const std::wstring& path, const std::wstring&) {
+        {base, [&](Path path, Path) { return WriteProfilesIni(path, false), added(); }},
+        {firefox + L"odd\\", [&](Path, Path name) { return WriteProfilesIni(L"odd/" + name, true), added(); }},
+        {base, [&](Path path, Path) {  // installs.ini
              test::WriteBytes(firefox + L"profiles.ini", "");
-             test::WriteBytes(firefox + L"installs.ini", "[X]\nDefault=" + NarrowUtf8(path));
-             return added();
+             return test::WriteBytes(firefox + L"installs.ini", "[X]\nDefault=" + NarrowUtf8(path)), added();
          }},
-        {base, [&](const std::wstring& path, const std::wstring&) {  // a shell folder
+        {base, [&](Path path, Path) {  // a shell folder
              return !CurrentCacheFolders([&](int csidl) { return csidl == 28 ? path : std::wstring(); }).empty();
          }},
-        {base, [&](const std::wstring& path, const std::wstring&) {  // a registry value
+        {base, [&](Path path, Path) {  // a registry value
              std::wstring file = path + L"\\cookies.txt";
-             app.ctx.frmMain.cboLoc.Clear();
              AddNS2(app.ctx, file, kKindNetscapeCookieFile);
              return app.ctx.frmMain.cboLoc.ListCount() > 0;
          }},
-        {base, [](const std::wstring& path, const std::wstring&) { return GuardDeletionRoot(path, RootKind::Temp).root.has_value(); }},
-        {base, [](const std::wstring& path, const std::wstring&) {
-             return GuardDeletionRoot(path, RootKind::UserFolder).root.has_value();
-         }},
+        {base, [](Path path, Path) { return GuardDeletionRoot(path, RootKind::Temp).root.has_value(); }},
+        {base, [](Path path, Path) { return GuardDeletionRoot(path, RootKind::UserFolder).root.has_value(); }},
     };
     const struct {
         std::wstring name;
@@ -256,6 +242,7 @@ TEST_F(TodaysBrowsersClean, EverySourceOfPathsRefusesTheSameOddNames) {
     for (const auto& source : sources)
         for (const auto& row : names) {
             test::RemoveTree(source.base);
+            app.ctx.frmMain.cboLoc.Clear();
             const std::wstring path = source.base + row.name;
             const std::wstring resolved = FullPathName(path);  // where a resolving reader would land
             if (StartsWith(resolved, source.base) && resolved.find(L':', 2) == std::wstring::npos) FillPlace(resolved);
