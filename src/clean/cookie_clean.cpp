@@ -187,7 +187,7 @@ CookieTxtRewrite RewriteCookieTxt(AppContext& ctx, const DeletionGuard& guard, c
                                   const ChooseCookieLine& choose, bool interactive) {
     CookieTxtRewrite rewrite;
     const auto root = GuardCookieTxtFolder(ctx, guard, store);
-    if (!root || !ReadCookieTxt(store, rewrite.table)) return rewrite;
+    if (!root || !ReadCookieTxt(store, rewrite.table, &root->Folder())) return rewrite;
     rewrite.read = true;
     rewrite.marked = MarkCookieLines(rewrite.table, choose);
     if (rewrite.marked == 0) return rewrite;

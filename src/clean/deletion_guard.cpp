@@ -50,30 +50,40 @@ GuardVerdict DeletionGuard::Check(const std::wstring& path, RootKind kind, PathO
     if (IsDeviceSpelling(path)) return {RootRefusal::DriveRoot, std::nullopt};
     if (!IsFullPath(path)) return {RootRefusal::NotFullPath, std::nullopt};
     if (IsDriveRoot(path)) return {RootRefusal::DriveRoot, std::nullopt};
-    const std::wstring longPath = ExactLongPath(path, origin);
-    if (longPath.empty()) return {RootRefusal::NotExact, std::nullopt};
-    if (IsLinkByName(longPath)) return {RootRefusal::Link, std::nullopt};
-    auto folder = WalkFolder::OpenTop(longPath, FolderAccess::Delete);
+    const std::optional<GatedPath> gated = GatePath(path, origin);
+    if (!gated) return {RootRefusal::NotExact, std::nullopt};
+    return Check(*gated, kind);
+}
+
+GuardVerdict DeletionGuard::Check(const GatedPath& path, RootKind kind) const {
+    if (IsDriveRoot(path.Path())) return {RootRefusal::DriveRoot, std::nullopt};
+    if (IsLinkByName(path.LongPath())) return {RootRefusal::Link, std::nullopt};
+    auto folder = WalkFolder::OpenTop(path, FolderAccess::Delete);
     if (!folder) {
         const bool link = ::GetLastError() == kErrorNotTheListedFolder;
         return {link ? RootRefusal::Link : RootRefusal::CannotOpen, std::nullopt};
     }
-    const RootRefusal refusal = Judge(*folder, kind);
+    const RootRefusal refusal = JudgeRoot(protected_, *folder, kind);
     if (refusal != RootRefusal::None) return {refusal, std::nullopt};
     return {RootRefusal::None, GuardedRoot(std::move(*folder))};
 }
 
-RootRefusal DeletionGuard::Judge(const WalkFolder& folder, RootKind kind) const {
+RootRefusal JudgeRoot(const ProtectedFolders& protectedFolders, const WalkFolder& folder, RootKind kind) {
     if (IsVolumeRoot(folder)) return RootRefusal::DriveRoot;
     const FileIdentity& identity = folder.Identity();
-    if (protected_.HoldsProtected(identity)) return RootRefusal::Protected;
+    if (protectedFolders.HoldsProtected(identity)) return RootRefusal::Protected;
     if (kind == RootKind::UserFolder)
-        return IsRefusedSystemFolder(protected_, folder.FinalPath(), identity) ? RootRefusal::Protected
+        return IsRefusedSystemFolder(protectedFolders, folder.FinalPath(), identity) ? RootRefusal::Protected
                                                                                 : RootRefusal::None;
-    const auto ids = protected_.TableIdsOf(identity);
+    const auto ids = protectedFolders.TableIdsOf(identity);
     const int allowed = ShellFolderAllowedAsRoot(kind);
     const bool refused = std::any_of(ids.begin(), ids.end(), [&](int id) { return id != allowed; });
     return refused ? RootRefusal::Protected : RootRefusal::None;
+}
+
+bool IsProtectedRoot(const ProtectedFolders& protectedFolders, const WalkFolder& folder) {
+    return JudgeRoot(protectedFolders, folder, RootKind::InternetCache) != RootRefusal::None &&
+           JudgeRoot(protectedFolders, folder, RootKind::CookieStore) != RootRefusal::None;
 }
 
 std::wstring RefusalText(RootKind kind, RootRefusal refusal, const std::wstring& path) {

@@ -53,15 +53,21 @@ public:
     DeletionGuard() : protected_(ProtectedFolders::Load()) {}
     explicit DeletionGuard(ProtectedFolders protectedFolders) : protected_(std::move(protectedFolders)) {}
 
-    // origin: whether path is a listing's exact path (discovery's locations) or was given
-    // (settings, the environment), which must name the folder as the system would.
+    // The path passes the gate first (origin: discovery's list, or given by settings and the
+    // environment); a refusal of the gate is NotExact.
     GuardVerdict Check(const std::wstring& path, RootKind kind, PathOrigin origin = PathOrigin::Given) const;
+    GuardVerdict Check(const GatedPath& path, RootKind kind) const;
 
 private:
-    RootRefusal Judge(const WalkFolder& folder, RootKind kind) const;
-
     ProtectedFolders protected_;
 };
+
+// The guard's judgement of a held folder: a drive root, a protected folder or one that holds
+// one (the cache and cookie kinds may be their own shell folder).
+RootRefusal JudgeRoot(const ProtectedFolders& protectedFolders, const WalkFolder& folder, RootKind kind);
+// True when a profile, store or discovery root may not be searched or cleaned at all: it is
+// a drive root, or is or holds a protected folder, other than the cache or cookie shell folder.
+bool IsProtectedRoot(const ProtectedFolders& protectedFolders, const WalkFolder& folder);
 
 // One root, judged against the protected folders as they are now.
 inline GuardVerdict GuardDeletionRoot(const std::wstring& path, RootKind kind) {

@@ -53,8 +53,8 @@ void ForEachSessionFile(const WalkFolder& profile, const SessionFileVisit& visit
 
 std::vector<std::wstring> SessionFileNames(const std::wstring& profileFolder) {
     std::vector<std::wstring> names;
-    const std::wstring longPath = LongPathForm(profileFolder);
-    const std::optional<WalkFolder> profile = longPath.empty() ? std::nullopt : WalkFolder::OpenTop(longPath);
+    const std::optional<GatedPath> gated = GatePath(profileFolder, PathOrigin::Listing);
+    const std::optional<WalkFolder> profile = gated ? WalkFolder::OpenTop(*gated) : std::nullopt;
     if (profile)
         ForEachSessionFile(*profile, [&](const WalkFolder&, const ListedEntry& file) { names.emplace_back(file.name); });
     return names;

@@ -125,27 +125,65 @@ bool VolumesNumberedByDriveLetter() {
 
 namespace {
 
-bool HasDotSegment(std::wstring_view path) {
-    for (size_t start = 0; start <= path.size();) {
-        const size_t end = std::min(path.find(L'\\', start), path.size());
-        const std::wstring_view segment = path.substr(start, end - start);
-        if (segment == L"." || segment == L"..") return true;
+constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
+constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
+
+// A name the system reads as a device in any folder ("NUL.txt" and "CON " too).
+bool IsDeviceName(std::wstring_view component) {
+    std::wstring_view base = component.substr(0, component.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (EqualsNoCase(base, device)) return true;
+    if (base.size() != 4 || !(StartsWithNoCase(base, L"COM") || StartsWithNoCase(base, L"LPT"))) return false;
+    const wchar_t digit = base[3];
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
+// One component that names exactly one entry of its folder, as written.
+bool IsExactComponent(std::wstring_view component) {
+    if (component.empty() || component == L"." || component == L"..") return false;
+    if (component.back() == L'.' || component.back() == L' ') return false;
+    if (component.find_first_of(L"<>:\"|?*") != std::wstring_view::npos) return false;
+    if (std::any_of(component.begin(), component.end(), [](wchar_t c) { return c < 0x20; })) return false;
+    return !IsDeviceName(component);
+}
+
+// Every component below the drive or share; one trailing separator is allowed.
+bool HasExactComponents(std::wstring_view rest, size_t required) {
+    if (!rest.empty() && rest.back() == L'\\') rest.remove_suffix(1);
+    size_t count = 0;
+    for (size_t start = 0; !rest.empty() && start <= rest.size(); ++count) {
+        const size_t end = std::min(rest.find(L'\\', start), rest.size());
+        if (!IsExactComponent(rest.substr(start, end - start))) return false;
         start = end + 1;
     }
-    return false;
+    return count >= required;
 }
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 }  // namespace
 
-std::wstring ExactLongPath(const std::wstring& path, PathOrigin origin) {
-    const std::wstring slashed = ReplaceAll(path, L"/", L"\\");
-    if (StartsWith(slashed, L"\\\\?\\")) return HasDotSegment(slashed.substr(4)) ? std::wstring() : slashed;
-    if (!IsFullPath(slashed) || HasDotSegment(slashed)) return {};
-    if (origin == PathOrigin::Given &&
+std::optional<GatedPath> GatePath(const std::wstring& path, PathOrigin origin) {
+    std::wstring slashed = ReplaceAll(path, L"/", L"\\");
+    const bool prefixed = StartsWith(slashed, kLongPrefix);
+    const bool share = StartsWith(slashed, kLongUncPrefix) || (!prefixed && StartsWith(slashed, L"\\\\"));
+    const size_t bodyStart = StartsWith(slashed, kLongUncPrefix) ? std::size(kLongUncPrefix) - 1
+                             : prefixed                        ? std::size(kLongPrefix) - 1
+                             : share                           ? 2
+                                                               : 0;
+    const std::wstring_view body = std::wstring_view(slashed).substr(bodyStart);
+    if (share) {
+        if (!HasExactComponents(body, 2)) return std::nullopt;  // server and share at least
+    } else if (body.size() < 3 || !IsDriveLetter(body[0]) || body[1] != L':' || body[2] != L'\\' ||
+               !HasExactComponents(body.substr(3), 0)) {
+        return std::nullopt;
+    }
+    if (!prefixed &&
         !EqualsNoCase(WithoutTrailingSeparators(FullPathName(slashed)), WithoutTrailingSeparators(slashed)))
-        return {};
-    if (StartsWith(slashed, L"\\\\")) return L"\\\\?\\UNC\\" + slashed.substr(2);
-    return L"\\\\?\\" + slashed;
+        return std::nullopt;
+    std::wstring longPath = (share ? kLongUncPrefix : kLongPrefix) + std::wstring(body);
+    return GatedPath(std::move(slashed), std::move(longPath), origin);
 }
 
 std::wstring FinalPathOf(HANDLE handle) {
@@ -182,9 +220,17 @@ std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
     return IdentityFrom(*info);
 }
 
-std::optional<WalkFolder> WalkFolder::OpenTop(const std::wstring& longPath, FolderAccess access) {
-    CurrentWalkHooks().BeforeDescend(longPath);
-    return Open(longPath, nullptr, nullptr, access);
+std::optional<WalkFolder> WalkFolder::OpenTop(const GatedPath& path, FolderAccess access) {
+    CurrentWalkHooks().BeforeDescend(path.LongPath());
+    std::optional<WalkFolder> folder = Open(path.LongPath(), nullptr, nullptr, access);
+    // Where the system cannot name the folder, it cannot be shown to be still where it was listed.
+    if (folder && path.IsListed() &&
+        (folder->FinalPath().empty() || !EqualsNoCase(WithoutTrailingBackslashes(folder->FinalPath()),
+                                                      WithoutTrailingBackslashes(path.LongPath())))) {
+        ::SetLastError(kErrorNotTheListedFolder);
+        return std::nullopt;
+    }
+    return folder;
 }
 
 std::optional<WalkFolder> WalkFolder::OpenListed(const ListedFolder& listed, FolderAccess access) {

@@ -51,15 +51,39 @@ std::wstring FinalPathOf(HANDLE handle);
 // instead of the link (Wine), only this still tells.
 bool IsLinkByName(const std::wstring& longPath);
 
-// Where a path came from. A listing's path is the exact names the listing gave; any other
-// path (settings, the registry, the environment) must already be the form the system would
-// give it, or it could name another folder than the one that was meant.
+// Where a path came from: discovery's list (its locations, made of shell folders, index
+// files and listed names), or given otherwise (settings, the registry, the environment).
 enum class PathOrigin { Given, Listing };
-// The exact long form of a full path ("\\?\" + the path as written, "/" read as "\"):
-// nothing in it is resolved again, so "X." stays "X.". "" when the path holds "." or ".."
-// segments, or, for a given path, when the system would change it (trailing dots or
-// blanks, doubled separators).
-std::wstring ExactLongPath(const std::wstring& path, PathOrigin origin);
+
+// A full path from outside data that passed the one gate (GatePath): written exactly as the
+// system names it, so that nothing on the way can turn it into another folder ("X." into "X",
+// "a\..\b" into "b", "NUL.txt" into a device). Only the gate makes one; the guard, the walk
+// and every clean take one. Its long form is "\\?\" + the path as written, never resolved again.
+class GatedPath {
+public:
+    // The path as given ("/" read as "\").
+    const std::wstring& Path() const { return path_; }
+    // "\\?\C:\..." or "\\?\UNC\server\share\...".
+    const std::wstring& LongPath() const { return longPath_; }
+    // A location of discovery's list: a folder opened from it must still be where it was listed
+    // (its final path is the path itself), so that a parent swapped for a link is never followed.
+    bool IsListed() const { return origin_ == PathOrigin::Listing; }
+
+private:
+    friend std::optional<GatedPath> GatePath(const std::wstring& path, PathOrigin origin);
+    GatedPath(std::wstring path, std::wstring longPath, PathOrigin origin)
+        : path_(std::move(path)), longPath_(std::move(longPath)), origin_(origin) {}
+    std::wstring path_;
+    std::wstring longPath_;
+    PathOrigin origin_;
+};
+
+// The one gate for every path that comes from outside data (index files, settings, the
+// registry, the environment, shell folders, discovery's list). It refuses, never trims or
+// resolves: a path that is not full, a "." or ".." component, an empty component, a component
+// ending in "." or " ", a device name ("CON", "NUL.txt"), a stream (":"), a wildcard or control
+// character, or a path GetFullPathNameW would change. Nothing when refused.
+std::optional<GatedPath> GatePath(const std::wstring& path, PathOrigin origin = PathOrigin::Given);
 
 // The identity of whatever path opens (links followed); nothing when it cannot be opened.
 std::optional<FileIdentity> IdentityOf(const std::wstring& path);
@@ -96,8 +120,10 @@ enum class FolderAccess { List, Delete };
 // rename or remove the folder (or put a link in its place) while it is held.
 class WalkFolder {
 public:
-    // Opens a top folder by its long path; nothing when it is missing, not a folder or a link.
-    static std::optional<WalkFolder> OpenTop(const std::wstring& longPath, FolderAccess access = FolderAccess::List);
+    // Opens a top folder; nothing when it is missing, not a folder or a link, or (a listed
+    // path) when its final path is not the path itself: a folder above it turned into a link
+    // since it was listed (the last error is then kErrorNotTheListedFolder).
+    static std::optional<WalkFolder> OpenTop(const GatedPath& path, FolderAccess access = FolderAccess::List);
     // Opens a folder kept from a listing by its long path, when it is still that folder.
     static std::optional<WalkFolder> OpenListed(const ListedFolder& listed, FolderAccess access = FolderAccess::List);
 

@@ -22,8 +22,8 @@ constexpr wchar_t kLongPrefix[] = L"\\\\?\\";
 constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
 
 std::optional<WalkFolder> OpenByName(const std::wstring& path) {
-    const std::wstring longFolder = LongPathForm(path);
-    return longFolder.empty() ? std::nullopt : WalkFolder::OpenTop(longFolder);
+    const std::optional<GatedPath> gated = GatePath(path);
+    return gated ? WalkFolder::OpenTop(*gated) : std::nullopt;
 }
 
 enum class SearchList { None, Msie, FireFox, Netscape, Chromium, TempFiles };

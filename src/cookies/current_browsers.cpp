@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "base/text.h"
+#include "clean/deletion_guard.h"
 #include "clean/search_delete.h"
 #include "cookies/browser_profiles.h"
 #include "startup/file_helpers.h"
@@ -42,18 +43,19 @@ constexpr size_t kMaxProfiles = 1000;
 
 enum class Want { Folder, File };
 
-// base + relative when every part below base exists, none is a link, and the last is what
-// is wanted; nothing otherwise. base (a shell folder) is taken as it is.
+// base + relative when every part below base exists, none is a link, the last is what is
+// wanted, and the whole passes the gate (so "X." is never read as "X"); nothing otherwise.
+// base (a shell folder) is taken as it is.
 std::optional<std::wstring> PlainPathBelow(const std::wstring& base, const std::wstring& relative, Want want) {
     if (base.empty() || relative.empty()) return std::nullopt;
     std::wstring path = QualifyPath(base);
     std::wstring::size_type from = 0;
     for (;;) {
         const auto end = relative.find(L'\\', from);
-        const std::wstring part = relative.substr(from, end == std::wstring::npos ? std::wstring::npos : end - from);
-        if (part.empty() || part == L"." || part == L"..") return std::nullopt;
-        path += part;
-        const DWORD attributes = ::GetFileAttributesW(LongPathForm(path).c_str());
+        path += relative.substr(from, end == std::wstring::npos ? std::wstring::npos : end - from);
+        const std::optional<GatedPath> gated = GatePath(path);
+        if (!gated) return std::nullopt;
+        const DWORD attributes = ::GetFileAttributesW(gated->LongPath().c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return std::nullopt;
         const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (end == std::wstring::npos) {
@@ -65,6 +67,14 @@ std::optional<std::wstring> PlainPathBelow(const std::wstring& base, const std::
         path += L'\\';
         from = end + 1;
     }
+}
+
+// A profile or user-data folder that is or holds a protected folder of the user's (Documents,
+// the profile root) is never a place to look for stores: nothing in it is ever emptied.
+bool IsRefusedPlace(const ProtectedFolders& protectedFolders, const std::wstring& folder) {
+    const std::optional<GatedPath> gated = GatePath(folder);
+    const std::optional<WalkFolder> held = gated ? WalkFolder::OpenTop(*gated) : std::nullopt;
+    return !held || IsProtectedRoot(protectedFolders, *held);
 }
 
 std::string ReadSmallFile(const std::wstring& path) {
@@ -93,10 +103,11 @@ std::vector<std::wstring> NumberedProfiles(const std::wstring& userData) {
 }
 
 // The profile folders of one browser, each with a trailing "\".
-std::vector<std::wstring> ChromiumProfiles(const ChromiumBrowser& browser, const SpecialFolderLookup& specialFolder) {
+std::vector<std::wstring> ChromiumProfiles(const ChromiumBrowser& browser, const SpecialFolderLookup& specialFolder,
+                                           const ProtectedFolders& protectedFolders) {
     const std::wstring base = specialFolder(browser.csidl);
     const auto home = PlainPathBelow(base, browser.folder, Want::Folder);
-    if (!home) return {};
+    if (!home || IsRefusedPlace(protectedFolders, *home)) return {};
     if (browser.singleProfile) return {*home};
 
     std::vector<std::wstring> names;
@@ -110,7 +121,8 @@ std::vector<std::wstring> ChromiumProfiles(const ChromiumBrowser& browser, const
     }
     std::vector<std::wstring> profiles;
     for (const auto& name : names)
-        if (const auto profile = PlainPathBelow(*home, name, Want::Folder)) profiles.push_back(*profile);
+        if (const auto profile = PlainPathBelow(*home, name, Want::Folder))
+            if (!IsRefusedPlace(protectedFolders, *profile)) profiles.push_back(*profile);
     return profiles;
 }
 
@@ -125,7 +137,8 @@ struct FirefoxFolders {
     std::wstring cacheHolder;
 };
 
-std::vector<FirefoxFolders> FirefoxProfileFolders(const SpecialFolderLookup& specialFolder) {
+std::vector<FirefoxFolders> FirefoxProfileFolders(const SpecialFolderLookup& specialFolder,
+                                                  const ProtectedFolders& protectedFolders) {
     const std::wstring roaming = specialFolder(kCsidlAppData);
     const auto home = PlainPathBelow(roaming, L"Mozilla\\Firefox", Want::Folder);
     if (!home) return {};
@@ -136,48 +149,61 @@ std::vector<FirefoxFolders> FirefoxProfileFolders(const SpecialFolderLookup& spe
         std::wstring path = WidenUtf8(profile.path);
         std::replace(path.begin(), path.end(), L'/', L'\\');
         while (!path.empty() && path.back() == L'\\') path.pop_back();
+        FirefoxFolders found;
         if (profile.isRelative) {
             const auto localHome = PlainPathBelow(local, L"Mozilla\\Firefox", Want::Folder);
-            folders.push_back({PlainPathBelow(*home, path, Want::Folder).value_or(L""),
-                               localHome ? PlainPathBelow(*localHome, path, Want::Folder).value_or(L"") : L""});
+            found = {PlainPathBelow(*home, path, Want::Folder).value_or(L""),
+                     localHome ? PlainPathBelow(*localHome, path, Want::Folder).value_or(L"") : L""};
         } else {
             // An absolute profile keeps its cache inside; the folder itself must be plain.
-            const DWORD attributes = ::GetFileAttributesW(LongPathForm(path).c_str());
+            const std::optional<GatedPath> gated = GatePath(path);
+            const DWORD attributes = gated ? ::GetFileAttributesW(gated->LongPath().c_str()) : INVALID_FILE_ATTRIBUTES;
             if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsFullPath(path))
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
-            folders.push_back({QualifyPath(path), QualifyPath(path)});
+            found = {QualifyPath(path), QualifyPath(path)};
         }
+        // A profile that is or holds a folder of the user's is left out whole, its cache too.
+        if (!found.profile.empty() && IsRefusedPlace(protectedFolders, found.profile)) continue;
+        if (!found.cacheHolder.empty() && IsRefusedPlace(protectedFolders, found.cacheHolder)) found.cacheHolder.clear();
+        folders.push_back(std::move(found));
     }
     return folders;
 }
 
 }  // namespace
 
-std::vector<BrowserLocation> CurrentCookieDatabases(const SpecialFolderLookup& specialFolder) {
+std::vector<BrowserLocation> CurrentCookieDatabases(const SpecialFolderLookup& specialFolder,
+                                                    const ProtectedFolders* protectedFolders) {
+    std::optional<ProtectedFolders> loaded;
+    const ProtectedFolders& protectedNow = protectedFolders ? *protectedFolders : loaded.emplace(ProtectedFolders::Load());
     std::vector<BrowserLocation> found;
     for (const auto& browser : kChromiumBrowsers)
-        for (const auto& profile : ChromiumProfiles(browser, specialFolder))
+        for (const auto& profile : ChromiumProfiles(browser, specialFolder, protectedNow))
             for (const wchar_t* name : kChromiumCookieFiles)
                 if (const auto file = PlainPathBelow(profile, name, Want::File)) {
                     found.push_back({*file, browser.kind});
                     break;
                 }
-    for (const auto& profile : FirefoxProfileFolders(specialFolder))
+    for (const auto& profile : FirefoxProfileFolders(specialFolder, protectedNow))
         if (const auto file = PlainPathBelow(profile.profile, L"cookies.sqlite", Want::File))
             found.push_back({*file, kKindFireFoxCookieDb});
     return found;
 }
 
-std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& specialFolder) {
+std::vector<BrowserLocation> CurrentCacheFolders(const SpecialFolderLookup& specialFolder,
+                                                 const ProtectedFolders* protectedFolders) {
+    std::optional<ProtectedFolders> loaded;
+    const ProtectedFolders& protectedNow = protectedFolders ? *protectedFolders : loaded.emplace(ProtectedFolders::Load());
     std::vector<BrowserLocation> found;
     for (const auto& browser : kChromiumBrowsers) {
         if (browser.cacheHome)
             if (const auto local = PlainPathBelow(specialFolder(kCsidlLocalAppData), browser.cacheHome, Want::Folder))
-                AddChromiumCaches(*local, browser.kind, found);
-        for (const auto& profile : ChromiumProfiles(browser, specialFolder)) AddChromiumCaches(profile, browser.kind, found);
+                if (!IsRefusedPlace(protectedNow, *local)) AddChromiumCaches(*local, browser.kind, found);
+        for (const auto& profile : ChromiumProfiles(browser, specialFolder, protectedNow))
+            AddChromiumCaches(profile, browser.kind, found);
     }
-    for (const auto& profile : FirefoxProfileFolders(specialFolder)) {
+    for (const auto& profile : FirefoxProfileFolders(specialFolder, protectedNow)) {
         // The profile itself: a location whose clean takes its session files only.
         if (!profile.profile.empty()) found.push_back({profile.profile, kKindFireFoxDefault});
         if (const auto cache = PlainPathBelow(profile.cacheHolder, L"cache2", Want::Folder))

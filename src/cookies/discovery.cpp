@@ -10,6 +10,7 @@
 
 #include "base/app_error.h"
 #include "base/text.h"
+#include "clean/deletion_guard.h"
 #include "clean/folder_walk.h"
 #include "clean/search_delete.h"
 #include "cookies/current_browsers.h"
@@ -51,11 +52,11 @@ struct FolderVisitor {
     std::function<void(const std::wstring& folder, const std::wstring& name)> onFile;  // optional
 };
 
-// Walks the folders below root depth first, in enumeration order, as a recursive search
-// would, but without recursion (trees may be arbitrarily deep), on the engine's one folder
-// walk. A link (junction, symbolic link, mount point) is never entered: profiles hold
+// Walks the folders below root (held open as top) depth first, in enumeration order, as a
+// recursive search would, but without recursion (trees may be arbitrarily deep), on the
+// engine's one folder walk. A link (junction, symbolic link, mount point) is never entered: profiles hold
 // junctions that point back at their parents, and following them would loop without end.
-void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
+void WalkBelow(WalkFolder top, const std::wstring& root, const FolderVisitor& visitor) {
     struct Entry {
         std::wstring name;
         bool isFolder;
@@ -78,9 +79,7 @@ void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
         levels.push_back(std::move(level));
     };
 
-    const std::wstring longRoot = ExactLongPath(root, PathOrigin::Listing);
-    if (longRoot.empty()) return;
-    open(WalkFolder::OpenTop(longRoot), root);
+    open(std::move(top), root);
     while (!levels.empty()) {
         Level& level = *levels.back();
         if (level.next == level.entries.size()) {
@@ -101,6 +100,37 @@ void WalkBelow(const std::wstring& root, const FolderVisitor& visitor) {
             visitor.onFile(level.display, entry.name);
         }
     }
+}
+
+// The protected folders as they are when a list is rebuilt, loaded once for the whole run;
+// a candidate added on its own loads them for itself.
+const ProtectedFolders* runProtected = nullptr;
+
+class ProtectedForRun {
+public:
+    ProtectedForRun() : previous_(runProtected) { runProtected = &folders_; }
+    ~ProtectedForRun() { runProtected = previous_; }
+    ProtectedForRun(const ProtectedForRun&) = delete;
+    ProtectedForRun& operator=(const ProtectedForRun&) = delete;
+    const ProtectedFolders& Folders() const { return folders_; }
+
+private:
+    ProtectedFolders folders_ = ProtectedFolders::Load();
+    const ProtectedFolders* previous_;
+};
+
+// A discovery root held open, when it passes the gate and is no link, no drive root and
+// neither is nor holds a protected folder (the user's profile, Documents, ...): such a root
+// is never searched, so nothing below it becomes a location to empty.
+std::optional<WalkFolder> OpenDiscoveryRoot(const std::wstring& root) {
+    const std::optional<GatedPath> gated = GatePath(root);
+    if (!gated || IsDriveRoot(root)) return std::nullopt;
+    std::optional<WalkFolder> folder = WalkFolder::OpenTop(*gated);
+    if (!folder) return std::nullopt;
+    std::optional<ProtectedFolders> loaded;
+    const ProtectedFolders& protectedNow = runProtected ? *runProtected : loaded.emplace(ProtectedFolders::Load());
+    if (IsProtectedRoot(protectedNow, *folder)) return std::nullopt;
+    return folder;
 }
 
 bool IsNotDotName(const std::wstring& name) { return name.empty() || name[0] != L'.'; }
@@ -134,10 +164,10 @@ std::wstring FolderOfCookiesTxt(const std::wstring& path) {
 // Only a full path below a drive or share root is searched: a value such as "cookies.txt",
 // "C:" or "." would start a walk from wherever the current folder is, and "C:\" one of the
 // whole drive, whose every "...cache" folder would become a cache location to empty.
-// The folder must also be written as the system names it ("X." could be read as "X", a link):
-// every location found below it is then the exact path its listings gave.
+// The folder must also pass the gate ("X." could be read as "X", a link): every location
+// found below it is then the exact path its listings gave.
 bool IsSearchableFolder(const std::wstring& folder) {
-    return IsFullPath(folder) && !IsDriveRoot(folder) && !ExactLongPath(folder, PathOrigin::Given).empty();
+    return IsFullPath(folder) && !IsDriveRoot(folder) && GatePath(folder).has_value();
 }
 
 // The first steps that AddNS2 and frmMainAddNS2 share; false when nothing is left to search.
@@ -152,9 +182,12 @@ bool PrepareNetscapeCandidate(AppContext& ctx, std::wstring& path) {
 
 // ---- Adding entries ----------------------------------------------------------------------
 
+// Only a path that passes the gate enters a list.
 void AddLocation(AppContext& ctx, ListModel& list, ListModel* mirror, std::wstring path, std::int32_t kind) {
-    if (ApiFolderExists(path)) path = QualifyPath(path);
-    else if (!ApiFileExists(path)) return;
+    const std::optional<GatedPath> gated = GatePath(path, PathOrigin::Listing);
+    const DWORD attributes = gated ? ::GetFileAttributesW(gated->LongPath().c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) path = QualifyPath(path);
     if (list.FindNoCase(path) >= 0) return;
     const int added = list.AddItem(path);
     if (mirror) mirror->AddItem(path);
@@ -297,10 +330,12 @@ void InitLoc(AppContext& ctx, const SpecialFolderLookup& specialFolder) {
     form.Combo2.Clear();
     form.Combo3.Clear();
 
+    const ProtectedForRun protectedFolders;
     const auto browserFolder = [&form](const std::wstring& folder) { form.Combo1.AddItem(folder); };
     VisitCandidates(ctx, {&AddMSIE, &AddNS2, browserFolder, HKEY_CURRENT_USER, L"InitLoc"}, specialFolder);
     TrapStep(ctx.dialogs, {kModule, L"InitLoc"}, [&] {
-        for (const auto& database : CurrentCookieDatabases(specialFolder)) AddOneLoc(ctx, database.path, database.kind);
+        for (const auto& database : CurrentCookieDatabases(specialFolder, &protectedFolders.Folders()))
+            AddOneLoc(ctx, database.path, database.kind);
     });
 
     const std::wstring temp = EnvironmentValue(L"Temp");
@@ -311,17 +346,20 @@ void CacheInitLoc(AppContext& ctx) { CacheInitLoc(ctx, SystemSpecialFolder); }
 
 void CacheInitLoc(AppContext& ctx, const SpecialFolderLookup& specialFolder) {
     ctx.frmMain.cache.Clear();
+    const ProtectedForRun protectedFolders;
     const auto noList = [](const std::wstring&) {};
     VisitCandidates(ctx, {&frmMainAddMSIE, &frmMainAddNS2, noList, HKEY_LOCAL_MACHINE, L"CacheInitLoc"},
                     specialFolder);
     TrapStep(ctx.dialogs, {kModule, L"CacheInitLoc"}, [&] {
-        for (const auto& folder : CurrentCacheFolders(specialFolder)) frmMainAddOneLoc(ctx, folder.path, folder.kind);
+        for (const auto& folder : CurrentCacheFolders(specialFolder, &protectedFolders.Folders()))
+            frmMainAddOneLoc(ctx, folder.path, folder.kind);
         // Today's Internet Explorer cache: the "Cache" shell folder named "INetCache".
         RegOp reg;
         reg.SetKey(kShellFoldersKey);
         std::wstring cache = QualifyPath(ExpandReferences(CleanedText(reg.Text(L"Cache"))));
         const std::wstring inetCache = L"\\INetCache\\";
-        if (IsSearchableFolder(cache) && EndsWithNoCase(cache, inetCache) && !IsLinkByName(ExactLongPath(cache, PathOrigin::Given)))
+        const std::optional<GatedPath> gated = GatePath(cache);
+        if (gated && IsSearchableFolder(cache) && EndsWithNoCase(cache, inetCache) && !IsLinkByName(gated->LongPath()))
             frmMainAddOneLoc(ctx, cache, kKindIeINetCache);
     });
 }
@@ -332,24 +370,30 @@ void AddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     ctx.pump.DoEvents();
     path = QualifyPath(ExpandReferences(path));
     if (!IsSearchableFolder(path)) return;
+    std::optional<WalkFolder> root = OpenDiscoveryRoot(path);
+    if (!root) return;
 
     ScanMsieFolder(ctx, path, kind);
-    WalkBelow(path, {IsNotDotName,
-                     [&](const std::wstring& folder) {
-                         ctx.pump.DoEvents();
-                         ScanMsieFolder(ctx, folder, kind);
-                     },
-                     nullptr});
+    WalkBelow(std::move(*root), path,
+              {IsNotDotName,
+               [&](const std::wstring& folder) {
+                   ctx.pump.DoEvents();
+                   ScanMsieFolder(ctx, folder, kind);
+               },
+               nullptr});
 }
 
 void AddNS2(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (!PrepareNetscapeCandidate(ctx, path)) return;
     path = FolderOfCookiesTxt(path);
+    std::optional<WalkFolder> root = OpenDiscoveryRoot(path);
+    if (!root) return;
 
-    WalkBelow(path, {IsNotDotEntry, [&](const std::wstring&) { ctx.pump.DoEvents(); },
-                     [&](const std::wstring& folder, const std::wstring& name) {
-                         if (EqualsNoCase(name, kCookiesTxt)) AddOneLoc(ctx, folder + kCookiesTxt, kind);
-                     }});
+    WalkBelow(std::move(*root), path,
+              {IsNotDotEntry, [&](const std::wstring&) { ctx.pump.DoEvents(); },
+               [&](const std::wstring& folder, const std::wstring& name) {
+                   if (EqualsNoCase(name, kCookiesTxt)) AddOneLoc(ctx, folder + kCookiesTxt, kind);
+               }});
 }
 
 void AddOneLoc(AppContext& ctx, std::wstring path, std::int32_t kind) {
@@ -361,21 +405,25 @@ void frmMainAddMSIE(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (IsBlankPath(path)) return;
     // Expanded here too, so "%SystemRoot%\Temporary Internet Files" is found when it exists.
     path = ExpandReferences(path);
-    if (ContainsNoCase(path, L"Temporary Internet Files") && IsSearchableFolder(path)) frmMainAddOneLoc(ctx, path, kind);
+    if (ContainsNoCase(path, L"Temporary Internet Files") && IsSearchableFolder(path) && OpenDiscoveryRoot(path))
+        frmMainAddOneLoc(ctx, path, kind);
 }
 
 void frmMainAddNS2(AppContext& ctx, std::wstring& path, std::int32_t kind) {
     if (!PrepareNetscapeCandidate(ctx, path)) return;
     const std::wstring root = FolderOfCookiesTxt(path);
+    std::optional<WalkFolder> held = OpenDiscoveryRoot(root);
+    if (!held) return;
     NoteNetscapeCache(ctx, root, path, kind);
     path = root;
 
-    WalkBelow(path, {IsNotDotEntry,
-                     [&](const std::wstring& folder) {
-                         ctx.pump.DoEvents();
-                         NoteNetscapeCache(ctx, root, folder, kind);
-                     },
-                     nullptr});
+    WalkBelow(std::move(*held), path,
+              {IsNotDotEntry,
+               [&](const std::wstring& folder) {
+                   ctx.pump.DoEvents();
+                   NoteNetscapeCache(ctx, root, folder, kind);
+               },
+               nullptr});
 }
 
 void frmMainAddOneLoc(AppContext& ctx, std::wstring path, std::int32_t kind) {

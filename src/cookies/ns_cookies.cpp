@@ -207,11 +207,19 @@ bool ViewerShowsCookieTxt(const AppContext& ctx, const std::wstring& path) {
            state.cookieTxt.path == path;
 }
 
-bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table) {
+bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table, const WalkFolder* store) {
     table = CookieTxtTable{};
     table.path = path;
     if (IsBlankPath(path)) return false;
-    BoundedRead read = ReadFileBounded(path, kMaxCookieTxtSize);
+    BoundedRead read;
+    if (store) {
+        const std::wstring_view name = std::wstring_view(path).substr(path.find_last_of(L"\\/") + 1);
+        const UniqueFile file = OpenRelative(store->Handle(), name, GENERIC_READ,
+                                             FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SEQUENTIAL_ONLY);
+        if (file) read = ReadOpenFile(file.get(), kMaxCookieTxtSize);
+    } else {
+        read = ReadFileBounded(path, kMaxCookieTxtSize);
+    }
     // A cookie database (Firefox's cookies.sqlite) is no cookies.txt: never listed as one,
     // and the table stays unread, so the write never touches it either.
     if (!read.opened || IsSqliteDatabase(read.bytes)) return false;

@@ -54,8 +54,9 @@ void NsClick(AppContext& ctx);
 bool ViewerShowsCookieTxt(const AppContext& ctx, const std::wstring& path);
 
 // Reads a cookies.txt into table, without listing it anywhere. False when the file cannot be
-// opened or is a cookie database: the table then stays unread and is never written.
-bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table);
+// opened or is a cookie database: the table then stays unread and is never written. With
+// store (the held folder of path), the file is opened relative to it by its name.
+bool ReadCookieTxt(const std::wstring& path, CookieTxtTable& table, const WalkFolder* store = nullptr);
 
 // The identity a kept cookie is matched on: the first field cut before its first "[" (the
 // whole field when it begins with "[", an IPv6 host), TAB, the second field.

@@ -56,7 +56,8 @@ protected:
     test::ScopedEnv tempVariable{L"Temp", dir.Path()};
 
     WalkFolder Hold(const std::wstring& path) {
-        auto folder = WalkFolder::OpenTop(test::LongPath(path), FolderAccess::Delete);
+        const auto gated = GatePath(test::LongPath(path));
+        auto folder = gated ? WalkFolder::OpenTop(*gated, FolderAccess::Delete) : std::nullopt;
         EXPECT_TRUE(folder.has_value());
         return std::move(*folder);
     }

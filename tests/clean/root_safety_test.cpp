@@ -104,6 +104,8 @@ TEST_F(RootSafety, TheGuardRefusesWhatNoCleanMayEmpty) {
         {profile, RootRefusal::Protected},
         {Parent(profile), RootRefusal::Protected},
         {Parent(profile) + L"\\..\\" + windows.substr(3), RootRefusal::NotExact},
+        {work / L"name:stream", RootRefusal::NotExact},
+        {work / L"a\\\\b", RootRefusal::NotExact},
         {work / L"missing", RootRefusal::CannotOpen},
         {link.Path(), RootRefusal::Link},
     };

@@ -96,7 +96,8 @@ void SwapBeforeOpen::RemoveLinks() {
 
 std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    if (const auto held = WalkFolder::OpenTop(LongPath(folder)))
+    const auto gated = GatePath(LongPath(folder));
+    if (const auto held = gated ? WalkFolder::OpenTop(*gated) : std::nullopt)
         held->ForEachEntry([&](const ListedEntry& entry) {
             if (entry.IsFolder()) names.emplace_back(entry.name);
         });
