@@ -6,6 +6,7 @@ below C:\\qm-cli), its JSON read with Python's json module and the disk checked 
 Usage: cli_test.py <build folder>   (WINEPREFIX and the rest of Wine's environment set, as
 scripts/test.sh does; the e2e executable holds the resident program's clean for one scenario)
 """
+import contextlib
 import json
 import os
 import re
@@ -408,25 +409,33 @@ def check_preview_changes_no_store(fixture, result):
         assert not changed, "the preview changed %r" % changed
 
 
+@contextlib.contextmanager
+def held_open(path):
+    """An SQLite file at path, held under an exclusive lock by another process (as a browser
+    holds its database) while the block runs."""
+    with sqlite3.connect(path) as db:
+        db.execute("CREATE TABLE t(x)")
+    holder = subprocess.Popen(["wine", str(BIN / "quillmere_db_holder.exe"), windows_path(path)],
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + 60
+        while not path.with_name(path.name + ".held").exists() and time.time() < deadline:
+            time.sleep(0.1)
+        yield
+    finally:
+        path.with_name(path.name + ".release").write_text("go")
+        holder.wait(timeout=60)
+
+
 def check_file_in_use_stays_in_both(fixture, result):
     """A file another program holds open (a database under a lock, as a browser holds it) is
     kept, with its folder, by the preview and by the clean alike; that is no failure."""
     held = ROOT / "temp" / "held" / "in-use.db"
     held.parent.mkdir()
-    with sqlite3.connect(held) as db:
-        db.execute("CREATE TABLE t(x)")
-    holder = subprocess.Popen(["wine", str(BIN / "quillmere_db_holder.exe"), windows_path(held)],
-                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        deadline = time.time() + 60
-        while not held.with_suffix(".db.held").exists() and time.time() < deadline:
-            time.sleep(0.1)
+    with held_open(held):
         preview = parse_json(run_cli(["preview", "--temp", "--json"]).stdout)
         clean = run_cli(["clean", "--temp", "--json"])
         cleaned = parse_json(clean.stdout)
-    finally:
-        held.with_suffix(".db.release").write_text("go")
-        holder.wait(timeout=60)
     kept = {(item["path"], item["reason"]) for item in preview["kept"]}
     assert kept == {(windows_path(held), "in use by another program"), (windows_path(held.parent), "holds what stays")}, kept
     assert {(i["path"], i["reason"]) for i in cleaned["kept"]} == kept, cleaned["kept"]
@@ -442,21 +451,11 @@ def check_in_use_waits_for_the_next_start(fixture, result):
         profile = ROOT / "profile" / "Roaming" / "Mozilla" / "Firefox" / "Profiles" / "ab12.default"
         profile.mkdir(parents=True)
         held = profile / "sessionstore.js"
-        with sqlite3.connect(held) as db:
-            db.execute("CREATE TABLE t(x)")
-        holder = subprocess.Popen(["wine", str(BIN / "quillmere_db_holder.exe"), windows_path(held)],
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            deadline = time.time() + 60
-            while not held.with_suffix(".js.held").exists() and time.time() < deadline:
-                time.sleep(0.1)
+        with held_open(held):
             write_settings({"CleanDat": "Yes", "FirstRun": "No"})
             preview = parse_json(run_cli(["preview", "--internet", "--json"]).stdout)
             clean = run_cli(["clean", "--internet", "--json"])
             cleaned = parse_json(clean.stdout)
-        finally:
-            held.with_suffix(".js.release").write_text("go")
-            holder.wait(timeout=60)
     # Discovery spells the profiles folder "FireFox": paths compare without regard to case.
     expected = (windows_path(held).lower(), "in use by another program; removed at the next start")
     for document in (preview, cleaned):
