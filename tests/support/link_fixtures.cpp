@@ -37,8 +37,11 @@ ScopedDirectoryLink::~ScopedDirectoryLink() {
     if (!PathExists(link_)) return;
     const std::string unixPath = WineUnixPath(link_);
     if (!unixPath.empty()) {
-        // No trailing slash: rm removes the link itself, never what it points at.
+        // No trailing slash: rm removes the link itself, never what it points at. Wine may
+        // report the Unix child ended before it has run: wait, so that the folder holding the
+        // link is not removed around a link still there and the next test meets no leftover.
         RunUnixCommand(L"/bin/rm -f \"" + WidenUtf8(unixPath) + L"\"");
+        for (int attempt = 0; attempt < 200 && PathExists(link_); ++attempt) ::Sleep(25);
         return;
     }
     ::RemoveDirectoryW(LongPath(link_).c_str());  // on Windows this removes the link itself
