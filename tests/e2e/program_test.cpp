@@ -1061,9 +1061,14 @@ TEST_F(ProgramTest, HeldDeleteTrapsLeaveTheOutsideByteForByteUnderAutoTheTrayAnd
                 count = Visible(program, kCountWindowClass);
                 return count && ::IsWindowVisible(::GetDlgItem(count, 2));
             }));
-            ASSERT_EQ(told.size(), 2u);
-            EXPECT_TRUE(EndsWith(told[0], userFolders[1])) << NarrowUtf8(told[0]);
-            EXPECT_TRUE(Contains(told[1], L"Names A System Folder")) << NarrowUtf8(told[1]);
+            // The options window's combined clean runs its steps without their boxes.
+            if (mode == std::string_view("tray")) {
+                ASSERT_EQ(told.size(), 2u);
+                EXPECT_TRUE(EndsWith(told[0], userFolders[1])) << NarrowUtf8(told[0]);
+                EXPECT_TRUE(Contains(told[1], L"Names A System Folder")) << NarrowUtf8(told[1]);
+            } else {
+                EXPECT_TRUE(told.empty()) << NarrowUtf8(told.front());
+            }
             EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(count); }, 10s));
             ChooseTrayItem(main, L"Exit Program");
             EXPECT_EQ(program.WaitForExit(10s), 0);
