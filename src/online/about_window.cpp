@@ -1,9 +1,12 @@
 #include "online/about_window.h"
 
 #include <array>
+#include <exception>
 #include <memory>
+#include <thread>
 
 #include "base/app_error.h"
+#include "base/handles.h"
 #include "base/program_version.h"
 #include "clean/timed_message_box.h"
 #include "online/net_connect.h"
@@ -31,6 +34,38 @@ bool WaitUnlessCancelled(AppContext& ctx, int steps) {
         ctx.pump.Sleep(10);
     }
     return !ctx.flags.webCancel;
+}
+
+// Whether the web can be reached, asked on a thread of its own while the windows stay alive:
+// under Wine a site that takes the connection and never answers holds a request for good.
+// Cancel, or the probe's time-out with a second to spare, gives up on it; the thread then
+// ends by itself, holding its own share of the web seam. A fault of the probe reaches the
+// caller as if it had been asked here.
+bool ProbeWithWindowsAlive(AppContext& ctx) {
+    struct Outcome {
+        UniqueKernelObject done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        bool connected = false;
+        std::exception_ptr fault;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    if (!outcome->done) return false;
+    std::thread([web = ctx.web, outcome] {
+        try {
+            outcome->connected = CNetConnect(*web).Connected();
+        } catch (...) {
+            outcome->fault = std::current_exception();
+        }
+        ::SetEvent(outcome->done.get());
+    }).detach();
+    constexpr int kMostSteps = static_cast<int>(kProbeTimeoutMs / 10) + 100;
+    for (int step = 0; step < kMostSteps && !ctx.flags.webCancel; ++step) {
+        if (::WaitForSingleObject(outcome->done.get(), 10) == WAIT_OBJECT_0) {
+            if (outcome->fault) std::rethrow_exception(outcome->fault);
+            return outcome->connected;
+        }
+        ctx.pump.DoEvents();
+    }
+    return false;
 }
 
 void ShowNormalState(AboutFormModel& form) {
@@ -230,7 +265,12 @@ void AboutLoad(AppContext& ctx, AboutFormModel& form, HWND owner) {
 
 void AboutWebsiteClick(AppContext& ctx, AboutFormModel& form, HWND owner) {
     form.Label3.SetEnabled(false);
-    const bool online = ctx.web && CNetConnect(*ctx.web).Connected();
+    const bool online = ctx.web && ProbeWithWindowsAlive(ctx);
+    if (ctx.flags.webCancel) {  // the window closed meanwhile
+        form.Label3.SetEnabled(true);
+        ctx.flags.webCancel = false;
+        return;
+    }
     if (!online) {
         ShowTimedNotice(ctx, kNotOnLineText, owner, kNoticeSeconds);
         form.Label3.SetEnabled(true);

@@ -16,13 +16,13 @@ namespace qm {
 
 namespace {
 
-// WinHTTP, loaded for one use of the web and let go after it. The check at start would
-// otherwise leave it, with the socket, proxy and COM libraries it brings in, in the resident
-// program for good.
+// WinHTTP, loaded at the first use of the web and kept: it resolves names and keeps
+// connections on threads of its own, which may still run after a request has failed,
+// timed out or ended, so letting it go could pull its code from under them.
 class WinHttp {
 public:
-    WinHttp() : library_(LoadSystemLibrary(L"winhttp.dll")) {
-        const HMODULE module = library_.get();
+    WinHttp() {
+        static const HMODULE module = KeptSystemLibrary(L"winhttp.dll");
         FindExport(module, "WinHttpCrackUrl", CrackUrl);
         FindExport(module, "WinHttpOpen", Open);
         FindExport(module, "WinHttpSetTimeouts", SetTimeouts);
@@ -42,10 +42,6 @@ public:
         return CrackUrl && Open && SetTimeouts && Connect && OpenRequest && SetOption && SendRequest &&
                ReceiveResponse && QueryHeaders && ReadData && CloseHandle;
     }
-    // After a request timed out, WinHTTP may still be resolving its host name on a thread
-    // of its own, in its own code: the library then stays loaded for the rest of the run.
-    void KeepLoaded() { library_.release(); }
-
     decltype(&::WinHttpCrackUrl) CrackUrl;
     decltype(&::WinHttpOpen) Open;
     decltype(&::WinHttpSetTimeouts) SetTimeouts;
@@ -57,9 +53,6 @@ public:
     decltype(&::WinHttpQueryHeaders) QueryHeaders;
     decltype(&::WinHttpReadData) ReadData;
     decltype(&::WinHttpCloseHandle) CloseHandle;
-
-private:
-    UniqueModule library_;
 };
 
 constexpr DWORD kReadPiece = 64 * 1024;
@@ -180,11 +173,7 @@ public:
     }
 
 private:
-    WebStatus Failed() {
-        const WebStatus status = StatusOfError(::GetLastError());
-        if (status == WebStatus::TimedOut) http_.KeepLoaded();
-        return status;
-    }
+    static WebStatus Failed() { return StatusOfError(::GetLastError()); }
 
     // The request first, its session last.
     void Close() {

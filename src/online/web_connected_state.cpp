@@ -7,12 +7,13 @@
 
 namespace qm {
 
-// WinINet is loaded for the question alone, as WinHTTP is for each request.
+// WinINet is loaded at the first question and kept, as WinHTTP is: it too may leave threads
+// of its own running after a call returns.
 bool WinHttpWeb::ConnectedState(DWORD& flags) {
     flags = 0;
-    const UniqueModule wininet = LoadSystemLibrary(L"wininet.dll");
+    static const HMODULE wininet = KeptSystemLibrary(L"wininet.dll");
     decltype(&::InternetGetConnectedState) getConnectedState = nullptr;
-    FindExport(wininet.get(), "InternetGetConnectedState", getConnectedState);
+    FindExport(wininet, "InternetGetConnectedState", getConnectedState);
     return getConnectedState && getConnectedState(&flags, 0) != FALSE;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/dpi.h"
+#include "ui/window.h"
 
 namespace qm {
 
@@ -94,10 +95,9 @@ void ControlBinder::SyncTip(const Bound& bound) {
 void ControlBinder::SyncCommon(const Bound& bound) {
     const HWND control = bound.control;
     const ControlModel& model = *bound.model;
-    // The control's own flag, not IsWindowVisible: a control on a hidden page is not visible either.
-    const bool shown = (::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (shown != model.Visible()) ::ShowWindow(control, model.Visible() ? SW_SHOWNA : SW_HIDE);
-    if ((::IsWindowEnabled(control) != FALSE) != model.Enabled()) ::EnableWindow(control, model.Enabled());
+    // By the control's own flag, not IsWindowVisible: a control on a hidden page is not visible either.
+    ShowControl(control, model.Visible());
+    EnableControl(control, model.Enabled());
     SyncTip(bound);
 }
 

@@ -285,7 +285,7 @@ void MainWindow::BuildYourFolderPage() {
 void MainWindow::MirrorDir1() {
     const auto& dir1 = ctx_.frmMain.Dir1;
     ::SetWindowTextW(dir1_, dir1.Text().c_str());
-    ::ShowWindow(dir1_, dir1.Visible() ? SW_SHOWNA : SW_HIDE);
+    ShowControl(dir1_, dir1.Visible());
 }
 
 void MainWindow::ChooseFolder() {
@@ -344,7 +344,10 @@ void MainWindow::ShowPage(int tab) {
     if (tab < 0) return;
     if (static_cast<int>(::SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)) != tab)
         ::SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
-    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) ::ShowWindow(Page(i), i == tab ? SW_SHOW : SW_HIDE);
+    // The new page first: the focus of a page going out of sight moves to its first control.
+    ShowControl(Page(tab), true);
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i)
+        if (i != tab) ShowControl(Page(i), false);
 }
 
 bool MainWindow::TranslateTabKeys(const MSG& message) {
@@ -419,6 +422,18 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             form.Move(0, 0);
             return 0;
         }
+        case WM_ACTIVATE:  // as a dialog: the focus comes back where it was, or to the first control
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = ::GetFocus();
+                if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
+                break;
+            }
+            if (HIWORD(wParam)) break;  // minimised
+            if (!lastFocus_ || !::IsChild(Handle(), lastFocus_) || !::IsWindowVisible(lastFocus_) ||
+                !::IsWindowEnabled(lastFocus_))
+                lastFocus_ = ::GetNextDlgTabItem(Handle(), nullptr, FALSE);
+            ::SetFocus(lastFocus_ ? lastFocus_ : Handle());
+            return 0;
         case WM_COMMAND:  // Escape (from the dialog keys) closes the window as "Close Form" does
             if (LOWORD(wParam) == IDCANCEL) ctx_.frmMain.form.SetVisible(false);
             if (LOWORD(wParam) == IDOK) OnEnter(::GetFocus());

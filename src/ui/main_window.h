@@ -75,6 +75,7 @@ private:
     std::vector<Placed> placed_;
     std::unique_ptr<ControlBinder> binder_;
     HWND frame2_ = nullptr;
+    HWND lastFocus_ = nullptr;  // the control that had the focus when the window was last left
     HWND dir1_ = nullptr;
     UniqueGdiObject font_;
     UINT dpi_ = 96;

@@ -110,6 +110,36 @@ void ShowKeyboardCues(HWND window) {
     ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
+namespace {
+
+bool HoldsFocus(HWND control) {
+    const HWND focus = ::GetFocus();
+    return focus && (focus == control || ::IsChild(control, focus));
+}
+
+// After control went out of reach with the focus in it.
+void FocusFirstStopBesides(HWND control) {
+    const HWND root = ::GetAncestor(control, GA_ROOT);
+    const HWND next = ::GetNextDlgTabItem(root, nullptr, FALSE);
+    ::SetFocus(next && next != control && !::IsChild(control, next) ? next : root);
+}
+
+}  // namespace
+
+void ShowControl(HWND control, bool shown) {
+    if (((::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0) == shown) return;
+    const bool movesFocus = !shown && HoldsFocus(control);
+    ::ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
+    if (movesFocus) FocusFirstStopBesides(control);
+}
+
+void EnableControl(HWND control, bool enabled) {
+    if ((::IsWindowEnabled(control) != FALSE) == enabled) return;
+    const bool movesFocus = !enabled && HoldsFocus(control);
+    ::EnableWindow(control, enabled);
+    if (movesFocus) FocusFirstStopBesides(control);
+}
+
 PaintOnBackground::PaintOnBackground(HWND window, COLORREF background)
     : window_(window), dc_(::BeginPaint(window, &paint_)) {
     RECT client{};

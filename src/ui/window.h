@@ -65,6 +65,13 @@ void DrawLinkButton(const DRAWITEMSTRUCT& item, COLORREF background, COLORREF co
 // only after the first key.
 void ShowKeyboardCues(HWND window);
 
+// Shows or hides a control or a page, and enables or disables it. The keyboard focus never
+// stays on one that is hidden or disabled (itself or a control inside it): it moves to the
+// first control Tab reaches in the window, as the dialog-key handling would otherwise walk
+// from something unseen.
+void ShowControl(HWND control, bool shown);
+void EnableControl(HWND control, bool enabled);
+
 // Runs a modal message loop until window is destroyed (or keepGoing, asked after each
 // message, answers false), with owner disabled meanwhile.
 void RunModal(HWND window, HWND owner, const std::function<bool()>& keepGoing = {});

@@ -27,6 +27,7 @@
 #include "support/link_fixtures.h"
 #include "support/pending_fixtures.h"
 #include "support/real_keys.h"
+#include "support/silent_server.h"
 #include "ui/count_window.h"
 #include "shutdown/shutdown_window.h"
 #include "ui/desktop_host.h"
@@ -430,45 +431,10 @@ TEST_F(ProgramTest, CleanTempFromItsTabShowsTheTrueCountThenTheMainWindowAgain) 
     EXPECT_EQ(program.WaitForExit(10s), 0);
 }
 
-// Takes connections on loopback and never answers them: a web site that hangs.
-class SilentServer {
-public:
-    SilentServer() {
-        WSADATA data{};
-        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof(address);
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-            ::listen(listener_, 16) == 0 && ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~SilentServer() {
-        if (listener_ != INVALID_SOCKET) ::closesocket(listener_);
-        if (started_) ::WSACleanup();
-    }
-    int Port() const { return port_; }
-    // Whether a connection is waiting (taken by the system, never answered).
-    bool Connected() const {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(listener_, &readable);
-        timeval none{};
-        return ::select(0, &readable, nullptr, nullptr, &none) == 1;
-    }
-
-private:
-    bool started_ = false;
-    SOCKET listener_ = INVALID_SOCKET;
-    int port_ = 0;
-};
-
 // The maker's site takes the update check's connection and never answers: the icon, the
 // hot key and the menu work at once, and Exit ends the program at once.
 TEST_F(ProgramTest, AHangingUpdateSiteHoldsUpNothing) {
-    SilentServer site;
+    test::SilentServer site;
     ASSERT_NE(site.Port(), 0);
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebHost", L"localhost");
     ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebPort", std::to_wstring(site.Port()));

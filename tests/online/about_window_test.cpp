@@ -4,14 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "online/about_window.h"
 #include "online/web.h"
 #include "startup/app_context.h"
+#include "startup/reg_op.h"
+#include "support/desktop_app.h"
 #include "support/doubles.h"
 #include "support/fake_web.h"
 #include "support/fixtures.h"
+#include "support/silent_server.h"
 
 namespace qm {
 namespace {
@@ -56,15 +61,14 @@ protected:
 };
 
 TEST_F(AboutTest, OnLineTheHomePageOpensInTheDefaultBrowser) {
-    bool openingShown = false;
+    int openingEvents = 0;  // the probe may let a few run before it
     pump.onEvents = [&](int) {
-        openingShown = form.Label5.Visible() && form.Label6.Visible() && !form.Label3.Visible() &&
-                       form.Label4.Caption() == L"Cancel";
+        openingEvents += form.Label5.Visible() && form.Label6.Visible() && !form.Label3.Visible() &&
+                         form.Label4.Caption() == L"Cancel";
     };
     AboutWebsiteClick(ctx, form, nullptr);
-    EXPECT_TRUE(openingShown);
     EXPECT_EQ(web.opened, std::vector<std::wstring>{ConfiguredWebSite().HomePage()});
-    EXPECT_EQ(pump.events, 75);
+    EXPECT_EQ(openingEvents, 75);
     EXPECT_TRUE(dialogs.timed.empty());
     ExpectNormalState();
 }
@@ -82,8 +86,9 @@ TEST_F(AboutTest, OffLineTheNoticeCountsDownAndNothingOpens) {
 }
 
 TEST_F(AboutTest, CancelDuringTheOpeningStopsItWithItsNotice) {
-    pump.onEvents = [&](int events) {
-        if (events == 5) {
+    int openingEvents = 0;
+    pump.onEvents = [&](int) {
+        if (form.Label5.Visible() && ++openingEvents == 5) {
             EXPECT_FALSE(AboutCloseClick(ctx, form, nullptr));  // the user clicks "Cancel"
         }
     };
@@ -91,7 +96,7 @@ TEST_F(AboutTest, CancelDuringTheOpeningStopsItWithItsNotice) {
     EXPECT_TRUE(web.opened.empty());
     ASSERT_EQ(dialogs.timed.size(), 1u);
     EXPECT_EQ(dialogs.timed[0].text, kCancelledText);
-    EXPECT_LT(pump.events, 10);
+    EXPECT_LT(openingEvents, 10);
     ExpectNormalState();
     EXPECT_TRUE(AboutCloseClick(ctx, form, nullptr)) << "Close Form unloads";
 }
@@ -121,6 +126,101 @@ TEST_F(AboutTest, TheWindowOpensOnceAndItsLinksWork) {
     EXPECT_EQ(web.opened.size(), 1u);
     ::SendMessageW(close, BM_CLICK, 0, 0);
     EXPECT_FALSE(::IsWindow(window));
+}
+
+// The real window with the real web seam, as the resident program has them: the link by
+// mouse and by keyboard, ten times each, when the maker's name does not resolve (off line),
+// when its server refuses, and when it takes the connection and never answers. A library
+// let go while one of its threads still runs ends the process; a probe on the window thread
+// leaves the window unanswering, which a helper thread notices (and then ends the wait).
+class AboutOnTheWireTest : public ::testing::Test, protected test::DesktopApp {
+protected:
+    AboutOnTheWireTest() : DesktopApp(L"qm-about-wire") { ctx.web = std::make_shared<WinHttpWeb>(); }
+
+    template <class Done>
+    bool PumpUntil(Done done, DWORD milliseconds = 8000) {
+        for (const ULONGLONG end = ::GetTickCount64() + milliseconds; ::GetTickCount64() < end; ::Sleep(5)) {
+            pump.DoEvents();
+            if (done()) return true;
+        }
+        return false;
+    }
+
+    // Follows the link by mouse or by keyboard, then closes the window the same way.
+    void FollowAndClose(bool keyboard, bool silent, const std::string& what) {
+        ShowAbout(ctx);
+        const HWND about = ::FindWindowW(kAboutWindowClass, nullptr);
+        const HWND website = ::FindWindowExW(about, nullptr, L"Button", kWebsiteCaption);
+        const HWND close = ::FindWindowExW(about, nullptr, L"Button", kCloseFormCaption);
+        ASSERT_TRUE(website && close) << what;
+        dialogs.timed.clear();
+        const auto click = [](HWND control) {
+            ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        };
+        const auto press = [](HWND control, WPARAM key) {
+            ::PostMessageW(control, WM_KEYDOWN, key, 1);
+            ::PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+        };
+        if (keyboard) {
+            ::SetFocus(website);
+            press(website, VK_RETURN);
+        } else {
+            click(website);
+        }
+        // A silent site is still being asked when the window is closed.
+        if (!silent) {
+            EXPECT_TRUE(PumpUntil([&] { return !dialogs.timed.empty(); })) << what << ": no notice";
+            if (!dialogs.timed.empty()) {
+                EXPECT_EQ(dialogs.timed[0].text, kNotOnLineText) << what;
+            }
+        }
+        if (keyboard) {
+            press(website, VK_ESCAPE);
+        } else {
+            click(close);
+        }
+        // Sooner than the probe gives up.
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(about); }, 3000)) << what << ": the window stays";
+    }
+};
+TEST_F(AboutOnTheWireTest, TheLinkSurvivesEverySiteThatFailsByMouseAndByKeyboardTenTimes) {
+    test::SilentServer silent;
+    ASSERT_NE(silent.Port(), 0);
+    struct Case {
+        const char* what;
+        const wchar_t* host;
+        int port;
+        bool silent;
+    } cases[] = {{"off line", L"quillmere.invalid", 443, false},
+                 {"refused", L"localhost", 1, false},
+                 {"never answers", L"localhost", silent.Port(), true}};
+    for (const Case& c : cases) {
+        test::ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebHost", c.host);
+        test::ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"WebPort", std::to_wstring(c.port));
+        // A window that stops answering fails the test; the silent site is then closed so
+        // that the wait inside the library ends and the suite goes on.
+        std::atomic<bool> finished{false}, hung{false};
+        std::thread watch([&] {
+            while (!finished) {
+                const HWND about = ::FindWindowW(kAboutWindowClass, nullptr);
+                DWORD_PTR ignored = 0;
+                if (about && !::SendMessageTimeoutW(about, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &ignored) &&
+                    ::IsWindow(about) && !finished) {
+                    hung = true;
+                    silent.Close();
+                }
+                ::Sleep(50);
+            }
+        });
+        for (int i = 0; i < 10; ++i)
+            for (const bool keyboard : {false, true})
+                FollowAndClose(keyboard, c.silent,
+                               std::string(c.what) + (keyboard ? ", keyboard " : ", mouse ") + std::to_string(i));
+        finished = true;
+        watch.join();
+        EXPECT_FALSE(hung) << c.what << ": the window stopped answering";
+    }
 }
 
 }  // namespace

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cookies/discovery.h"
 #include "help/help_window.h"
@@ -134,6 +138,95 @@ TEST_F(KeyboardTest, UpdateNoticeByKeyboardTabEnterAndEsc) {
         EXPECT_FALSE(::IsWindow(notice)) << c.what;
         EXPECT_EQ(!dialogs.messages.empty(), c.asked) << c.what;
     }
+}
+
+// A key as the system's input gives it, with its modifiers held ("ctrl", "shift").
+void SendKey(WORD key, bool control = false, bool shift = false) {
+    std::vector<INPUT> inputs;
+    const auto add = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    if (control) add(VK_CONTROL, false);
+    if (shift) add(VK_SHIFT, false);
+    add(key, false);
+    add(key, true);
+    if (shift) add(VK_SHIFT, true);
+    if (control) add(VK_CONTROL, true);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Every page reached by Ctrl+Tab, then Tab, Shift+Tab, arrows, Space and letters, pressed
+// through the system's input from a thread of the test while this one runs the program's
+// loop. After each key the window answers within 5 s with the focus on a visible control of
+// it and the focus rectangle shown (a window Space opened is closed again). A window that
+// never answers again ends the run: the test fails instead of waiting for good.
+TEST_F(KeyboardTest, EveryPageByCtrlTabThenAnyKeysKeepsTheFocusVisibleAndTheWindowAnswering) {
+    host.LoadMainForm();
+    auto& form = ctx.frmMain;
+    form.form.SetVisible(true);
+    form.SSTab1.Select(kTabOptions);
+    const HWND main = Main();
+    ::SetForegroundWindow(main);
+    ::SetFocus(::GetNextDlgTabItem(main, nullptr, FALSE));
+    Loop()(100);
+    struct Key {
+        WORD key;
+        bool control, shift;
+    };
+    constexpr WORD kLetter = 'Q';
+    const Key afterEachPage[] = {{VK_TAB, false, false}, {VK_TAB, false, false}, {VK_SPACE, false, false},
+                                 {VK_TAB, false, false}, {VK_TAB, false, false}, {kLetter, false, false},
+                                 {VK_TAB, false, true},  {VK_TAB, false, true},  {VK_TAB, false, true},
+                                 {VK_DOWN, false, false}, {VK_RIGHT, false, false}, {kLetter, false, false},
+                                 {VK_UP, false, false},  {VK_LEFT, false, false}, {VK_SPACE, false, false}};
+    const DWORD windowThread = ::GetCurrentThreadId();
+    std::vector<std::string> faults;
+    std::atomic<bool> done{false};
+    std::thread driver([&] {
+        const auto check = [&](const std::string& what) {
+            DWORD_PTR state = 0;
+            if (!::SendMessageTimeoutW(main, WM_QUERYUISTATE, 0, 0, SMTO_NORMAL, 5000, &state)) {
+                std::fprintf(stderr, "%s: the window stopped answering\n", what.c_str());
+                std::fflush(stderr);
+                ::ExitProcess(3);
+            }
+            GUITHREADINFO thread{};
+            thread.cbSize = sizeof(thread);
+            ::GetGUIThreadInfo(windowThread, &thread);
+            const HWND focus = thread.hwndFocus;
+            const HWND root = focus ? ::GetAncestor(focus, GA_ROOT) : nullptr;
+            if (root && root != main && ::IsWindowVisible(focus)) {  // Space opened a window (help, a picker)
+                ::PostMessageW(root, WM_CLOSE, 0, 0);
+                for (int i = 0; i < 50 && ::IsWindowVisible(root); ++i) ::Sleep(20);
+                ::SetForegroundWindow(main);
+                ::Sleep(100);
+                return;
+            }
+            if (!focus || !::IsWindowVisible(focus) || root != main)
+                faults.push_back(what + ": the focus is on " + (focus ? Describe(focus) : "nothing") +
+                                 (focus && !::IsWindowVisible(focus) ? ", unseen" : ""));
+            if (state & UISF_HIDEFOCUS) faults.push_back(what + ": focus rectangle hidden");
+        };
+        for (int page = 1; page <= 5; ++page) {
+            SendKey(VK_TAB, true);
+            ::Sleep(100);
+            check("page " + std::to_string(page % 5) + ", Ctrl+Tab");
+            for (size_t i = 0; i < std::size(afterEachPage); ++i) {
+                const Key& key = afterEachPage[i];
+                SendKey(key.key, key.control, key.shift);
+                ::Sleep(60);
+                check("page " + std::to_string(page % 5) + ", key " + std::to_string(i));
+            }
+        }
+        done = true;
+    });
+    for (int i = 0; i < 3000 && !done; ++i) Loop()(20);
+    driver.join();
+    for (const std::string& fault : faults) ADD_FAILURE() << fault;
 }
 
 }  // namespace
