@@ -116,7 +116,8 @@ TEST_F(RootSafety, TheGuardRefusesWhatNoCleanMayEmpty) {
             EXPECT_EQ(verdict.refusal, c.refusal) << c.path << " kind " << static_cast<int>(kind);
             EXPECT_FALSE(verdict.root.has_value()) << c.path;
         }
-    for (const RootKind kind : kAllKinds) EXPECT_TRUE(guard.Check(work.Path(), kind).root.has_value());
+    for (const RootKind kind : kAllKinds)
+        EXPECT_EQ(guard.Check(work.Path(), kind).refusal, RootRefusal::None) << "kind " << static_cast<int>(kind);
     ExpectOutsideIntact();
 }
 
