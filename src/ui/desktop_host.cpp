@@ -1,5 +1,7 @@
 #include "ui/desktop_host.h"
 
+#include <utility>
+
 #include "base/app_error.h"
 #include "clean/clean_kinds.h"
 #include "clean/count_form.h"
@@ -45,6 +47,7 @@ UniqueMenu BuildTrayMenu(bool runActive) {
             ::AppendMenuW(menu.get(), MF_STRING | state, id, kTrayMenuItems[i].caption);
         }
     }
+    ::SetMenuDefaultItem(menu.get(), TrayMenuCommandId(kTrayDefaultItem), FALSE);
     return menu;
 }
 
@@ -192,7 +195,7 @@ std::optional<LRESULT> DesktopHost::TrayCommand(UINT message, WPARAM wParam, LPA
     return 0;
 }
 
-std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WPARAM, LPARAM lParam) {
+std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WPARAM wParam, LPARAM lParam) {
     POINT cursor{};
     if (!TrapStep(ctx_->dialogs, kWindowProcSite, [&] { ::GetCursorPos(&cursor); })) return std::nullopt;
     std::optional<LRESULT> result;
@@ -210,17 +213,37 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
             RequestExit(*ctx_);  // at once, or when the running work has unwound
             result = TRUE;
         } else if (message == kTrayCallbackMessage) {
-            if (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) {
-                const POINT position = MenuPosFromCursor(cursor);
-                ctx_->MenuPosX = position.x;
-                ctx_->MenuPosY = position.y;
-                ctx_->trayClick = cursor;
-                LeftMouseClick();
-            }
+            TrayIconMouse(static_cast<UINT>(lParam), cursor);
+            result = 0;
+        } else if (!fromMaxMin && message == WM_TIMER && wParam == kTrayClickTimerId) {
+            ::KillTimer(MainWindow(), kTrayClickTimerId);
+            LeftMouseClick();
             result = 0;
         }
     });
     return result;
+}
+
+// A right click opens the menu at once. A left click opens it once the double-click time has
+// passed without a second click: a double click runs the menu's default item instead
+// ("Configure Program", shown bold), and must not leave the menu open behind it.
+void DesktopHost::TrayIconMouse(UINT event, POINT cursor) {
+    if (event == WM_LBUTTONDBLCLK) {
+        ::KillTimer(MainWindow(), kTrayClickTimerId);
+        afterDoubleClick_ = true;  // the button's release that ends the double click opens nothing
+        if (TrayItemAvailable(kTrayDefaultItem, RunActive(*ctx_)))
+            TrapStep(ctx_->dialogs, kMenuClickSite, [&] { cP_Click(*ctx_, kTrayDefaultItem); });
+        return;
+    }
+    if (event != WM_LBUTTONUP && event != WM_RBUTTONUP) return;
+    if (event == WM_LBUTTONUP && std::exchange(afterDoubleClick_, false)) return;
+    const POINT position = MenuPosFromCursor(cursor);
+    ctx_->MenuPosX = position.x;
+    ctx_->MenuPosY = position.y;
+    ctx_->trayClick = cursor;
+    ::KillTimer(MainWindow(), kTrayClickTimerId);
+    if (event == WM_RBUTTONUP) LeftMouseClick();
+    else ::SetTimer(MainWindow(), kTrayClickTimerId, ::GetDoubleClickTime(), nullptr);
 }
 
 // Shows the tray menu at the cursor. Its owner, the hidden frmMaxMin, comes to the

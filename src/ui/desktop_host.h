@@ -62,10 +62,12 @@ private:
     std::optional<LRESULT> WindowProc(bool fromMaxMin, UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> MainWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> TrayCommand(UINT message, WPARAM wParam, LPARAM lParam);
+    void TrayIconMouse(UINT event, POINT cursor);
     void LeftMouseClick();
     void EnsureCountWindow();
 
     AppContext* ctx_ = nullptr;
+    bool afterDoubleClick_ = false;
     std::unique_ptr<qm::MainWindow> main_;
     std::unique_ptr<MaxMinView> maxMin_;
     std::unique_ptr<CountWindow> count_;

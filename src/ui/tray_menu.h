@@ -37,6 +37,11 @@ inline constexpr std::array<TrayMenuItem, 15> kTrayMenuItems{{
     {L"Close Menu", 9},
 }};
 
+// The item a double click on the icon runs, shown bold in the menu.
+inline constexpr wchar_t kTrayDefaultItem[] = L"Configure Program";
+// The main window's timer that opens the menu after a left click that no second click followed.
+inline constexpr UINT_PTR kTrayClickTimerId = 0x7153;
+
 // The first command id of the tray menu's items (item n has kTrayMenuFirstId + n).
 inline constexpr UINT kTrayMenuFirstId = 1000;
 // The command id of the item with that caption (0 for none); another process of this user

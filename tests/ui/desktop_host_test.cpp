@@ -272,6 +272,7 @@ TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
     host.SubClass(Main());
     static int items = -1;
     static bool exitAvailable = false;
+    static UINT defaultItem = 0;
     for (const int show : {SW_HIDE, SW_SHOW, SW_MINIMIZE}) {
         ctx.frmMain.form.SetVisible(show != SW_HIDE);
         ::ShowWindow(Main(), show);
@@ -284,11 +285,13 @@ TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
                                           : nullptr;
             items = menu ? ::GetMenuItemCount(menu) : 0;
             exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
+            defaultItem = menu ? ::GetMenuDefaultItem(menu, FALSE, 0) : 0;
             ::EndMenu();
         });
         ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
         EXPECT_EQ(items, 15) << "show " << show;
         EXPECT_TRUE(exitAvailable) << "show " << show;
+        EXPECT_EQ(defaultItem, TrayMenuCommandId(kTrayDefaultItem)) << "shown bold, run by a double click";
         test::PumpMessages(100);
     }
 
