@@ -47,7 +47,7 @@ ScopedDirectoryLink::~ScopedDirectoryLink() {
     ::RemoveDirectoryW(LongPath(link_).c_str());  // on Windows this removes the link itself
 }
 
-ScratchDrive::ScratchDrive(const std::wstring& folder) {
+ScratchDrive::ScratchDrive(const std::wstring& folder) : folder_(folder) {
     const std::string target = WineUnixPath(folder);
     wchar_t prefix[MAX_PATH] = {};
     if (target.empty() || !::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH)) return;
@@ -70,6 +70,22 @@ ScratchDrive::~ScratchDrive() {
     for (int attempt = 0; attempt < 200 && !root_.empty() && ::GetDriveTypeW(root_.c_str()) != DRIVE_NO_ROOT_DIR;
          ++attempt)
         ::Sleep(25);
+    // Wine keeps the drives it has seen for up to a second, each known by its root's file ID.
+    // A folder made in that time that reuses the freed file ID of the mapped folder (the file
+    // system hands it out again at once) would be named as that drive's root ("Q:"), and the
+    // guard would rightly take it for a drive root: wait until the drive is forgotten.
+    for (int attempt = 0; attempt < 200 && StillNamedThroughDrive(); ++attempt) ::Sleep(25);
+}
+
+bool ScratchDrive::StillNamedThroughDrive() const {
+    if (root_.empty()) return false;
+    UniqueFile folder(::CreateFileW(LongPath(folder_).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    wchar_t name[MAX_PATH + 8] = {};
+    if (!folder || !::GetFinalPathNameByHandleW(folder.get(), name, MAX_PATH + 8, FILE_NAME_NORMALIZED))
+        return false;
+    return std::wstring_view(name).substr(4, 2) == std::wstring_view(root_).substr(0, 2);  // "\\?\Q:"
 }
 
 void SwapBeforeOpen::BeforeDescend(const std::wstring& longPath) {

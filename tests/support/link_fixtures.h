@@ -40,6 +40,10 @@ public:
     const std::wstring& Root() const { return root_; }  // "Q:\"
 
 private:
+    // True while Wine still names the mapped folder through the drive letter.
+    bool StillNamedThroughDrive() const;
+
+    std::wstring folder_;
     std::wstring root_;
     std::string unixLink_;
 };
