@@ -71,6 +71,19 @@ protected:
         EXPECT_EQ(ListTree(outside.Path()), outsideBefore) << row;
         EXPECT_EQ(test::ReadBytes(outside / L"letter.txt"), "precious") << row;
     }
+    // The cache clean of the folder below dir, as a location of that kind: the automatic one
+    // or the Internet tab's.
+    std::function<void()> CacheClean(const std::wstring& folder, std::int32_t kind, bool automatic) {
+        return [this, folder, kind, automatic] {
+            auto& cache = ctx.frmMain.cache;
+            cache.Clear();
+            cache.SetItemData(cache.AddItem(dir / (folder + L"\\")), kind);
+            cache.SetListIndex(0);
+            bool showResult = false;
+            if (automatic) AutoCleanInternetFiles2(ctx, showResult);
+            else MainCleanInternetFiles(ctx, cache.Text());
+        };
+    }
     std::wstring outsideBefore;
 };
 
@@ -161,17 +174,7 @@ TEST_F(HeldDeleteTest, ReportsEveryItemAndAPreviewRemovesNothing) {
 // outside stays byte for byte and the clean's own files still go.
 TEST_F(HeldDeleteTest, EveryCleanLeavesAFolderSwappedForALinkAlone) {
     FillOutside();
-    const auto cacheClean = [&](std::int32_t kind, bool automatic) {
-        return [this, kind, automatic] {
-            auto& cache = ctx.frmMain.cache;
-            cache.Clear();
-            cache.SetItemData(cache.AddItem(dir / L"qmroot\\"), kind);
-            cache.SetListIndex(0);
-            bool showResult = false;
-            if (automatic) AutoCleanInternetFiles2(ctx, showResult);
-            else MainCleanInternetFiles(ctx, cache.Text());
-        };
-    };
+    const auto cacheClean = [&](std::int32_t kind, bool automatic) { return CacheClean(L"qmroot", kind, automatic); };
     const struct {
         const char* clean;
         const wchar_t* victim;
@@ -225,17 +228,7 @@ TEST_F(HeldDeleteTest, EveryWalkLeavesOutlookAndOfficeFoldersWhole) {
                                L"Content.MSO\\a.tmp",             L"Content.Word\\b.tmp",
                                L"OLK3F\\me@draft[2].txt",         L"olkA1\\c.doc",
                                L"Content.IE5\\Content.Outlook\\d.doc"};
-    const auto cacheClean = [&](std::int32_t kind, bool automatic) {
-        return [this, kind, automatic] {
-            auto& cache = ctx.frmMain.cache;
-            cache.Clear();
-            cache.SetItemData(cache.AddItem(dir / L"INetCache\\"), kind);
-            cache.SetListIndex(0);
-            bool showResult = false;
-            if (automatic) AutoCleanInternetFiles2(ctx, showResult);
-            else MainCleanInternetFiles(ctx, cache.Text());
-        };
-    };
+    const auto cacheClean = [&](std::int32_t kind, bool automatic) { return CacheClean(L"INetCache", kind, automatic); };
     const struct {
         const char* clean;
         std::function<void()> run;
