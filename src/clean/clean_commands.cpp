@@ -102,7 +102,8 @@ void Command3_Click(AppContext& ctx) {
         return;
     }
     SettlePause(ctx, 25);
-    TrapStep(ctx.dialogs, kSite3, [&] { ctx.ui.SetTempList(); });
+    // The Temp page's list is filled with what stays once the clean is over; filling it with
+    // everything first would only cost time.
     ctx.CleanCount = 0;
     TrapStep(ctx.dialogs, kSite3, [&] { ctx.ui.ShowfrmCount(kRoleCentred, false); });
     TrapStep(ctx.dialogs, kSite3, [&] { MainCleanTemp(ctx, kRoleMain, true); });
@@ -190,7 +191,7 @@ void BindCleanCommands(AppContext& ctx) {
     // A click while another run (or another process's clean) is active is ignored: one
     // clean at a time. The lock is held from the question on, so a yes is never refused.
     const auto bind = [&ctx](ButtonModel& button, const TrapSite& site, void (*command)(AppContext&)) {
-        button.Click.Connect([&ctx, &site, command] { RunExclusiveClean(ctx, site, [&] { command(ctx); }); });
+        button.Click.Connect([&ctx, &site, command] { RunExclusiveClean(ctx, site, CleanTrigger::Window, [&] { command(ctx); }); });
     };
     auto& form = ctx.frmMain;
     bind(form.Command1, kSite1, &Command1_Click);

@@ -171,6 +171,7 @@ void ReportUnscheduled(AppContext& ctx) {
 void AddCleanDat(AppContext& ctx) { AddCleanDat(ctx, SystemWindowsFolder); }
 
 void AddCleanDat(AppContext& ctx, const WindowsFolderLookup& windowsFolder) {
+    BeginKind(ctx, CleanKind::Restart);
     TrapStep(ctx.dialogs, kAddSite, [&] {
         if (IsWin9X(ctx.os)) AddCleanDat9x(ctx, windowsFolder());
         else AddCleanDatNt(ctx);

@@ -1,5 +1,7 @@
 #include "clean/clean_report.h"
 
+#include <algorithm>
+
 #include "clean/search_delete.h"
 
 namespace qm {
@@ -12,6 +14,11 @@ std::wstring_view CleanKindName(CleanKind kind) {
 std::wstring_view ItemTypeName(ItemType type) {
     static constexpr std::wstring_view kNames[] = {L"file", L"folder", L"link", L"cookie", L"store"};
     return kNames[static_cast<size_t>(type)];
+}
+
+void CleanReport::Begin(CleanKind kind) {
+    current_ = kind;
+    if (std::find(kindsBegun_.begin(), kindsBegun_.end(), kind) == kindsBegun_.end()) kindsBegun_.push_back(kind);
 }
 
 void CleanReport::Add(ReportItem item) {

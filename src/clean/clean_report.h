@@ -19,6 +19,9 @@ inline constexpr CleanKind kAllCleanKinds[] = {CleanKind::Internet, CleanKind::C
 // "internet", "cookies", "temp", "folders", "restart": the option words without "--".
 std::wstring_view CleanKindName(CleanKind kind);
 
+// What started a clean run.
+enum class CleanTrigger { Window, Tray, HotKey, Auto, Shutdown, Console, Viewer };
+
 enum class ItemType { File, Folder, Link, Cookie, Store };
 std::wstring_view ItemTypeName(ItemType type);  // "file", "folder", "link", "cookie", "store"
 
@@ -62,8 +65,10 @@ public:
     bool Preview() const { return preview_; }
 
     // The items recorded from now on belong to kind.
-    void Begin(CleanKind kind) { current_ = kind; }
+    void Begin(CleanKind kind);
     CleanKind Current() const { return current_; }
+    // The kinds begun so far, each once, in the order they began.
+    const std::vector<CleanKind>& KindsBegun() const { return kindsBegun_; }
 
     void Removed(ItemType type, const std::wstring& path, std::uint64_t bytes = 0);
     void CookieRemoved(const std::wstring& store, const std::wstring& host, const std::wstring& name);
@@ -88,6 +93,7 @@ private:
 
     bool preview_;
     CleanKind current_ = CleanKind::Internet;
+    std::vector<CleanKind> kindsBegun_;
     std::vector<ReportItem> items_;
     ReportTotals totals_;
 };

@@ -345,6 +345,7 @@ std::wstring KeptListDamagedText(const std::wstring& key) {
 }
 
 int DeleteCheckedCookies(AppContext& ctx) {
+    BeginKind(ctx, CleanKind::Cookies);
     auto& form = ctx.frmMain;
     const int location = form.cboLoc.ListIndex();
     if (location < 0) return 0;
@@ -387,6 +388,7 @@ bool IsKeptCookieFile(const std::wstring& path, const std::wstring& name, const 
 }
 
 void MainCleanCookies(AppContext& ctx, const std::wstring& role) {
+    BeginKind(ctx, CleanKind::Cookies);
     TrapStep(ctx.dialogs, kSite, [&] { InitLoc(ctx); });
     CleanCookieStores(ctx, role == kRoleMain && !ctx.Unattended());
 }

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include "base/app_error.h"
+#include "base/text.h"
+#include "cli/report_format.h"
 #include "clean/clean_kinds.h"
+#include "clean/progress_tick.h"
 #include "clean/run_state.h"
 #include "clean/timed_message_box.h"
 #include "startup/app_context.h"
@@ -47,6 +50,7 @@ void BeginView(AppContext& ctx, const std::wstring& role, bool timerCheck) {
     count.Label1.SetCaption(L"Cleaning");
     count.Label1.SetVisible(true);
     count.Label2.SetVisible(false);
+    count.Label3.SetVisible(false);
     PlaceByRole(count, role);
     if (role == kRoleMain && timerCheck) ctx.frmMain.form.SetVisible(false);
 }
@@ -78,10 +82,9 @@ void UnloadCountForm(CountFormModel& count) {
 }  // namespace
 
 void ShowfrmCount(AppContext& ctx, const std::wstring& role, bool timerCheck) {
+    StartProgress(ctx);
     IgnoreErrors([&] { BeginView(ctx, role, timerCheck); });
     IgnoreErrors([&] { ShowWindowAndBar(ctx); });
-    ctx.pump.Sleep(45);
-    IgnoreErrors([&] { ProgBar(ctx); });
 }
 
 void ShowCount(AppContext& ctx, const std::wstring& role, bool timerCheck) {
@@ -89,29 +92,31 @@ void ShowCount(AppContext& ctx, const std::wstring& role, bool timerCheck) {
     BeginView(ctx, role, timerCheck);
     if (role == kRoleTray) count.bMsgShow = true;
     if (!IsShownRole(role)) return;
+    EndProgress(ctx);
     ShowWindowAndBar(ctx);
-    ProgBar(ctx);
     if (timerCheck) count.Timer1.Tag = role;
-    count.Label1.SetCaption(std::to_wstring(ctx.CleanCount));
+    const ResultText result = CountResult(ctx);
+    count.Label1.SetCaption(result.count);
+    count.Label3.SetCaption(result.details);
     count.ProgressBar1.SetVisible(false);
     count.Label1.SetVisible(true);
     count.Label2.SetVisible(true);
+    count.Label3.SetVisible(true);
     count.form.Refresh();
-    // Arming again restarts the 1.2 seconds, as a second result view of a combined run needs.
+    // Arming again restarts the 3 seconds, as a second result view of a combined run needs.
     count.Timer1.SetEnabled(false);
     count.Timer1.SetEnabled(true);
 }
 
-void ProgBar(AppContext& ctx) {
-    auto& bar = ctx.frmCount.ProgressBar1;
-    const bool fineSteps = IsWinXP(ctx.os);
-    const int steps = fineSteps ? 100 : 50;
-    for (int i = 1; i <= steps; ++i) {
-        if (bar.Value() > 95) return;
-        bar.SetValue(fineSteps ? i : 2 * i);
-        bar.Refresh();
-        ctx.pump.Sleep(5);
-    }
+ResultText CountResult(const AppContext& ctx) {
+    if (!ctx.report) return {FormatThousands(ctx.CleanCount), L""};
+    const ReportTotals& totals = ctx.report->Totals();
+    const auto counted = [](std::uint64_t number, const wchar_t* one, const wchar_t* many) {
+        return FormatThousands(static_cast<std::int64_t>(number)) + (number == 1 ? one : many);
+    };
+    std::wstring details = counted(totals.folders, L" Folder, ", L" Folders, ") + FormatSize(totals.bytes) + L" Freed";
+    if (totals.cookies > 0) details += L", " + counted(totals.cookies, L" Cookie Deleted", L" Cookies Deleted");
+    return {FormatThousands(static_cast<std::int64_t>(totals.files)), details};
 }
 
 void Timer1_Timer(AppContext& ctx) {

@@ -1,8 +1,9 @@
 #pragma once
 // The progress and result window frmCount: "Cleaning" with a moving bar while a run works,
-// then the number of removed items over "Files Cleaned"; 1.2 seconds later it reminds the
-// user to restart when locked files were scheduled, returns to the main window when the
-// run started there, and closes. These routines work on the window's form model; the
+// then the number of removed files over "Files Cleaned" and a line with the folders removed
+// and the space freed; 3 seconds later (or at a click, which opens the Last Clean window) it
+// reminds the user to restart when locked files were scheduled, returns to the main window
+// when the run started there, and closes. These routines work on the window's form model; the
 // Win32 window follows the model.
 #include <windows.h>
 
@@ -19,12 +20,16 @@ inline constexpr wchar_t kRebootReminder[] =
 
 // The start-of-run view, placed and coloured by role.
 void ShowfrmCount(AppContext& ctx, const std::wstring& role, bool timerCheck);
-// The end-of-run view with CleanCount; arms the return timer. A role other than
+// The end-of-run view with the run's totals; arms the return timer. A role other than
 // "Form1", "frmMain" or "Form3" shows nothing.
 void ShowCount(AppContext& ctx, const std::wstring& role, bool timerCheck);
-// The bar's sweep; ends at once when the bar is already past 95.
-void ProgBar(AppContext& ctx);
-// The return step, 1.2 seconds after the result view. While another run is active it
+// The result's two lines: the files removed ("20,000") and "50 Folders, 1.2 GB Freed" (with
+// ", 8 Cookies Deleted" when cookies went), from the run's report; without one, CleanCount.
+struct ResultText {
+    std::wstring count, details;
+};
+ResultText CountResult(const AppContext& ctx);
+// The return step, 3 seconds after the result view. While another run is active it
 // waits for the next tick, so no reminder or window change lands inside a clean.
 void Timer1_Timer(AppContext& ctx);
 // Connects the return timer to Timer1_Timer.

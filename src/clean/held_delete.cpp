@@ -105,10 +105,12 @@ Remover& PlatformRemover() {
 }
 
 DeletePass::DeletePass(AppContext& ctx)
-    : remover_(ctx.deletes.remover ? *ctx.deletes.remover : PlatformRemover()), observer_(ctx.deletes.observer) {}
+    : remover_(ctx.deletes.remover ? *ctx.deletes.remover : PlatformRemover()),
+      observer_(ctx.deletes.observer),
+      progressOf_(ctx.progress.shown ? &ctx : nullptr) {}
 
 void DeletePass::Tell(std::wstring_view path, ItemKind kind, SkipReason reason, DWORD error) {
-    if (!react_ && !observer_) return;
+    if (counted_ || (!react_ && !observer_)) return;
     const DeleteEvent event{path, kind, reason, error};
     if (react_) react_(event);
     if (observer_) observer_->Seen(event);
@@ -126,9 +128,22 @@ bool DeletePass::Spared(const ListedFolder& listed) {
 }
 
 bool DeletePass::DeleteFile(const WalkFolder& folder, std::wstring_view name, DWORD listedAttributes) {
+    if (counted_) {
+        ++*counted_;
+        return true;
+    }
     const DWORD error = remover_.RemoveFile(folder, name, listedAttributes);
     if (react_ || observer_) Tell(folder.ChildPath(name), ItemKind::File, ReasonOf(error, ItemKind::File), error);
+    if (progressOf_) FileDealtWith(*progressOf_);
     return error == ERROR_SUCCESS;
+}
+
+std::uint64_t DeletePass::CountFiles(const WalkFolder& top) {
+    counted_ = 0;
+    Walk(top, true, false, OnFailedSubfolder::GoOn, {});
+    const std::uint64_t files = *counted_;
+    counted_.reset();
+    return files;
 }
 
 std::int32_t DeletePass::RemoveEmptied(const WalkFolder& folder) {

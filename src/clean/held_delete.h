@@ -120,6 +120,10 @@ public:
     std::int32_t RemoveEmptied(const WalkFolder& folder);
     // One file listed in a held folder, by its listed name. True when it is gone.
     bool DeleteFile(const WalkFolder& folder, std::wstring_view name, DWORD listedAttributes = 0);
+    // The files the pass would meet in a held folder and its subfolders (links not entered,
+    // Outlook's and Office's folders left out), found by the same walk without removing or
+    // reporting anything.
+    std::uint64_t CountFiles(const WalkFolder& top);
 
 private:
     struct Frame;
@@ -133,6 +137,8 @@ private:
     Remover& remover_;
     DeleteObserver* observer_ = nullptr;
     std::function<void(const DeleteEvent&)> react_;
+    AppContext* progressOf_ = nullptr;  // the run whose progress bar follows the files dealt with
+    std::optional<std::uint64_t> counted_;  // set while the pass only counts
 };
 
 }  // namespace qm

@@ -206,6 +206,11 @@ struct AutoRun {
     }
 };
 
+// A Firefox profile gives only its session files; every other location is walked whole.
+bool WalkedWhole(std::int32_t kind, const std::wstring& location) {
+    return (kind & kFamilyMask) != kFamilyFireFox || IsWholeCacheFolder(kind) || IsFireFoxCacheFolder(kind, location);
+}
+
 // ---- The "Clean Internet" command: the progress tick, nothing scheduled --------------------
 
 // A pass that moves the progress bar for each removed file.
@@ -246,6 +251,7 @@ void CleanWholeCacheNow(AppContext& ctx, const WalkFolder& top, const std::wstri
 }  // namespace
 
 void MainCleanInternetFiles(AppContext& ctx, const std::wstring& location) {
+    BeginKind(ctx, CleanKind::Internet);
     const ListModel& cache = ctx.frmMain.cache;
     const int selected = cache.ListIndex();
     if (selected < 0) return;
@@ -259,6 +265,7 @@ void MainCleanInternetFiles(AppContext& ctx, const std::wstring& location) {
     if (!root) return;
     const std::wstring folder = QualifyPath(location);
     TrapStep(ctx.dialogs, kMainSite, [&] {
+        if (WalkedWhole(kind, location)) CountAhead(ctx, root->Folder());
         if (IsWholeCacheFolder(kind)) CleanWholeCacheNow(ctx, root->Folder(), folder, WholeCacheView(kind));
         else if (family == kFamilyMsie) CleanInternetExplorerNow(ctx, root->Folder(), folder);
         else CleanFireFoxNow(ctx, root->Folder(), folder, IsFireFoxCacheFolder(kind, location));
@@ -268,6 +275,7 @@ void MainCleanInternetFiles(AppContext& ctx, const std::wstring& location) {
 }
 
 void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
+    BeginKind(ctx, CleanKind::Internet);
     ListModel& cache = ctx.frmMain.cache;
     std::optional<DeletionGuard> guard;  // made for the first location: it asks for every system folder
     AutoRun run{ctx, false};
@@ -285,6 +293,7 @@ void AutoCleanInternetFiles2(AppContext& ctx, bool& showResult) {
             std::optional<GuardedRoot> root = GuardLocation(ctx, *guard, location, showResult);
             if (!root) return;
             const std::wstring folder = QualifyPath(location);
+            if (WalkedWhole(kind, location)) CountAhead(ctx, root->Folder());
             if (IsWholeCacheFolder(kind)) run.WholeCache(root->Folder(), folder, WholeCacheView(kind));
             else if (family == kFamilyMsie) run.InternetExplorer(root->Folder(), folder);
             else if (family == kFamilyNetscape) run.EveryFile(root->Folder(), folder, kNetscapeView);

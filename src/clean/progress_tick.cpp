@@ -1,8 +1,10 @@
 #include "clean/progress_tick.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
+#include "clean/held_delete.h"
 #include "startup/app_context.h"
 
 namespace qm {
@@ -14,43 +16,44 @@ bool RepaintThrottle::Due(Clock::time_point now) {
     return true;
 }
 
-namespace {
-
-// One tick's move of a bar value; CleanCount counts the item.
-int Advanced(AppContext& ctx, int value, int min, int max) {
-    if (value > 95) value = 10;
-    // A value outside the bar's range is refused and the bar keeps its value.
-    const std::int64_t next = std::int64_t{value} + ctx.CleanCount;
-    if (next >= min && next <= max) value = static_cast<int>(next);
-    if (ctx.CleanCount < std::numeric_limits<std::int32_t>::max()) ++ctx.CleanCount;
-    return value;
+int CleanProgress::Percent() const {
+    if (expected == 0) return 0;
+    return static_cast<int>(std::min<std::uint64_t>(done, expected) * 100 / expected);
 }
 
-}  // namespace
+void StartProgress(AppContext& ctx) {
+    ctx.progress = {true, 0, 0};
+    ctx.frmCount.ProgressBar1.SetValue(0);
+}
 
-void ProgressTicks(AppContext& ctx, int count) {
-    if (count <= 0) return;
+void EndProgress(AppContext& ctx) {
+    ctx.progress = {};
+    ctx.frmCount.ProgressBar1.SetValue(ctx.frmCount.ProgressBar1.Max());
+}
+
+void CountAhead(AppContext& ctx, const WalkFolder& top) {
+    if (ctx.progress.shown) ctx.progress.expected += DeletePass(ctx).CountFiles(top);
+}
+
+void FileDealtWith(AppContext& ctx) {
+    CleanProgress& progress = ctx.progress;
+    ++progress.done;
+    // The process has one progress window, so one throttle serves every run. What the
+    // windows ask for meanwhile is held off by the run state.
+    static RepaintThrottle throttle(kProgressRepaintInterval);
+    if (!throttle.Due(RepaintThrottle::Clock::now())) return;
     auto& bar = ctx.frmCount.ProgressBar1;
-    int value = bar.Value();
-    for (int i = 0; i < count; ++i) value = Advanced(ctx, value, bar.Min(), bar.Max());
-    bar.SetValue(value);
+    bar.SetValue(std::clamp(progress.Percent(), bar.Min(), bar.Max()));
     bar.Refresh();
     ctx.pump.DoEvents();
 }
 
-void ProgressTick(AppContext& ctx) {
-    auto& bar = ctx.frmCount.ProgressBar1;
-    if (bar.Value() > 95) bar.SetValue(10);
-    bar.SetValue(Advanced(ctx, bar.Value(), bar.Min(), bar.Max()));
-
-    // The process has one progress window, so one throttle serves every run. Waiting
-    // messages run too, so the windows stay responsive through a long clean; what they
-    // ask for meanwhile is held off by the run state.
-    static RepaintThrottle throttle(kProgressRepaintInterval);
-    if (throttle.Due(RepaintThrottle::Clock::now())) {
-        bar.Refresh();
-        ctx.pump.DoEvents();
-    }
+void ProgressTicks(AppContext& ctx, int count) {
+    if (count <= 0) return;
+    const std::int64_t sum = std::int64_t{ctx.CleanCount} + count;
+    ctx.CleanCount = static_cast<std::int32_t>(std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
 }
+
+void ProgressTick(AppContext& ctx) { ProgressTicks(ctx, 1); }
 
 }  // namespace qm

@@ -100,6 +100,10 @@ void ReportingDeletes::Seen(const DeleteEvent& event) {
     }
 }
 
+void BeginKind(AppContext& ctx, CleanKind kind) {
+    if (CleanReport* report = ReportOf(ctx)) report->Begin(kind);
+}
+
 void ReportRefusedRoot(AppContext& ctx, RootKind kind, RootRefusal refusal, const std::wstring& path) {
     if (CleanReport* report = ReportOf(ctx)) report->Refused(ItemType::Folder, path, FirstLine(RefusalText(kind, refusal, path)));
 }

@@ -54,6 +54,9 @@ private:
     std::unordered_set<std::wstring> holding_;
 };
 
+// The run's items from now on belong to kind (a clean names its kind as it starts).
+void BeginKind(AppContext& ctx, CleanKind kind);
+
 // A root the guard refused, as the clean named it.
 void ReportRefusedRoot(AppContext& ctx, RootKind kind, RootRefusal refusal, const std::wstring& path);
 // Something left alone that is a fault to report (a damaged kept list, a database a running

@@ -1,6 +1,7 @@
 #include "clean/run_state.h"
 
 #include "clean/clean_lock.h"
+#include "clean/clean_log.h"
 #include "startup/app_context.h"
 
 namespace qm {
@@ -32,12 +33,18 @@ bool RunExclusive(AppContext& ctx, const TrapSite& site, const std::function<voi
     return true;
 }
 
-bool RunExclusiveClean(AppContext& ctx, const TrapSite& site, const std::function<void()>& work,
+bool RunExclusiveClean(AppContext& ctx, const TrapSite& site, CleanTrigger trigger, const std::function<void()>& work,
                        std::source_location where) {
     if (ctx.run.active) return false;
     const std::optional<CleanLock> lock = CleanLock::Acquire();
     if (!lock) return false;
-    return RunExclusive(ctx, site, work, where);
+    return RunExclusive(
+        ctx, site,
+        [&] {
+            RecordedClean record(ctx, trigger);
+            work();
+        },
+        where);
 }
 
 }  // namespace qm

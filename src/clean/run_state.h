@@ -9,6 +9,7 @@
 #include <source_location>
 
 #include "base/app_error.h"
+#include "clean/clean_report.h"
 
 namespace qm {
 
@@ -32,8 +33,9 @@ bool RunExclusive(AppContext& ctx, const TrapSite& site, const std::function<voi
                   std::source_location where = std::source_location::current());
 // RunExclusive for work that cleans: it also holds the lock that keeps the cleans of other
 // processes ("auto", the console program) apart, and is refused like work during a run when
-// another process's clean keeps that lock past its short wait.
-bool RunExclusiveClean(AppContext& ctx, const TrapSite& site, const std::function<void()>& work,
+// another process's clean keeps that lock past its short wait. The run is recorded in the
+// clean log as started by trigger.
+bool RunExclusiveClean(AppContext& ctx, const TrapSite& site, CleanTrigger trigger, const std::function<void()>& work,
                        std::source_location where = std::source_location::current());
 
 // The count of a run made of several cleans. Each step counts from zero, so a step that

@@ -66,6 +66,7 @@ std::wstring GuardedTempFolder() {
 }
 
 void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
+    BeginKind(ctx, CleanKind::Temp);
     const std::wstring temp = ProcessTempVariable();
     // Without an answer from the guard nothing is deleted.
     GuardVerdict verdict;
@@ -77,6 +78,7 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
 
     // Files (each counted), then the subfolders, each removed one counting once more.
     const WalkFolder& top = verdict.root->Folder();
+    CountAhead(ctx, top);
     DeletePass pass(ctx);
     pass.OnEvent([&ctx](const DeleteEvent& event) {
         if (event.kind == ItemKind::File && event.reason == SkipReason::None) ProgressTick(ctx);
@@ -93,6 +95,7 @@ void MainCleanTemp(AppContext& ctx, const std::wstring& role, bool /*unused*/) {
 }
 
 void MainCleanUser(AppContext& ctx, const std::wstring& role, bool /*passthrough*/) {
+    BeginKind(ctx, CleanKind::Folders);
     std::optional<DeletionGuard> guard;  // made for the first folder: it asks for every system folder
     RegOp settings;
     settings.SetKey(kUserFolderKey);
@@ -109,8 +112,12 @@ void MainCleanUser(AppContext& ctx, const std::wstring& role, bool /*passthrough
             if (!guard) guard.emplace();
             const std::wstring trimmed = DelTreeFolder(folder);
             auto verdict = guard->Check(trimmed, RootKind::UserFolder);
-            if (verdict.root) DelTree(ctx, *verdict.root, trimmed != folder);
-            else TellNotCleaned(ctx, role, RootKind::UserFolder, verdict.refusal, folder);
+            if (!verdict.root) {
+                TellNotCleaned(ctx, role, RootKind::UserFolder, verdict.refusal, folder);
+                return;
+            }
+            CountAhead(ctx, verdict.root->Folder());
+            DelTree(ctx, *verdict.root, trimmed != folder);
         });
     }
 }

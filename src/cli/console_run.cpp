@@ -9,6 +9,7 @@
 #include "cli/report_format.h"
 #include "clean/clean_kinds.h"
 #include "clean/clean_lock.h"
+#include "clean/clean_log.h"
 #include "clean/progress_tick.h"
 #include "clean/report_recording.h"
 #include "cookies/discovery.h"
@@ -110,22 +111,23 @@ int RunConsoleClean(AppContext& ctx, const CliOptions& options, ConsoleOutput& c
         return kExitAnotherClean;
     }
     ctx.SetUnattended(true);
-    const ReportHeading heading{ProgramVersionText(), options.kinds.empty() ? SelectedCleanKinds() : options.kinds};
+    const std::vector<CleanKind> kinds = options.kinds.empty() ? SelectedCleanKinds() : options.kinds;
     CleanReport report(options.command == CliCommand::Preview);
     ReportInstalled installed(ctx, report);
     ReportingDeletes deletes(ctx, report);  // a preview's delete calls only try
+    RecordedClean record(ctx, CleanTrigger::Console);
     ProgressLine progress(console, report);
     report.onRecord = [&](const ReportItem& item) { progress.Show(item.kind, false); };
 
-    if (heading.kinds.empty()) console.Message(L"The options select no clean: name the kinds to clean (see --help).");
-    if (NeedsDiscovery(heading.kinds)) {
+    if (kinds.empty()) console.Message(L"The options select no clean: name the kinds to clean (see --help).");
+    if (NeedsDiscovery(kinds)) {
         console.Progress(L"Finding browsers...");
         TrapStep(ctx.dialogs, kSite, [&] {
             InitLoc(ctx);
             CacheInitLoc(ctx);
         });
     }
-    for (CleanKind kind : heading.kinds) {
+    for (CleanKind kind : kinds) {
         report.Begin(kind);
         progress.Show(kind, true);
         TrapStep(ctx.dialogs, kSite, [&] { RunKind(ctx, kind); });
@@ -134,6 +136,7 @@ int RunConsoleClean(AppContext& ctx, const CliOptions& options, ConsoleOutput& c
     PassOnUnshownBoxes(ctx, report, console);
 
     const int exitCode = report.ExitCode();
+    const ReportHeading heading = record.Finish(kinds);
     if (options.json) console.OutUtf8(FormatReportJson(report, heading, exitCode));
     else console.Out(FormatReportTable(report, heading));
     return exitCode;

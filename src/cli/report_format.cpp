@@ -44,13 +44,14 @@ constexpr Outcome kOutcomes[] = {Outcome::Removed, Outcome::Kept, Outcome::Refus
 
 class JsonWriter {
 public:
+    explicit JsonWriter(JsonLayout layout) : oneLine_(layout == JsonLayout::OneLine) {}
     std::string out;
 
     void Key(std::string_view key, int depth) {
         Separate(depth);
         out += '"';
         out += key;
-        out += "\": ";
+        out += oneLine_ ? "\":" : "\": ";
     }
     void Field(std::string_view key, std::wstring_view text, int depth) {
         Key(key, depth);
@@ -79,9 +80,11 @@ private:
         Indent(depth);
     }
     void Indent(int depth) {
+        if (oneLine_) return;
         out += '\n';
         out.append(static_cast<size_t>(depth) * 2, ' ');
     }
+    bool oneLine_;
     bool first_ = true;
 };
 
@@ -152,12 +155,20 @@ std::string JsonString(std::wstring_view text) {
     return out + "\"";
 }
 
-std::string FormatReportJson(const CleanReport& report, const ReportHeading& heading, int exitCode) {
-    JsonWriter json;
+std::string FormatReportJson(const CleanReport& report, const ReportHeading& heading, int exitCode,
+                             JsonLayout layout, size_t itemBudget) {
+    JsonWriter json(layout);
     json.Open('{');
     json.Field("program", L"Quillmere", 1);
     json.Field("version", heading.version, 1);
     json.Field("command", report.Preview() ? L"preview" : L"clean", 1);
+    if (!heading.trigger.empty()) json.Field("trigger", heading.trigger, 1);
+    if (!heading.time.empty()) {
+        json.Field("time", heading.time, 1);
+        json.Field("durationMs", heading.durationMs, 1);
+    }
+    if (!heading.computer.empty()) json.Field("computer", heading.computer, 1);
+    if (!heading.user.empty()) json.Field("user", heading.user, 1);
     json.Key("kinds", 1);
     json.Open('[');
     for (CleanKind kind : heading.kinds) {
@@ -165,13 +176,18 @@ std::string FormatReportJson(const CleanReport& report, const ReportHeading& hea
         json.out += JsonString(CleanKindName(kind));
     }
     json.Close(']', 1);
+    std::uint64_t leftOut = 0;
     for (Outcome outcome : kOutcomes) {
         json.Key(OutcomeKey(outcome), 1);
         json.Open('[');
-        for (const auto& item : report.Items())
-            if (item.outcome == outcome) WriteItem(json, item, 3);
+        for (const auto& item : report.Items()) {
+            if (item.outcome != outcome) continue;
+            if (json.out.size() < itemBudget) WriteItem(json, item, 3);
+            else ++leftOut;
+        }
         json.Close(']', 1);
     }
+    if (leftOut > 0) json.Field("itemsLeftOut", leftOut, 1);
     const ReportTotals& totals = report.Totals();
     json.Key("totals", 1);
     json.Open('{');

@@ -266,7 +266,7 @@ void btnDel_Click(AppContext& ctx) {
     // while another clean runs.
     bool yes = false;
     int deleted = 0;
-    RunExclusiveClean(ctx, kDeleteSite, [&] {
+    RunExclusiveClean(ctx, kDeleteSite, CleanTrigger::Viewer, [&] {
         yes = ctx.dialogs.ShowMessage({DeleteCheckedQuestion(checked), kTitleRemoval,
                                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2}) == IDYES;
         if (!yes) return;

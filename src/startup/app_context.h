@@ -8,6 +8,7 @@
 #include "base/os_version.h"
 #include "base/pump.h"
 #include "clean/held_delete.h"
+#include "clean/progress_tick.h"
 #include "clean/restart_state.h"
 #include "clean/run_state.h"
 #include "clean/search_spec.h"
@@ -52,6 +53,7 @@ public:
 
     // Run state of the cleaning engine.
     std::int32_t CleanCount = 0;
+    CleanProgress progress;
     bool HotKeyCleaning = false;
     SearchSpecRecord SearchSpec;
     RestartRunState restart;

@@ -9,6 +9,7 @@
 #include "clean/clean_commands.h"
 #include "clean/clean_kinds.h"
 #include "clean/clean_lock.h"
+#include "clean/clean_log.h"
 #include "cookies/discovery.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
@@ -65,6 +66,7 @@ void RunAutomaticMode(AppContext& ctx) {
         ::OutputDebugStringW((std::wstring(text) + L"\n").c_str());
         return;
     }
+    const RecordedClean record(ctx, CleanTrigger::Auto);
     MainStep(ctx, [&] { ctx.ui.LoadMainForm(); });
     MainStep(ctx, [&] {
         InitLoc(ctx);

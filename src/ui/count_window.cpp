@@ -11,10 +11,10 @@ namespace qm {
 
 namespace {
 
-constexpr int kWidth = 200, kHeight = 96;  // at 96 DPI
+constexpr int kWidth = 220, kHeight = 104;  // at 96 DPI
 constexpr UINT_PTR kReturnTimerId = 1;
 constexpr int kOpacity = 230;
-enum : int { kLabel1Id = 1, kLabel2Id, kBarId };
+enum : int { kLabel1Id = 1, kLabel2Id, kLabel3Id, kBarId };
 
 RECT WorkAreaAt(POINT point) {
     MONITORINFO monitor{};
@@ -32,10 +32,12 @@ CountWindow::CountWindow(AppContext& ctx, HWND owner) : ctx_(ctx) {
     auto& count = ctx_.frmCount;
     label1_ = CreateControl(Handle(), L"STATIC", L"", SS_CENTER | SS_NOPREFIX, kLabel1Id, 0, 0, 0, 0);
     label2_ = CreateControl(Handle(), L"STATIC", L"", SS_CENTER | SS_NOPREFIX, kLabel2Id, 0, 0, 0, 0);
+    label3_ = CreateControl(Handle(), L"STATIC", L"", SS_CENTER | SS_NOPREFIX, kLabel3Id, 0, 0, 0, 0);
     bar_ = CreateControl(Handle(), PROGRESS_CLASSW, L"", PBS_SMOOTH, kBarId, 0, 0, 0, 0);
     binder_ = std::make_unique<ControlBinder>(Handle(), Handle());
     binder_->Label(label1_, count.Label1);
     binder_->Label(label2_, count.Label2);
+    binder_->Label(label3_, count.Label3);
     binder_->Progress(bar_, count.ProgressBar1);
     Layout();
     MakeTransparent(ctx_.os, Handle(), kOpacity);
@@ -48,13 +50,16 @@ CountWindow::~CountWindow() { subscriptions_.clear(); }
 void CountWindow::Layout() {
     countFont_ = MessageFont(dpi_, FW_BOLD, 16);
     textFont_ = MessageFont(dpi_, FW_BOLD);
+    detailFont_ = MessageFont(dpi_, FW_NORMAL);
     ::SetWindowPos(Handle(), nullptr, 0, 0, Scale(kWidth, dpi_), Scale(kHeight, dpi_),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::MoveWindow(label1_, Scale(8, dpi_), Scale(12, dpi_), Scale(kWidth - 16, dpi_), Scale(34, dpi_), TRUE);
-    ::MoveWindow(label2_, Scale(8, dpi_), Scale(52, dpi_), Scale(kWidth - 16, dpi_), Scale(22, dpi_), TRUE);
+    ::MoveWindow(label1_, Scale(8, dpi_), Scale(8, dpi_), Scale(kWidth - 16, dpi_), Scale(34, dpi_), TRUE);
+    ::MoveWindow(label2_, Scale(8, dpi_), Scale(46, dpi_), Scale(kWidth - 16, dpi_), Scale(22, dpi_), TRUE);
+    ::MoveWindow(label3_, Scale(4, dpi_), Scale(72, dpi_), Scale(kWidth - 8, dpi_), Scale(22, dpi_), TRUE);
     ::MoveWindow(bar_, Scale(12, dpi_), Scale(56, dpi_), Scale(kWidth - 24, dpi_), Scale(18, dpi_), TRUE);
     ::SendMessageW(label1_, WM_SETFONT, reinterpret_cast<WPARAM>(countFont_.get()), TRUE);
     ::SendMessageW(label2_, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_.get()), TRUE);
+    ::SendMessageW(label3_, WM_SETFONT, reinterpret_cast<WPARAM>(detailFont_.get()), TRUE);
 }
 
 void CountWindow::Place() {

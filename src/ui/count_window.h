@@ -33,8 +33,8 @@ private:
 
     AppContext& ctx_;
     std::unique_ptr<ControlBinder> binder_;
-    HWND label1_ = nullptr, label2_ = nullptr, bar_ = nullptr;
-    UniqueGdiObject countFont_, textFont_, background_;
+    HWND label1_ = nullptr, label2_ = nullptr, label3_ = nullptr, bar_ = nullptr;
+    UniqueGdiObject countFont_, textFont_, detailFont_, background_;
     COLORREF backColor_ = CLR_INVALID;
     UINT dpi_ = 96;
     bool timerRunning_ = false;

@@ -203,7 +203,7 @@ std::optional<LRESULT> DesktopHost::WindowProc(bool fromMaxMin, UINT message, WP
         if (fromMaxMin && message == WM_HOTKEY) {
             // A hot key pressed while a run is active is ignored, and so are the presses still
             // queued when the clean ends: they were made during it.
-            if (RunExclusiveClean(*ctx_, kHotKeySite, [&] {
+            if (RunExclusiveClean(*ctx_, kHotKeySite, CleanTrigger::HotKey, [&] {
                     ctx_->HotKeyCleaning = true;
                     HotKeyClean(*ctx_);
                 }))

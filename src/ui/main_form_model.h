@@ -135,8 +135,9 @@ struct CountFormModel {
     FormModel form;
     LabelModel Label1{L"Cleaning"};
     LabelModel Label2{L"Files Cleaned", false};
+    LabelModel Label3{L"", false};  // under the count: folders removed, space freed, cookies
     ProgressBarModel ProgressBar1;
-    TimerModel Timer1{1200};  // disabled until the result view arms it; Tag = the run's role
+    TimerModel Timer1{3000};  // disabled until the result view arms it; Tag = the run's role
     bool bMsgShow = false;
 
     CountPlacement placement = CountPlacement::Unchanged;

@@ -1,6 +1,7 @@
 #include "ui/tray_menu.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "base/app_error.h"
 #include "base/text.h"
@@ -163,13 +164,15 @@ void CheckForUpdatesOnRequest(AppContext& ctx) {
 struct WorkCommand {
     std::wstring_view caption;
     void (*run)(AppContext&);
-    bool cleans = false;  // holds the lock that keeps other processes' cleans apart
+    // A clean: it holds the lock that keeps other processes' cleans apart, and is logged.
+    std::optional<CleanTrigger> cleans;
 };
 
 constexpr WorkCommand kWorkCommands[] = {
     {L"Configure Program", &ConfigureProgram},        {L"Check For Program Updates", &CheckForUpdatesOnRequest},
     {L"Select HotKey", &ShowHotKeySetter},            {L"Remove All Paths", &RemoveAllPaths},
-    {L"Clean And Shutdown", &CleanAndShutdown, true}, {L"AutoClean Files", &AutoCleanFiles, true},
+    {L"Clean And Shutdown", &CleanAndShutdown, CleanTrigger::Shutdown},
+    {L"AutoClean Files", &AutoCleanFiles, CleanTrigger::Tray},
 };
 
 }  // namespace
@@ -196,7 +199,7 @@ void cP_Click(AppContext& ctx, const std::wstring& caption) {
     for (const auto& [itemCaption, command, cleans] : kWorkCommands) {
         if (caption != itemCaption) continue;
         const auto work = [&] { command(ctx); };
-        if (cleans) RunExclusiveClean(ctx, kMenuSite, work);
+        if (cleans) RunExclusiveClean(ctx, kMenuSite, *cleans, work);
         else RunExclusive(ctx, kMenuSite, work);
     }
 }

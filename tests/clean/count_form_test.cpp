@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "clean/clean_report.h"
 #include "clean/run_state.h"
 #include "startup/reg_op.h"
 #include "support/doubles.h"
@@ -48,15 +49,45 @@ TEST_F(CountFormTest, EachRoleHasItsPlaceAndColourAndOnlyKnownRolesShowAResult) 
     }
 }
 
-TEST_F(CountFormTest, StartOfRunShowsCleaningAndSweepsTheBar) {
+TEST_F(CountFormTest, StartOfRunShowsCleaningAndAnEmptyBar) {
     app.ctx.frmMain.form.SetVisible(true);
+    app.ctx.frmCount.ProgressBar1.SetValue(85);  // where the last run left it
     ShowfrmCount(app.ctx, L"frmMain", true);
     EXPECT_EQ(count().Label1.Caption(), L"Cleaning");
     EXPECT_FALSE(count().Label2.Visible());
     EXPECT_TRUE(count().ProgressBar1.Visible());
-    EXPECT_EQ(count().ProgressBar1.Value(), 96);  // the sweep stops once past 95
+    EXPECT_EQ(count().ProgressBar1.Value(), 0);
+    EXPECT_TRUE(app.ctx.progress.shown);
     EXPECT_FALSE(app.ctx.frmMain.form.Visible());
     EXPECT_FALSE(count().Timer1.Enabled());
+}
+
+// The count is of files only, with the user's separators; folders, space and cookies below it.
+TEST_F(CountFormTest, TheResultCountsFilesAndNamesFoldersSpaceAndCookiesBelow) {
+    const struct {
+        int files, folders;
+        std::uint64_t bytesEach;
+        int cookies;
+        const wchar_t *count, *details;
+    } cases[] = {
+        {20000, 50, 64 * 1024, 0, L"20,000", L"50 Folders, 1.2 GB Freed"},
+        {1, 1, 512, 0, L"1", L"1 Folder, 512 B Freed"},
+        {0, 0, 0, 8, L"0", L"0 Folders, 0 B Freed, 8 Cookies Deleted"},
+        {2, 0, 1024, 1, L"2", L"0 Folders, 2.0 KB Freed, 1 Cookie Deleted"},
+    };
+    for (const auto& c : cases) {
+        test::TestApp local;
+        CleanReport report(false);
+        local.ctx.report = &report;
+        for (int i = 0; i < c.files; ++i) report.Removed(ItemType::File, L"C:\\t\\f", c.bytesEach);
+        for (int i = 0; i < c.folders; ++i) report.Removed(ItemType::Folder, L"C:\\t\\d");
+        for (int i = 0; i < c.cookies; ++i) report.CookieRemoved(L"C:\\c.sqlite", L"example.com", L"id");
+        local.ctx.CleanCount = c.files + c.folders + c.cookies;  // what the old count showed
+        const ResultText result = CountResult(local.ctx);
+        EXPECT_EQ(result.count, c.count);
+        EXPECT_EQ(result.details, c.details);
+        local.ctx.report = nullptr;
+    }
 }
 
 TEST_F(CountFormTest, ReturnStepRemindsAsSettingsAndRoleSay) {

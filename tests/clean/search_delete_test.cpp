@@ -158,12 +158,37 @@ TEST_F(DelTreeTest, LeavesAFileInUseWithNormalAttributes) {
     EXPECT_EQ(ctx.CleanCount, 0);
 }
 
-TEST_F(DelTreeTest, MovesTheProgressBarPerRemovedFile) {
-    for (int i = 0; i < 5; ++i) Make(L"f" + std::to_wstring(i) + L".txt");
+// The bar shows the files dealt with against those counted ahead: the count leaves out what
+// the walk never enters (Outlook's folder) and removes nothing, and each file moves it on.
+TEST_F(DelTreeTest, TheBarFollowsTheFilesDealtWithAgainstThoseCountedAhead) {
+    Make(L"a.txt");
+    Make(L"sub\\b.txt");
+    Make(L"sub\\deeper\\c.txt");
+    Make(L"Content.Outlook\\kept.txt");
+    struct PercentAtEachFile final : DeleteObserver {
+        const CleanProgress* progress = nullptr;
+        std::vector<int> seen;
+        void Seen(const DeleteEvent& event) override {
+            if (event.kind == ItemKind::File) seen.push_back(progress->Percent());
+        }
+    } observer;
+    observer.progress = &ctx.progress;
+    ctx.deletes.observer = &observer;
+
+    StartProgress(ctx);
+    {
+        const GuardVerdict verdict = GuardDeletionRoot(dir.Path(), RootKind::UserFolder);
+        ASSERT_TRUE(verdict.root);
+        CountAhead(ctx, verdict.root->Folder());
+    }
+    EXPECT_EQ(ctx.progress.expected, 3u);
+    EXPECT_TRUE(PathExists(dir / L"sub\\deeper\\c.txt")) << "counting removes nothing";
     EXPECT_EQ(DelTree(ctx, dir.Path(), dir.Path(), false), 0);
-    // Ticks with CleanCount 0,1,2,3,4 move the bar to 0,1,3,6,10.
-    EXPECT_EQ(ctx.frmCount.ProgressBar1.Value(), 10);
-    EXPECT_EQ(ctx.CleanCount, 5);
+
+    EXPECT_EQ(observer.seen, (std::vector<int>{0, 33, 66}));
+    EXPECT_EQ(ctx.progress.Percent(), 100);
+    EXPECT_TRUE(PathExists(dir / L"Content.Outlook\\kept.txt"));
+    ctx.deletes.observer = nullptr;
 }
 
 TEST_F(DelTreeTest, HandlesLongAndForeignNames) {
@@ -363,52 +388,19 @@ TEST_F(ShortPathTest, PathsBeyondTheClassicLimitWork) {
 
 // ---- The progress tick -----------------------------------------------------------
 
-TEST(ProgressTickTest, MovesTheBarByTheCountAndCountsOne) {
-    test::TestApp app;
-    auto& bar = app.ctx.frmCount.ProgressBar1;
-    app.ctx.CleanCount = 7;
-    bar.SetValue(20);
-    ProgressTick(app.ctx);
-    EXPECT_EQ(bar.Value(), 27);
-    EXPECT_EQ(app.ctx.CleanCount, 8);
-}
-
-TEST(ProgressTickTest, StartsAgainAtTenAbove95) {
-    test::TestApp app;
-    auto& bar = app.ctx.frmCount.ProgressBar1;
-    app.ctx.CleanCount = 5;
-    bar.SetValue(96);
-    ProgressTick(app.ctx);
-    EXPECT_EQ(bar.Value(), 15);
-    bar.SetValue(95);
-    ProgressTick(app.ctx);
-    EXPECT_EQ(bar.Value(), 95) << "95 + 6 lies outside the bar: it keeps its value";
-    EXPECT_EQ(app.ctx.CleanCount, 7);
-}
-
-TEST(ProgressTickTest, ALargeCountLeavesTheBarAlone) {
-    test::TestApp app;
-    app.ctx.CleanCount = std::numeric_limits<std::int32_t>::max() - 1;
-    app.ctx.frmCount.ProgressBar1.SetValue(50);
-    ProgressTick(app.ctx);
-    ProgressTick(app.ctx);
-    EXPECT_EQ(app.ctx.frmCount.ProgressBar1.Value(), 50);
-    EXPECT_EQ(app.ctx.CleanCount, std::numeric_limits<std::int32_t>::max());
-}
-
 TEST(ProgressTickTest, RepaintsAtMostOncePerInterval) {
     test::TestApp app;
     auto& bar = app.ctx.frmCount.ProgressBar1;
-    app.ctx.CleanCount = 1000;  // the value cannot move, so every Changed is a repaint
     int repaints = 0;
     bar.Changed.Connect([&] { ++repaints; });
     // Waited out on the clock itself: a sleep may come back early once other tests' threads ran.
     const auto due = RepaintThrottle::Clock::now() + kProgressRepaintInterval + std::chrono::milliseconds(20);
     while (RepaintThrottle::Clock::now() < due) ::Sleep(5);
-    ProgressTick(app.ctx);
-    ProgressTick(app.ctx);
-    ProgressTick(app.ctx);
-    EXPECT_EQ(repaints, 1);
+    FileDealtWith(app.ctx);
+    FileDealtWith(app.ctx);
+    FileDealtWith(app.ctx);
+    EXPECT_EQ(repaints, 1) << "one repaint for three files";
+    EXPECT_EQ(app.ctx.progress.done, 3u);
 }
 
 TEST(RepaintThrottleTest, LetsOneRepaintThroughPerInterval) {

@@ -9,6 +9,7 @@ scripts/test.sh does; the e2e executable holds the resident program's clean for 
 import contextlib
 import json
 import os
+import pwd
 import re
 import shutil
 import sqlite3
@@ -148,6 +149,14 @@ def expect_clean_as_previewed(preview, clean, where=""):
 
 # ---- Scenario checks: each gets the fixture and the finished run ----------------------------
 
+def last_logged_clean():
+    """The clean log's last line, read from the prefix (the log lives in the user's local
+    application data folder, which Wine keeps below drive_c\\users\\<Unix user>)."""
+    log = (Path(os.environ["WINEPREFIX"]) / "drive_c" / "users" / pwd.getpwuid(os.getuid()).pw_name / "AppData" /
+           "Local" / "Quillmere" / "CleanLog.jsonl")
+    return json.loads(log.read_bytes().splitlines()[-1])
+
+
 def fixture_state():
     return {name: snapshot(ROOT / name) for name in ("temp", "my folder", "outside")}
 
@@ -167,7 +176,12 @@ def check_clean_removes_what_preview_listed(fixture, result):
     outside = snapshot(ROOT / "outside")
     clean = run_cli(["clean", "--temp", "--folders", "--json"])
     assert clean.returncode == 0, clean.stderr.decode("utf-8", "replace")
-    expect_clean_as_previewed(preview, parse_json(clean.stdout))
+    document = parse_json(clean.stdout)
+    expect_clean_as_previewed(preview, document)
+    assert document["trigger"] == "console" and re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", document["time"])
+    assert document["user"] and document["computer"] and document["durationMs"] >= 0, document
+    logged = last_logged_clean()
+    assert {key: logged[key] for key in document} == document, "the clean log's line differs from the report"
     assert snapshot(ROOT / "temp") == {}, "Temp still holds %r" % snapshot(ROOT / "temp")
     assert (ROOT / "temp").is_dir() and (ROOT / "my folder").is_dir(), "a cleaned root itself was removed"
     assert snapshot(ROOT / "outside") == outside, "files outside the cleaned folders changed"
@@ -224,6 +238,7 @@ def check_resident_clean_blocks_others(fixture, result):
     auto = run_auto(ROOT / "temp")
     assert auto.returncode == 0 and snapshot(ROOT / "temp") == {}, \
         "auto did not clean once free (exit %d): %r; %s" % (auto.returncode, sorted(snapshot(ROOT / "temp")), outputs(auto))
+    assert last_logged_clean()["trigger"] == "auto", "auto's clean left no line in the clean log"
     after = run_cli(["clean", "--temp", "--json"])
     assert after.returncode == 0, outputs(after)
 
