@@ -15,6 +15,7 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "base/dialogs.h"
@@ -116,6 +117,12 @@ void Shot(const char* name) {
     std::fflush(stdout);
     std::string reply;
     std::getline(std::cin, reply);
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(window, text, 256);
+    return text;
 }
 
 void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
@@ -297,10 +304,30 @@ int wmain() {
     Expect(WaitFor([&] { return ::IsWindowVisible(main) != FALSE; }), "options window");
     Shot("tab-options");
     const HWND tabs = FindChild(main, 600);
-    for (const char* name : {"tab-internet", "tab-temp", "tab-cookies", "tab-your-folder"}) {
+    // A page is filled while it comes up, letting the window paint between steps: each is shot
+    // once what it fills last shows what this prefix holds.
+    const auto lineBegins = [&](int id, std::wstring_view start) {
+        const std::wstring line = TextOf(FindChild(main, id));
+        return line.starts_with(start);
+    };
+    const struct {
+        const char* name;
+        std::function<bool()> filled;
+    } pages[] = {
+        {"tab-internet", [&] { return lineBegins(401, L"FireFox Saved Session"); }},
+        {"tab-temp", [&] { return lineBegins(405, L"Temp Folder Contains 12 Files"); }},
+        // The cookies.txt, listed last, with its HttpOnly cookie's details.
+        {"tab-cookies", [&] { return lineBegins(412, L"Cookie Folder Contains") && ::IsWindowVisible(FindChild(main, 707)); }},
+        {"tab-your-folder", [] { return true; }},
+    };
+    int index = 0;
+    for (const auto& page : pages) {
         ::PostMessageW(tabs, WM_KEYDOWN, VK_RIGHT, 0);
         ::PostMessageW(tabs, WM_KEYUP, VK_RIGHT, 0);
-        Shot(name);
+        ++index;
+        Expect(WaitFor([&] { return ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0) == index && page.filled(); }),
+               (std::string(page.name) + " page, filled").c_str());
+        Shot(page.name);
     }
 
     // "Clean Temp", answered Yes: the result window with the count.
@@ -311,11 +338,7 @@ int wmain() {
     if (const HWND question = AwaitWindow(id, L"#32770", "question", L"Dorvik Info....."))
         ::PostMessageW(question, WM_COMMAND, IDYES, 0);
     AwaitWindow(id, qm::kCountWindowClass, "result window");
-    WaitFor([&] {
-        wchar_t text[32] = {};
-        ::GetWindowTextW(FindChild(FindOwnWindow(id, qm::kCountWindowClass), 1), text, 32);
-        return std::wstring(text) != L"Cleaning";
-    });
+    WaitFor([&] { return TextOf(FindChild(FindOwnWindow(id, qm::kCountWindowClass), 1)) != L"Cleaning"; });
     Shot("result");
 
     // "Select HotKey": the chooser, with the main window closed to the tray first. The clean
