@@ -4,8 +4,8 @@
 // waits for a line on its input, so that the calling script can photograph the screen; a window
 // that does not come is named on a line "MISSING <what>".
 //
-// It changes the Wine prefix it runs in (settings, a Temp folder with twelve files), so
-// scripts/screenshots.sh gives it a prefix of its own.
+// It changes the Wine prefix it runs in (settings, a Temp folder with twelve files, browser
+// data and a folder of the user's), so scripts/screenshots.sh gives it a prefix of its own.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -19,10 +19,11 @@
 #include <thread>
 
 #include "base/dialogs.h"
+#include "base/handles.h"
 #include "base/os_version.h"
 #include "base/pump.h"
-#include "online/about_window.h"
 #include "help/help_window.h"
+#include "online/about_window.h"
 #include "online/update_notice.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
@@ -131,11 +132,13 @@ void SetString(const wchar_t* key, const wchar_t* name, const std::wstring& valu
     settings.SetValue(name, value);
 }
 
-// An empty file in folder, made with the folders above it.
-void MakeFile(const std::wstring& folder, const std::wstring& name) {
+// A file in folder holding text, made with the folders above it.
+void MakeFile(const std::wstring& folder, const std::wstring& name, const std::string& text = {}) {
     ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    HANDLE file = ::CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    const qm::UniqueFile file(
+        ::CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (file) ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 void MakeFiles(const std::wstring& folder, const wchar_t* prefix, const wchar_t* extension, int count) {
@@ -174,7 +177,6 @@ void FillCookieFolder() {
                                    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"})
         ::RegSetKeyValueW(HKEY_CURRENT_USER, folders, L"Cookies", REG_SZ, cookies.c_str(),
                           static_cast<DWORD>((cookies.size() + 1) * sizeof(wchar_t)));
-    ::SHCreateDirectoryExW(nullptr, cookies.c_str(), nullptr);
     // Expiry 2031-01-01, creation 2026-11-02 (the halves of two FILETIMEs).
     const auto record = [](const char* name, const char* value, const char* host) {
         return std::string(name) + "\n" + value + "\n" + host + "\n1536\n416055296\n31593874\n" +
@@ -188,13 +190,7 @@ void FillCookieFolder() {
         {L"user@shop.example[2].txt", record("cart", "3-items", "shop.example/")},
         {L"user@mail.example[1].txt", record("login", "remembered", "mail.example/")},
     };
-    for (const auto& f : files) {
-        HANDLE file = ::CreateFileW((cookies + L"\\" + f.file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        DWORD written = 0;
-        ::WriteFile(file, f.text.data(), static_cast<DWORD>(f.text.size()), &written, nullptr);
-        ::CloseHandle(file);
-    }
+    for (const auto& f : files) MakeFile(cookies, f.file, f.text);
     SetString(L"Software\\Dorvik Software\\Quillmere\\MSIESavedCookies", L"0", L"user@mail.example[1].txt\tlogin\t11/2/2026");
 }
 
@@ -204,19 +200,13 @@ void FillCookiesTxt() {
     wchar_t profile[MAX_PATH] = {};
     if (!::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH)) return;
     const std::wstring folder = std::wstring(profile) + L"\\Netscape";
-    const std::wstring path = folder + L"\\cookies.txt";
-    ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     const std::string text =
         "# Netscape HTTP Cookie File\n"
         "#HttpOnly_.mail.example\tTRUE\t/\tTRUE\t1924992000\tsession\t5f0c9a\n"
         ".news.example\tTRUE\t/\tFALSE\t1924992000\ttheme\tdark\n"
         "shop.example\tFALSE\t/cart\tFALSE\t1924992000\tcart\t3-items\n";
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
-    SetString(L"Software\\Netscape\\Netscape Navigator\\Cookies", L"Cookie File", path);
+    MakeFile(folder, L"cookies.txt", text);
+    SetString(L"Software\\Netscape\\Netscape Navigator\\Cookies", L"Cookie File", folder + L"\\cookies.txt");
     SetString(L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies", L"0", L"news.example\ttheme\t1/1/2031");
 }
 
@@ -231,13 +221,8 @@ void FillFirefoxProfile() {
     for (const wchar_t* backup : {L"recovery.jsonlz4", L"recovery.baklz4", L"previous.jsonlz4"})
         MakeFile(profile + L"\\sessionstore-backups", backup);
     MakeFile(profile, L"places.sqlite");  // bookmarks and history: never listed, never cleaned
-    const std::string ini =
-        "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/qm7x2k.default-release\nDefault=1\n";
-    HANDLE file = ::CreateFileW((home + L"\\profiles.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, ini.data(), static_cast<DWORD>(ini.size()), &written, nullptr);
-    ::CloseHandle(file);
+    MakeFile(home, L"profiles.ini",
+             "[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/qm7x2k.default-release\nDefault=1\n");
 }
 
 // The notice of a newer version as the program shows it, made in this process.
