@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots (docs/*.png) under Xvfb: the five tabs of the main
-# window, the tray menu, the result window, the hot-key chooser, About and the update notice,
-# at 100% and 150% scaling.
+# window, the tray menu, the result window, the hot-key chooser, help, About and the
+# update notice, at 100% and 150% scaling.
 # Each scaling runs in a Wine prefix of its own below build/, never the user's.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -30,6 +30,10 @@ shoot() {  # shoot <dpi> <suffix>
                     import -window root "$DOCS/$name$suffix.png"
                     qm_log "docs/$name$suffix.png"
                     echo >&"${DRIVER[1]}"
+                    ;;
+                MISSING\ *)
+                    what="${line#MISSING }"
+                    qm_log "the driver waited in vain for the ${what%$'\r'}: the next picture is wrong"
                     ;;
             esac
         done
