@@ -13,6 +13,7 @@
 #include "online/check_progress.h"
 #include "online/installer_check.h"
 #include "online/update_check.h"
+#include "startup/file_helpers.h"
 #include "online/update_notice.h"
 #include "online/web.h"
 #include "startup/app_context.h"
@@ -29,15 +30,6 @@ std::vector<unsigned> LocalVersion() {
     const ProgramVersion version;
     return {static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor),
             static_cast<unsigned>(version.revision)};
-}
-
-std::wstring RunningProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(path.size() * 2);
-    }
 }
 
 void Tell(AppContext& ctx, const std::wstring& text, const std::wstring& title) {
@@ -187,11 +179,14 @@ bool CheckForUpdate(AppContext& ctx) {
 void CheckForUpdateInBackground(AppContext& ctx) {
     if (ctx.Unattended() || !ctx.web) return;
     ctx.flags.updateAtStart = true;
-    ctx.update.startCheck =
-        std::make_unique<BackgroundCheck>(ctx.web, ConfiguredWebSite(), [&ctx](const CheckOutcome& outcome) {
-            IgnoreErrors([&] { TellOutcome(ctx, outcome, false); });
-            ctx.flags.updateAtStart = false;
-        });
+    const BackgroundCheck::Done tell = [&ctx](const CheckOutcome& outcome) {
+        IgnoreErrors([&] { TellOutcome(ctx, outcome, false); });
+        ctx.flags.updateAtStart = false;
+    };
+    const std::wstring helper = ctx.update.startCheckHelper;
+    ctx.update.startCheck = helper.empty()
+                                ? std::make_unique<BackgroundCheck>(ctx.web, ConfiguredWebSite(), tell)
+                                : std::make_unique<BackgroundCheck>([helper] { return FetchInHelperProcess(helper); }, tell);
 }
 
 bool UpdateCheckInBackground(const AppContext& ctx) {

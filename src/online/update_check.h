@@ -26,13 +26,27 @@ struct CheckOutcome {
 // on any thread.
 CheckOutcome FetchPublishedVersion(Web& web, const WebSite& site);
 
+// The same fetch made by another process: program run with kFetchVersionArgument, its
+// outcome read from its output. The web libraries then never stay in this process, which
+// lives in the tray all day. A helper that gives no answer within kFetchHelperTimeoutMs is
+// ended (WinHTTP waits for ever on a server that accepts and stays silent).
+inline constexpr wchar_t kFetchVersionArgument[] = L"--fetch-published-version";
+inline constexpr DWORD kFetchHelperTimeoutMs = 60000;
+CheckOutcome FetchInHelperProcess(const std::wstring& program);
+// The helper's side: fetches from the configured site over web and writes the outcome to
+// standard output. Returns the process's exit code.
+int WriteFetchedVersion(Web& web);
+
 class BackgroundCheck {
 public:
     using Done = std::function<void(const CheckOutcome&)>;
+    using Fetch = std::function<CheckOutcome()>;
 
     // Starts the check; done runs on this thread, from its message loop, unless the check
     // is cancelled first. done must not destroy this object.
     BackgroundCheck(std::shared_ptr<Web> web, const WebSite& site, Done done);
+    // The same with a fetch of its own (one in a helper process).
+    BackgroundCheck(Fetch fetch, Done done);
     ~BackgroundCheck();  // cancels
     BackgroundCheck(const BackgroundCheck&) = delete;
     BackgroundCheck& operator=(const BackgroundCheck&) = delete;

@@ -20,6 +20,8 @@ struct UpdateState {
     std::function<bool(const std::wstring& installer, const std::wstring& arguments)> startInstaller;
     // The check at start, running in the background (Exit cancels it).
     std::unique_ptr<BackgroundCheck> startCheck;
+    // The program that makes the check at start in a process of its own; empty: this process.
+    std::wstring startCheckHelper;
 };
 
 }  // namespace qm

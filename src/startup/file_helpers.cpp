@@ -190,4 +190,13 @@ bool FileCopyAPI(Dialogs& dialogs, const std::wstring& source, const std::wstrin
     return false;
 }
 
+std::wstring RunningProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
 }  // namespace qm

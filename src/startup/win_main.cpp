@@ -11,10 +11,12 @@
 #include "base/pump.h"
 #include "clean/clean_commands.h"
 #include "clean/count_form.h"
+#include "online/update_check.h"
 #include "online/web.h"
 #include "shutdown/shutdown_calls.h"
 #include "startup/app_context.h"
 #include "startup/bas_main.h"
+#include "startup/file_helpers.h"
 #include "startup/single_instance.h"
 #include "ui/desktop_host.h"
 #include "ui/main_form.h"
@@ -22,15 +24,7 @@
 namespace {
 
 std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = qm::RunningProgramPath();
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
@@ -47,6 +41,11 @@ int RunMessageLoop(qm::DesktopHost& host) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    // The resident program's update check at start, made in a process of its own.
+    if (std::wstring_view(commandLine ? commandLine : L"") == qm::kFetchVersionArgument) {
+        qm::WinHttpWeb web;
+        return qm::WriteFetchedVersion(web);
+    }
     // A second resident start shows the first copy's options window instead: two copies
     // would mean two tray icons and a hot key the second could not have.
     std::optional<qm::ResidentInstance> resident;
@@ -67,6 +66,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     qm::DesktopHost host;
     qm::AppContext ctx(dialogs, os, pump, host);
     ctx.web = std::make_shared<qm::WinHttpWeb>();
+    ctx.update.startCheckHelper = qm::RunningProgramPath();
     qm::SystemShutdownCalls shutdownCalls;
     ctx.shutdown = &shutdownCalls;
     host.Attach(ctx);

@@ -95,7 +95,7 @@ TEST_F(CleanCommandsTest, CleanTempAsksThenCleansTheTempFolder) {
     EXPECT_EQ(Question().style, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     EXPECT_GE(app.pump.events, 25);  // the settle pause; the clean lets messages run too
     EXPECT_EQ(app.ui.calls,
-              (std::vector<std::wstring>{L"SetTempList", L"ShowfrmCount Form3 0", L"ShowCount frmMain 1"}));
+              (std::vector<std::wstring>{L"ShowfrmCount Form3 0", L"ShowCount frmMain 1"}));
     EXPECT_EQ(app.ctx.CleanCount, 2);
     EXPECT_FALSE(test::PathExists(temp / L"a.tmp"));
     EXPECT_EQ(form().List2.ListCount(), 0);

@@ -158,6 +158,20 @@ TEST_F(UpdateEndToEnd, ANewerVersionIsOfferedAcceptedConfirmedDownloadedCheckedA
     EXPECT_TRUE(app.ui.Called(L"UnloadMainForm"));
 }
 
+// The resident program checks at start through a helper process (itself, run for the fetch),
+// so the web libraries never stay loaded in it; the offer is the same.
+TEST_F(UpdateEndToEnd, TheCheckAtStartThroughTheHelperProcessOffersTheSame) {
+    app.ctx.update.startCheckHelper = BesideTests(L"Quillmere.exe");
+    Publish("5.0.1", installerHash, installer);
+    ASSERT_TRUE(test::CheckAtStart(app.ctx));
+    EXPECT_EQ(app.ctx.update.offered.versionText, L"5.0.1");
+    EXPECT_TRUE(Notice());
+    server->Put(kVersionFilePath, "not a version file");
+    app.ctx.frmUpdate.reset();
+    EXPECT_FALSE(test::CheckAtStart(app.ctx));
+    EXPECT_TRUE(app.dialogs.messages.empty()) << "the check at start says nothing of a bad answer";
+}
+
 TEST_F(UpdateEndToEnd, NotAnsweredByTheNoticeItSlidesAwayAfterSevenSeconds) {
     Publish("5.0.1", installerHash, installer);
     ASSERT_TRUE(test::CheckAtStart(app.ctx));
