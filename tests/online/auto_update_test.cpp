@@ -195,7 +195,7 @@ TEST_F(UpdateTest, AConfirmedUpdateWithTheRightHashStartsAndTheProgramEnds) {
     EXPECT_EQ(installer.rfind(temp.Path() + L"\\Quillmere-Update-", 0), 0u) << "a folder of its own under Temp";
     EXPECT_TRUE(installer.ends_with(L"\\Update.exe"));
     EXPECT_EQ(test::ReadBytes(installer), kInstaller);
-    EXPECT_EQ(started[0].second, L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId()));
+    EXPECT_EQ(started[0].second, L"/S /Update /WaitPid=" + std::to_wstring(::GetCurrentProcessId()));
     EXPECT_TRUE(app.ui.Called(L"UnloadMainForm"));
 }
 
