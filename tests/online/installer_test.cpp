@@ -121,6 +121,11 @@ protected:
         if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, run.put()) == ERROR_SUCCESS)
             ::RegDeleteValueW(run.get(), L"Quillmere");
         ::DeleteFileW(StartMenuEntry().c_str());
+        // A program a failed test left running would hold the next test's files (and the output).
+        const HWND resident = ::FindWindowW(kMaxMinWindowClass, nullptr);
+        DWORD id = 0;
+        if (resident && ::GetWindowThreadProcessId(resident, &id))
+            ::TerminateProcess(UniqueKernelObject(::OpenProcess(PROCESS_TERMINATE, FALSE, id)).get(), 9);
     }
 };
 
