@@ -47,10 +47,12 @@ Var AllUsers    ; 1 when installing for every user of the computer
 Var UpdateMode  ; 1 for the update the running program starts
 Var RunBox      ; the last page's "Run Quillmere" box
 Var FileStays   ; 1 when the uninstaller could not remove a program file
+Var EndCaption  ; the uninstaller's caption once it has run: never "Completed" when it failed
 
 Page directory
 Page instfiles
 Page custom RunPageShow RunPageLeave
+UninstallSubCaption 2 "$EndCaption"
 UninstPage uninstConfirm
 UninstPage instfiles
 
@@ -231,6 +233,7 @@ SectionEnd
 
 Function un.onInit
   SetRegView 64
+  StrCpy $EndCaption ": Completed"
   StrCpy $AllUsers 0
   ${GetParameters} $R0
   ClearErrors
@@ -263,6 +266,7 @@ Section "Uninstall"
   ${If} $FileStays == 1
     MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} could not be removed completely: a file of it is in use (see the details). Close ${PRODUCT} and any clean that is running, then uninstall it again." /SD IDOK
     SetErrorLevel 2
+    StrCpy $EndCaption ": Not Completed"
     Abort "${PRODUCT} could not be removed completely."
   ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
