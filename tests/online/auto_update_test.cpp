@@ -289,10 +289,7 @@ TEST_F(UpdateTest, AnUnattendedRunNeverGoesOnLine) {
 
 // A start after an update removes the download folders left under Temp, and nothing else.
 TEST_F(UpdateTest, OnlyLeftoverDownloadFoldersAreRemoved) {
-    const struct {
-        const wchar_t* file;
-        bool goes;
-    } rows[] = {
+    const struct { const wchar_t* file; bool goes; } rows[] = {
         {L"Quillmere-Update-1-2\\Update.exe", true},
         {L"Quillmere-Update-3-4\\Setup.exe", false},
         {L"Quillmere-Update-5-6\\sub\\Update.exe", false},

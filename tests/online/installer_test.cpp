@@ -73,7 +73,7 @@ UniqueKernelObject ResidentProcess(DWORD notThisOne = 0) {
     DWORD id = 0;
     if (const HWND window = ::FindWindowW(kMaxMinWindowClass, nullptr)) ::GetWindowThreadProcessId(window, &id);
     if (id == 0 || id == notThisOne) return {};
-    return UniqueKernelObject(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    return UniqueKernelObject(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
 }
 
 // Starts the installed program as the resident program and waits for its hidden window.
@@ -122,10 +122,7 @@ protected:
             ::RegDeleteValueW(run.get(), L"Quillmere");
         ::DeleteFileW(StartMenuEntry().c_str());
         // A program a failed test left running would hold the next test's files (and the output).
-        const HWND resident = ::FindWindowW(kMaxMinWindowClass, nullptr);
-        DWORD id = 0;
-        if (resident && ::GetWindowThreadProcessId(resident, &id))
-            ::TerminateProcess(UniqueKernelObject(::OpenProcess(PROCESS_TERMINATE, FALSE, id)).get(), 9);
+        if (const UniqueKernelObject left = ResidentProcess()) ::TerminateProcess(left.get(), 9);
     }
 };
 
