@@ -191,16 +191,17 @@ void RemoveUpdateLeftovers(AppContext& ctx) {
         // It deletes as a clean does, so it waits its turn like one (or the next start does it).
         const std::optional<CleanLock> lock = CleanLock::Acquire();
         if (!lock) return;
-        GuardVerdict temp = GuardDeletionRoot(WithoutTrailingSeparators(GetTempFile()), RootKind::Temp);
-        if (!temp.root) return;
+        const GuardVerdict verdict = GuardDeletionRoot(WithoutTrailingSeparators(GetTempFile()), RootKind::Temp);
+        if (!verdict.root) return;
+        const WalkFolder& temp = verdict.root->Folder();
         std::vector<ListedFolder> leftovers;
-        temp.root->Folder().ForEachEntryMatching(std::wstring(kUpdateFolderPrefix) + L"*", [&](const ListedEntry& entry) {
-            if (entry.IsFolder() && !entry.IsLink()) leftovers.push_back(temp.root->Folder().Keep(entry));
+        temp.ForEachEntryMatching(std::wstring(kUpdateFolderPrefix) + L"*", [&](const ListedEntry& entry) {
+            if (entry.IsFolder() && !entry.IsLink()) leftovers.push_back(temp.Keep(entry));
         });
         SkipReason lastReason = SkipReason::None;
         DeletePass pass(ctx);
         pass.OnEvent([&](const DeleteEvent& event) { lastReason = event.reason; });
-        for (const ListedFolder& listed : leftovers) RemoveLeftover(pass, lastReason, temp.root->Folder(), listed);
+        for (const ListedFolder& listed : leftovers) RemoveLeftover(pass, lastReason, temp, listed);
     });
 }
 

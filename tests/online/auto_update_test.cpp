@@ -304,7 +304,8 @@ TEST_F(UpdateTest, OnlyLeftoverDownloadFoldersAreRemoved) {
         test::WriteBytes(path, "x");
     }
     RemoveUpdateLeftovers(app.ctx);
-    for (const auto& row : rows) EXPECT_EQ(test::PathExists(temp / row.file), !row.goes) << NarrowUtf8(row.file);
+    for (const auto& row : rows)
+        EXPECT_EQ(test::PathExists(temp / row.file), !row.goes) << NarrowUtf8(row.file);
     EXPECT_FALSE(test::PathExists(temp / L"Quillmere-Update-1-2"));
 }
 

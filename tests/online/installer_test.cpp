@@ -73,7 +73,7 @@ UniqueKernelObject ResidentProcess(DWORD notThisOne = 0) {
     DWORD id = 0;
     if (const HWND window = ::FindWindowW(kMaxMinWindowClass, nullptr)) ::GetWindowThreadProcessId(window, &id);
     if (id == 0 || id == notThisOne) return {};
-    return UniqueKernelObject(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
+    return UniqueKernelObject(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
 }
 
 // Starts the installed program as the resident program and waits for its hidden window.
