@@ -3,11 +3,13 @@
 ; Per user without administrator rights by default; per machine when started elevated
 ; with /AllUsers. Silent: /S (with /CurrentUser or /AllUsers, and /D=folder to choose the
 ; folder). An existing installation is updated in place, in its folder and mode. Started
-; by the running program as its update, /WaitPid=<id> waits for that program to end.
-; The uninstaller takes /S, /AllUsers and /RemoveSettings.
+; by the running program as its update, "/S /Update /WaitPid=<id>" waits for that program to
+; end, installs without pages and starts the installed program again. Before any file is
+; replaced or removed, a running Quillmere is asked to exit, as its tray menu's "Exit Program"
+; does, and given 15 seconds. The uninstaller takes /S, /AllUsers and /RemoveSettings.
 ;
 ; Defined by the build: VERSION (5.0.0), PROGRAM (path of Quillmere.exe), CONSOLE_PROGRAM (path of
-; quillmere-cli.exe), OUTFILE.
+; quillmere-cli.exe), OUTFILE, EXIT_COMMAND (the tray menu's "Exit Program" command id).
 
 Unicode true
 Target amd64-unicode
@@ -18,12 +20,16 @@ ManifestDPIAware true
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include x64.nsh
+!include nsDialogs.nsh
+!include WinMessages.nsh
 
 !define PRODUCT "Quillmere"
 !define PUBLISHER "Dorvik Software"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmere"
 !define SETTINGS_KEY "Software\Dorvik Software\Quillmere"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The running program's hidden window, which takes its tray menu's commands.
+!define PROGRAM_WINDOW_CLASS "QuillmereMaxMin"
 
 Name "Dorvik ${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -37,10 +43,16 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
-Var AllUsers  ; 1 when installing for every user of the computer
+Var AllUsers    ; 1 when installing for every user of the computer
+Var UpdateMode  ; 1 for the update the running program starts
+Var RunBox      ; the last page's "Run Quillmere" box
+Var FileStays   ; 1 when the uninstaller could not remove a program file
+Var EndCaption  ; the uninstaller's caption once it has run: never "Completed" when it failed
 
 Page directory
 Page instfiles
+Page custom RunPageShow RunPageLeave
+UninstallSubCaption 2 "$EndCaption"
 UninstPage uninstConfirm
 UninstPage instfiles
 
@@ -89,6 +101,64 @@ Function WaitForProgram
   ${EndIf}
 FunctionEnd
 
+; Asks a running Quillmere to exit and waits for it, so that its files are free. A program
+; that does not end in time keeps its files: replacing or removing them then fails and says so.
+!macro DEFINE_CLOSE_PROGRAM UN
+Function ${UN}CloseProgram
+  FindWindow $R0 "${PROGRAM_WINDOW_CLASS}"
+  ${If} $R0 == 0
+    Return
+  ${EndIf}
+  DetailPrint "Closing the running ${PRODUCT}..."
+  System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
+  System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i R1) p.R2'
+  System::Call 'user32::PostMessageW(p R0, i ${WM_COMMAND}, p ${EXIT_COMMAND}, p 0)'
+  ${If} $R2 P<> 0
+    System::Call 'kernel32::WaitForSingleObject(p R2, i 15000)'
+    System::Call 'kernel32::CloseHandle(p R2)'
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro DEFINE_CLOSE_PROGRAM ""
+!insertmacro DEFINE_CLOSE_PROGRAM "un."
+
+; The last page of an interactive per-user install: "Run Quillmere", on by default. A per-machine
+; install runs elevated, so it does not start the program as the administrator.
+Function RunPageShow
+  ${If} $AllUsers == 1
+    Abort
+  ${EndIf}
+  nsDialogs::Create 1018
+  Pop $R0
+  ${NSD_CreateLabel} 0 0 100% 24u "${PRODUCT} is installed in $INSTDIR."
+  Pop $R0
+  ${NSD_CreateCheckbox} 0 30u 100% 12u "Run ${PRODUCT}"
+  Pop $RunBox
+  ${NSD_Check} $RunBox
+  GetDlgItem $R0 $HWNDPARENT 1
+  SendMessage $R0 ${WM_SETTEXT} 0 "STR:$(^CloseBtn)"
+  GetDlgItem $R0 $HWNDPARENT 2
+  EnableWindow $R0 0
+  GetDlgItem $R0 $HWNDPARENT 3
+  ShowWindow $R0 ${SW_HIDE}
+  nsDialogs::Show
+FunctionEnd
+
+Function RunPageLeave
+  ${NSD_GetState} $RunBox $R0
+  ${If} $R0 == ${BST_CHECKED}
+    Exec '"$INSTDIR\Quillmere.exe"'
+  ${EndIf}
+FunctionEnd
+
+; The silent update starts the updated program again, as the resident program (no arguments).
+Function .onInstSuccess
+  ${If} ${Silent}
+  ${AndIf} $UpdateMode == 1
+    Exec '"$INSTDIR\Quillmere.exe"'
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} needs 64-bit Windows." /SD IDOK
@@ -96,6 +166,13 @@ Function .onInit
   ${EndIf}
   SetRegView 64
   Call ChooseMode
+  StrCpy $UpdateMode 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/Update" $R1
+  ${IfNot} ${Errors}
+    StrCpy $UpdateMode 1
+  ${EndIf}
   ${If} $AllUsers == 1
     SetShellVarContext all
   ${Else}
@@ -105,10 +182,11 @@ Function .onInit
   ${If} $INSTDIR == "$LOCALAPPDATA\Programs\${PRODUCT}"
     Call FindEarlierInstallation
   ${EndIf}
-  Call WaitForProgram
 FunctionEnd
 
 Section "Quillmere"
+  Call CloseProgram
+  Call WaitForProgram
   SetOutPath "$INSTDIR"
   SetOverwrite on
   ClearErrors
@@ -155,6 +233,7 @@ SectionEnd
 
 Function un.onInit
   SetRegView 64
+  StrCpy $EndCaption ": Completed"
   StrCpy $AllUsers 0
   ${GetParameters} $R0
   ClearErrors
@@ -167,9 +246,29 @@ Function un.onInit
   ${EndIf}
 FunctionEnd
 
+; Removes one program file; one that stays (held by a running program) is named in the details.
+!macro REMOVE_PROGRAM_FILE NAME
+  ClearErrors
+  Delete "$INSTDIR\${NAME}"
+  ${If} ${Errors}
+    DetailPrint "Could not remove $INSTDIR\${NAME}: it is in use."
+    StrCpy $FileStays 1
+  ${EndIf}
+!macroend
+
 Section "Uninstall"
-  Delete "$INSTDIR\Quillmere.exe"
-  Delete "$INSTDIR\quillmere-cli.exe"
+  Call un.CloseProgram
+  StrCpy $FileStays 0
+  !insertmacro REMOVE_PROGRAM_FILE "Quillmere.exe"
+  !insertmacro REMOVE_PROGRAM_FILE "quillmere-cli.exe"
+  ; Not removed means not uninstalled: the uninstaller and its entry stay, so that it can be
+  ; run again once the program is closed.
+  ${If} $FileStays == 1
+    MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} could not be removed completely: a file of it is in use (see the details). Close ${PRODUCT} and any clean that is running, then uninstall it again." /SD IDOK
+    SetErrorLevel 2
+    StrCpy $EndCaption ": Not Completed"
+    Abort "${PRODUCT} could not be removed completely."
+  ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"

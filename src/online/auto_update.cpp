@@ -3,12 +3,19 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <chrono>
 #include <exception>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/app_error.h"
 #include "base/program_version.h"
+#include "base/text.h"
+#include "clean/clean_lock.h"
+#include "clean/deletion_guard.h"
+#include "clean/held_delete.h"
 #include "clean/run_state.h"
 #include "online/check_progress.h"
 #include "online/installer_check.h"
@@ -25,6 +32,13 @@ namespace {
 constexpr DWORD kDownloadStallMs = 30000;                     // no data for this long ends it
 constexpr std::uint64_t kMostInstallerBytes = 256ull << 20;
 constexpr TrapSite kTrapGetUpdate{L"AutoUpdate", L"GetUpdate"};
+// The download's folder under Temp, and the installer's name in it.
+constexpr wchar_t kUpdateFolderPrefix[] = L"Quillmere-Update-";
+constexpr wchar_t kUpdateInstaller[] = L"Update.exe";
+// How long a leftover installer that is still running (the update that started this program,
+// ending) is waited for before its folder is left for the next start.
+constexpr int kLeftoverTries = 20;
+constexpr auto kLeftoverRetry = std::chrono::milliseconds(250);
 
 std::vector<unsigned> LocalVersion() {
     const ProgramVersion version;
@@ -41,7 +55,7 @@ class UpdateFolder {
 public:
     UpdateFolder() {
         for (int attempt = 0; attempt < 20 && path_.empty(); ++attempt) {
-            const std::wstring candidate = GetTempFile() + L"Quillmere-Update-" +
+            const std::wstring candidate = GetTempFile() + kUpdateFolderPrefix +
                                            std::to_wstring(::GetCurrentProcessId()) + L"-" +
                                            std::to_wstring(::GetTickCount64() + attempt);
             if (::CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
@@ -54,7 +68,7 @@ public:
     UpdateFolder& operator=(const UpdateFolder&) = delete;
 
     bool Made() const { return !path_.empty(); }
-    std::wstring Installer() const { return path_ + L"\\Update.exe"; }
+    std::wstring Installer() const { return path_ + L"\\" + kUpdateInstaller; }
     void Keep() { kept_ = true; }
     void Remove() {
         if (path_.empty()) return;
@@ -101,7 +115,7 @@ void DownloadAndStart(AppContext& ctx, const PublishedVersion& offer, const std:
 
     const auto start = ctx.update.startInstaller ? ctx.update.startInstaller : StartWithShell;
     if (!reply.Ok() || !InstallerIsGenuine(folder.Installer(), offer) ||
-        !start(folder.Installer(), L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId()))) {
+        !start(folder.Installer(), kInstallerArguments + std::to_wstring(::GetCurrentProcessId()))) {
         folder.Remove();
         Tell(ctx, kInstallerFailedText, title);
         return;
@@ -138,7 +152,50 @@ bool TellOutcome(AppContext& ctx, const CheckOutcome& outcome, bool manual) {
     return false;
 }
 
+// How many installers a download folder holds (0 or 1); -1 when it holds anything else, and
+// so is not one this program left.
+int InstallersIn(const WalkFolder& folder) {
+    int installers = 0;
+    const bool listed = folder.ForEachEntry([&](const ListedEntry& entry) {
+        const bool installer = !entry.IsFolder() && !entry.IsLink() && EqualsNoCase(entry.name, kUpdateInstaller);
+        installers = installer && installers >= 0 ? installers + 1 : -1;
+    });
+    return listed ? installers : -1;
+}
+
+// One download folder: its installer, then the folder itself; nothing when it holds more.
+void RemoveLeftover(DeletePass& pass, SkipReason& lastReason, const WalkFolder& temp, const ListedFolder& listed) {
+    const std::optional<WalkFolder> folder = pass.Enter(temp, listed, FolderAccess::Delete);
+    if (!folder) return;
+    const int installers = InstallersIn(*folder);
+    if (installers < 0) return;
+    for (int attempt = 1; installers == 1 && !pass.DeleteFile(*folder, kUpdateInstaller); ++attempt) {
+        if (lastReason != SkipReason::InUse || attempt == kLeftoverTries) return;
+        std::this_thread::sleep_for(kLeftoverRetry);
+    }
+    pass.RemoveEmptied(*folder);
+}
+
 }  // namespace
+
+void RemoveUpdateLeftovers(AppContext& ctx) {
+    IgnoreErrors([&] {
+        // It deletes as a clean does, so it waits its turn like one (or the next start does it).
+        const std::optional<CleanLock> lock = CleanLock::Acquire();
+        if (!lock) return;
+        const GuardVerdict verdict = GuardDeletionRoot(WithoutTrailingSeparators(GetTempFile()), RootKind::Temp);
+        if (!verdict.root) return;
+        const WalkFolder& temp = verdict.root->Folder();
+        std::vector<ListedFolder> leftovers;
+        temp.ForEachEntryMatching(std::wstring(kUpdateFolderPrefix) + L"*", [&](const ListedEntry& entry) {
+            if (entry.IsFolder() && !entry.IsLink()) leftovers.push_back(temp.Keep(entry));
+        });
+        SkipReason lastReason = SkipReason::None;
+        DeletePass pass(ctx);
+        pass.OnEvent([&](const DeleteEvent& event) { lastReason = event.reason; });
+        for (const ListedFolder& listed : leftovers) RemoveLeftover(pass, lastReason, temp, listed);
+    });
+}
 
 std::wstring UpdateTitle(const std::wstring& displayName) { return L"Dorvik " + displayName + L" AutoUpdate Program"; }
 

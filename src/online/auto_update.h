@@ -37,6 +37,15 @@ bool UpdateCheckInBackground(const AppContext& ctx);
 // tells the user.
 void GetUpdate(AppContext& ctx);
 
+// How the program starts the downloaded installer, followed by its own process id: silently,
+// as an update that waits for this program to end and starts the updated one.
+inline constexpr wchar_t kInstallerArguments[] = L"/S /Update /WaitPid=";
+
+// Removes the download folders that earlier updates left under Temp (the installer cannot
+// delete itself): only folders named like the download's, directly under Temp, holding
+// nothing but the installer; the installer that started this program is waited for briefly.
+void RemoveUpdateLeftovers(AppContext& ctx);
+
 // GetTempFile: the user's Temp folder with a trailing backslash.
 std::wstring GetTempFile();
 

@@ -11,6 +11,7 @@
 #include "clean/clean_lock.h"
 #include "clean/clean_log.h"
 #include "cookies/discovery.h"
+#include "online/auto_update.h"
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
 #include "ui/entry_points.h"
@@ -147,8 +148,8 @@ HotKeyChoice ReadHotKeyChoice(AppContext& ctx) {
     return choice;
 }
 
-// Tray icon, subclassing, the global hot key and its hook, then the update check, as every
-// resident start does.
+// Tray icon, subclassing, the global hot key and its hook, then the update check and the
+// removal of an earlier update's download, as every resident start does.
 void GoResident(AppContext& ctx, const HotKeyChoice& hotKey) {
     MainStep(ctx, [&] {
         if (ctx.ui.ShellTrayAdd()) ctx.ui.SubClass(ctx.ui.MainWindow());
@@ -166,6 +167,7 @@ void GoResident(AppContext& ctx, const HotKeyChoice& hotKey) {
     // Only now, and in the background: a slow or silent web site holds up neither the icon,
     // the hot key nor anything the user does next.
     MainStep(ctx, [&] { CheckForProgramUpdates(ctx); });
+    MainStep(ctx, [&] { RemoveUpdateLeftovers(ctx); });
 }
 
 void RunResidentMode(AppContext& ctx, const StartupArguments& arguments) {

@@ -8,6 +8,7 @@
 
 #include "clean/run_state.h"
 #include "base/handles.h"
+#include "base/text.h"
 #include "online/auto_update.h"
 #include "online/check_progress.h"
 #include "online/installer_check.h"
@@ -195,7 +196,7 @@ TEST_F(UpdateTest, AConfirmedUpdateWithTheRightHashStartsAndTheProgramEnds) {
     EXPECT_EQ(installer.rfind(temp.Path() + L"\\Quillmere-Update-", 0), 0u) << "a folder of its own under Temp";
     EXPECT_TRUE(installer.ends_with(L"\\Update.exe"));
     EXPECT_EQ(test::ReadBytes(installer), kInstaller);
-    EXPECT_EQ(started[0].second, L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId()));
+    EXPECT_EQ(started[0].second, L"/S /Update /WaitPid=" + std::to_wstring(::GetCurrentProcessId()));
     EXPECT_TRUE(app.ui.Called(L"UnloadMainForm"));
 }
 
@@ -284,6 +285,28 @@ TEST_F(UpdateTest, AnUnattendedRunNeverGoesOnLine) {
     EXPECT_TRUE(web.asked.empty());
     EXPECT_TRUE(app.dialogs.messages.empty());
     EXPECT_FALSE(NoticeShown());
+}
+
+// A start after an update removes the download folders left under Temp, and nothing else.
+TEST_F(UpdateTest, OnlyLeftoverDownloadFoldersAreRemoved) {
+    const struct { const wchar_t* file; bool goes; } rows[] = {
+        {L"Quillmere-Update-1-2\\Update.exe", true},
+        {L"Quillmere-Update-3-4\\Setup.exe", false},
+        {L"Quillmere-Update-5-6\\sub\\Update.exe", false},
+        {L"Quillmere-Update-7-8\\Update.exe", false},  // with the next row: more than the installer
+        {L"Quillmere-Update-7-8\\notes.txt", false},
+        {L"Quillmere-Download\\Update.exe", false},
+        {L"Quillmere-Update-9", false},  // a file
+    };
+    for (const auto& row : rows) {
+        const std::wstring path = temp / row.file;
+        test::MakeFolder(path.substr(0, path.find_last_of(L'\\')));
+        test::WriteBytes(path, "x");
+    }
+    RemoveUpdateLeftovers(app.ctx);
+    for (const auto& row : rows)
+        EXPECT_EQ(test::PathExists(temp / row.file), !row.goes) << NarrowUtf8(row.file);
+    EXPECT_FALSE(test::PathExists(temp / L"Quillmere-Update-1-2"));
 }
 
 }  // namespace

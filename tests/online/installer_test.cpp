@@ -68,6 +68,30 @@ long RunAndWait(const std::wstring& program, const std::wstring& arguments, std:
     return static_cast<long>(code);
 }
 
+// The process of the resident program's hidden window, to wait on; none when it is not there.
+UniqueKernelObject ResidentProcess(DWORD notThisOne = 0) {
+    DWORD id = 0;
+    if (const HWND window = ::FindWindowW(kMaxMinWindowClass, nullptr)) ::GetWindowThreadProcessId(window, &id);
+    if (id == 0 || id == notThisOne) return {};
+    return UniqueKernelObject(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+}
+
+// Starts the installed program as the resident program and waits for its hidden window.
+UniqueKernelObject StartResident(const std::wstring& program) {
+    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + program + L"\"";
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return {};
+    UniqueKernelObject process(info.hProcess), thread(info.hThread);
+    return WaitUntil([] { return ::FindWindowW(kMaxMinWindowClass, nullptr) != nullptr; }) ? std::move(process)
+                                                                                          : UniqueKernelObject();
+}
+
+bool Ended(const UniqueKernelObject& process) { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }
+
 std::wstring Value(HKEY root, const std::wstring& key, const std::wstring& name) {
     std::wstring value;
     return ScratchRegistry::GetString(root, key, name, value) ? value : L"<missing>";
@@ -97,6 +121,8 @@ protected:
         if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, run.put()) == ERROR_SUCCESS)
             ::RegDeleteValueW(run.get(), L"Quillmere");
         ::DeleteFileW(StartMenuEntry().c_str());
+        // A program a failed test left running would hold the next test's files (and the output).
+        if (const UniqueKernelObject left = ResidentProcess()) ::TerminateProcess(left.get(), 9);
     }
 };
 
@@ -118,36 +144,38 @@ TEST_F(InstallerTest, InstallsPerUserSilentlyUpdatesInPlaceAndUninstallsCleanly)
     ExpectAutoCleanRuns(program);
 
     // A resident start registers the installed program to start with Windows.
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    const UniqueKernelObject old = StartResident(program);
+    ASSERT_TRUE(old);
+    EXPECT_TRUE(WaitUntil([&] { return Value(HKEY_CURRENT_USER, kRunKey, L"Quillmere") == program; }));
     {
-        STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        std::wstring command = L"\"" + program + L"\"";
-        ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                     &info));
-        UniqueKernelObject process(info.hProcess), thread(info.hThread);
-        EXPECT_TRUE(WaitUntil([&] { return Value(HKEY_CURRENT_USER, kRunKey, L"Quillmere") == program; }));
-        // Updating while it runs: the installer waits for the program named by /WaitPid.
-        const auto mainWindow = [&] { return ::FindWindowW(kMainWindowClass, nullptr); };
-        ASSERT_TRUE(WaitUntil([&] { return mainWindow() != nullptr; }));
-        std::thread endProgram([&] {
-            std::this_thread::sleep_for(1500ms);
-            DWORD_PTR result = 0;
-            ::SendMessageTimeoutW(mainWindow(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
-        });
-        const auto started = std::chrono::steady_clock::now();
-        const long updated = RunAndWait(InstallerPath(), L"/S /WaitPid=" + std::to_wstring(info.dwProcessId));
-        endProgram.join();
-        EXPECT_EQ(updated, 0);
-        EXPECT_GE(std::chrono::steady_clock::now() - started, 1400ms) << "did not wait for the running program";
-        EXPECT_EQ(::WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+        // The update as the program starts it, from its download folder under Temp: the running
+        // program exits, the updated one starts in the tray and removes the download.
+        test::TempFolder temp(L"qm-update-temp");
+        test::ScopedEnv tmp(L"TMP", temp.Path()), tempVariable(L"TEMP", temp.Path());
+        const std::wstring download = temp / L"Quillmere-Update-1-2";
+        ASSERT_TRUE(::CreateDirectoryW(download.c_str(), nullptr));
+        ASSERT_TRUE(::CopyFileW(InstallerPath().c_str(), (download + L"\\Update.exe").c_str(), TRUE));
+        const DWORD oldId = ::GetProcessId(old.get());
+        EXPECT_EQ(RunAndWait(download + L"\\Update.exe", L"/S /Update /WaitPid=" + std::to_wstring(oldId)), 0);
+        EXPECT_TRUE(Ended(old)) << "the old program still runs";
+        EXPECT_TRUE(WaitUntil([&] { return bool(ResidentProcess(oldId)); })) << "the updated program is not running";
+        EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(download); })) << "the download folder stays";
     }
     // The update went where the first installation is, without a /D.
     EXPECT_TRUE(test::PathExists(program));
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder);
     ExpectAutoCleanRuns(program);
-
+    {
+        // Uninstalling while the program runs and a file of it is held: the program exits, the
+        // uninstall fails (never "Completed") and stays registered, to be run again.
+        const UniqueKernelObject running = ResidentProcess();
+        const UniqueFile held(::CreateFileW((folder + L"\\quillmere-cli.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(running && held);
+        EXPECT_EQ(RunAndWait(folder + L"\\Uninstall.exe", L"/S _?=" + folder), 2);  // in place, to get its result
+        EXPECT_TRUE(Ended(running)) << "the program still runs";
+        EXPECT_TRUE(ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    }
     // The uninstaller restarts itself from Temp and returns at once: wait for its work.
     ASSERT_EQ(RunAndWait(folder + L"\\Uninstall.exe", L"/S"), 0);
     EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(folder); })) << "program folder left behind";
@@ -157,14 +185,16 @@ TEST_F(InstallerTest, InstallsPerUserSilentlyUpdatesInPlaceAndUninstallsCleanly)
     EXPECT_EQ(Value(HKEY_CURRENT_USER, kProgramKey, L"FirstRun"), L"No") << "settings stay unless asked";
 }
 
-TEST_F(InstallerTest, UninstallRemovesTheSettingsWhenAskedTo) {
+TEST_F(InstallerTest, UninstallEndsTheRunningProgramAndRemovesTheSettingsWhenAskedTo) {
     test::TempFolder parent(L"qm-install");
     const std::wstring folder = parent / L"Quillmere";
     ASSERT_EQ(RunAndWait(InstallerPath(), L"/S /D=" + folder), 0);
-    ScratchRegistry::SetString(HKEY_CURRENT_USER, kProgramKey, L"FirstRun", L"No");
+    const UniqueKernelObject running = StartResident(folder + L"\\Quillmere.exe");
+    ASSERT_TRUE(running);
     ASSERT_EQ(RunAndWait(folder + L"\\Uninstall.exe", L"/S /RemoveSettings"), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(folder); })) << "a file of the running program stays";
+    EXPECT_TRUE(Ended(running));
     EXPECT_TRUE(WaitUntil([&] { return !ScratchRegistry::KeyExists(HKEY_CURRENT_USER, kProgramKey); }));
-    EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(folder); }));
 }
 
 TEST_F(InstallerTest, PortableZipRunsAsIs) {

@@ -153,7 +153,7 @@ TEST_F(UpdateEndToEnd, ANewerVersionIsOfferedAcceptedConfirmedDownloadedCheckedA
     ASSERT_TRUE(PumpUntil([&] { return InstallerRan(); }, 20s)) << "the installer was started";
     std::this_thread::sleep_for(200ms);
     const std::string arguments = test::ReadBytes(log);
-    const std::wstring expected = L"/WaitPid=" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring expected = L"/S /Update /WaitPid=" + std::to_wstring(::GetCurrentProcessId());
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(arguments.data()), arguments.size() / 2), expected);
     EXPECT_TRUE(app.ui.Called(L"UnloadMainForm"));
 }
