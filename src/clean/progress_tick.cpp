@@ -42,9 +42,11 @@ void FileDealtWith(AppContext& ctx) {
     // windows ask for meanwhile is held off by the run state.
     static RepaintThrottle throttle(kProgressRepaintInterval);
     if (!throttle.Due(RepaintThrottle::Clock::now())) return;
+    // The bar paints itself as it moves (at most a hundred times a run): painting it again
+    // for every look at the clock would cost more than the removals.
     auto& bar = ctx.frmCount.ProgressBar1;
-    bar.SetValue(std::clamp(progress.Percent(), bar.Min(), bar.Max()));
-    bar.Refresh();
+    const int value = std::clamp(progress.Percent(), bar.Min(), bar.Max());
+    if (value != bar.Value()) bar.SetValue(value);
     ctx.pump.DoEvents();
 }
 

@@ -27,7 +27,7 @@ private:
     bool started_ = false;
 };
 
-inline constexpr std::chrono::milliseconds kProgressRepaintInterval{50};
+inline constexpr std::chrono::milliseconds kProgressRepaintInterval{100};
 
 struct CleanProgress {
     bool shown = false;          // the bar is showing: locations are counted ahead

@@ -391,6 +391,7 @@ TEST_F(ShortPathTest, PathsBeyondTheClassicLimitWork) {
 TEST(ProgressTickTest, RepaintsAtMostOncePerInterval) {
     test::TestApp app;
     auto& bar = app.ctx.frmCount.ProgressBar1;
+    app.ctx.progress.expected = 3;
     int repaints = 0;
     bar.Changed.Connect([&] { ++repaints; });
     // Waited out on the clock itself: a sleep may come back early once other tests' threads ran.
@@ -400,6 +401,7 @@ TEST(ProgressTickTest, RepaintsAtMostOncePerInterval) {
     FileDealtWith(app.ctx);
     FileDealtWith(app.ctx);
     EXPECT_EQ(repaints, 1) << "one repaint for three files";
+    EXPECT_EQ(bar.Value(), 33) << "where the first file left it";
     EXPECT_EQ(app.ctx.progress.done, 3u);
 }
 
