@@ -249,7 +249,7 @@ int wmain() {
     WaitFor([&] { return FindOwnWindow(id, L"#32768") == nullptr; }, 5s);
 
     // "Configure Program", then each tab in turn.
-    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 11, 0);
+    ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"Configure Program"), 0);
     WaitFor([&] { return ::IsWindowVisible(main) != FALSE; });
     Shot("tab-options");
     const HWND tabs = FindChild(main, 600);
@@ -278,20 +278,20 @@ int wmain() {
     // "Select HotKey": the chooser, with the main window closed to the tray first.
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     WaitFor([&] { return ::IsWindowVisible(main) == FALSE; }, 5s);
-    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 13, 0);
+    ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"Select HotKey"), 0);
     HWND chooser = nullptr;
     WaitFor([&] { return (chooser = FindOwnWindow(id, qm::kHotKeyWindowClass)) != nullptr; });
     Shot("hot-key");
     if (chooser) ::PostMessageW(chooser, WM_CLOSE, 0, 0);
 
-    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 3, 0);  // "About"
+    ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"About"), 0);
     HWND about = nullptr;
     WaitFor([&] { return (about = FindOwnWindow(id, qm::kAboutWindowClass)) != nullptr; });
     Shot("about");
     if (about) ::PostMessageW(about, WM_CLOSE, 0, 0);
     ShootUpdateNotice();
 
-    ::PostMessageW(main, WM_COMMAND, qm::kTrayMenuFirstId + 9, 0);  // "Exit Program"
+    ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"Exit Program"), 0);
     const DWORD ended = ::WaitForSingleObject(program.hProcess, 20000);
     ::CloseHandle(program.hThread);
     ::CloseHandle(program.hProcess);
