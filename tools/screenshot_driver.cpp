@@ -1,5 +1,5 @@
 // Drives Quillmere.exe through what the README shows: the five tabs of the main window,
-// the tray menu, the result window, the hot-key chooser and About; the update notice is
+// the tray menu, the result window, the hot-key chooser, Last Clean and About; the update notice is
 // shown from this process, with an offer of its own. For each picture it prints "SHOT <name>" and
 // waits for a line on its input, so that the calling script can photograph the screen.
 //
@@ -19,6 +19,8 @@
 #include "base/dialogs.h"
 #include "base/os_version.h"
 #include "base/pump.h"
+#include "clean/clean_log_entry.h"
+#include "cli/report_format.h"
 #include "online/about_window.h"
 #include "online/update_notice.h"
 #include "startup/app_context.h"
@@ -26,6 +28,7 @@
 #include "ui/count_window.h"
 #include "ui/desktop_host.h"
 #include "ui/hot_key_window.h"
+#include "ui/last_clean_window.h"
 #include "ui/tray_menu.h"
 
 namespace {
@@ -190,6 +193,29 @@ void FillCookiesTxt() {
     SetString(L"Software\\Dorvik Software\\Quillmere\\NSSavedCookies", L"0", L"news.example\ttheme\t1/1/2031");
 }
 
+// A clean of the Temp folder's files in the clean log, unless the program has recorded one.
+void RecordTempClean(const std::wstring& temp) {
+    if (qm::ReadLastLoggedClean()) return;
+    const std::wstring log = qm::CleanLogPath();
+    ::SHCreateDirectoryExW(nullptr, log.substr(0, log.find_last_of(L'\\')).c_str(), nullptr);
+    std::string removed;
+    for (int i = 1; i <= 12; ++i)
+        removed += std::string(i > 1 ? "," : "") + R"({"kind":"temp","type":"file","path":)" +
+                   qm::JsonString(temp + L"\\report-" + std::to_wstring(i) + L".tmp") + R"(,"bytes":)" +
+                   std::to_string(i * 3100) + "}";
+    const std::string line =
+        R"({"program":"Quillmere","version":"5.0.0","command":"clean","trigger":"window","time":"2026-12-08T17:05:09Z",)"
+        R"("durationMs":40,"computer":"DESK","user":"ann","kinds":["temp"],"removed":[)" + removed +
+        R"(],"kept":[{"kind":"temp","type":"file","path":)" + qm::JsonString(temp + L"\\setup.log") +
+        R"(,"reason":"In use by another program"}],"refused":[],"failed":[],"scheduled":[],"totals":{"files":12,)"
+        R"("folders":0,"bytes":241800,"cookies":0,"kept":1,"refused":0,"failed":0,"scheduled":0},"exitCode":0})" "\n";
+    HANDLE file = ::CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
 // The notice of a newer version as the program shows it, made in this process.
 void ShootUpdateNotice() {
     qm::SystemDialogs dialogs;
@@ -216,7 +242,8 @@ int wmain() {
     SetString(qm::kProgramKey, L"FirstRun", L"No");
     for (const wchar_t* option : {L"TempFiles", L"AutoFunction", L"InternetFiles"})
         SetString(qm::kCleanPathKey, option, L"Yes");
-    ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
+    const std::wstring temp = MakeTempFolderWithFiles(12);
+    ::SetEnvironmentVariableW(L"Temp", temp.c_str());
     FillInternetCache();
     FillCookieFolder();
     FillCookiesTxt();
@@ -283,6 +310,14 @@ int wmain() {
     WaitFor([&] { return (chooser = FindOwnWindow(id, qm::kHotKeyWindowClass)) != nullptr; });
     Shot("hot-key");
     if (chooser) ::PostMessageW(chooser, WM_CLOSE, 0, 0);
+
+    // "Last Clean...": the clean just made, as the log holds it.
+    RecordTempClean(temp);
+    ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"Last Clean..."), 0);
+    HWND lastClean = nullptr;
+    WaitFor([&] { return (lastClean = FindOwnWindow(id, qm::kLastCleanWindowClass)) != nullptr; });
+    Shot("last-clean");
+    if (lastClean) ::PostMessageW(lastClean, WM_CLOSE, 0, 0);
 
     ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"About"), 0);
     HWND about = nullptr;

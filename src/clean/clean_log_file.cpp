@@ -57,8 +57,7 @@ std::optional<LoggedClean> ReadLastLoggedClean(const std::wstring& path) {
     for (const DWORD count : {kFirstTail, kMostTail}) {
         if (!ReadTail(file.get(), size.QuadPart, count, tail)) return std::nullopt;
         bool cut = false;
-        const bool fromStart = static_cast<LONGLONG>(tail.size()) >= size.QuadPart;
-        auto clean = LastLoggedClean(tail, fromStart, cut);
+        auto clean = LastLoggedClean(tail, size.QuadPart <= count, cut);
         if (!cut) return clean;
     }
     return std::nullopt;  // a last line longer than the log may hold

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <cwchar>
@@ -33,8 +34,8 @@ struct ColumnInfo {
 constexpr std::array<ColumnInfo, kColumnCount> kColumns{{{L"What", 80, LVCFMT_LEFT},
                                                           {L"Kind", 70, LVCFMT_LEFT},
                                                           {L"Size", 70, LVCFMT_RIGHT},
-                                                          {L"Item", 380, LVCFMT_LEFT},
-                                                          {L"Why", 220, LVCFMT_LEFT}}};
+                                                          {L"Item", 200, LVCFMT_LEFT},  // at least: it takes the rest
+                                                          {L"Why", 200, LVCFMT_LEFT}}};
 
 constexpr int kClientWidth = 760, kClientHeight = 480;  // at first, at 96 DPI
 constexpr int kLeastWidth = 460, kLeastHeight = 260;
@@ -62,7 +63,10 @@ std::wstring TriggerText(const std::wstring& trigger) {
     return trigger;
 }
 
-std::wstring Number(std::uint64_t count) { return FormatThousands(static_cast<std::int64_t>(count)); }
+// A count from the log, which may hold any 64-bit number.
+std::wstring Number(std::uint64_t count) {
+    return count <= INT64_MAX ? FormatThousands(static_cast<std::int64_t>(count)) : std::to_wstring(count);
+}
 std::wstring Counted(std::uint64_t count, const wchar_t* one, const wchar_t* many) {
     return Number(count) + L" " + (count == 1 ? one : many);
 }
@@ -129,10 +133,13 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (!memory) return false;
-    if (void* target = ::GlobalLock(memory)) {
-        std::memcpy(target, text.c_str(), bytes);
-        ::GlobalUnlock(memory);
+    void* target = ::GlobalLock(memory);
+    if (!target) {
+        ::GlobalFree(memory);
+        return false;
     }
+    std::memcpy(target, text.c_str(), bytes);
+    ::GlobalUnlock(memory);
     const bool opened = ::OpenClipboard(owner) != FALSE;
     const bool put = opened && ::EmptyClipboard() && ::SetClipboardData(CF_UNICODETEXT, memory);
     if (opened) ::CloseClipboard();
@@ -171,7 +178,7 @@ public:
         ::SetDlgItemTextW(Handle(), kLastCleanSummaryId, clean ? SummaryText(*clean).c_str() : kNoCleanRecorded);
         const std::uint64_t leftOut = clean ? clean->itemsLeftOut : 0;
         const std::wstring leftOutText =
-            leftOut > 0 ? FormatThousands(static_cast<std::int64_t>(leftOut)) +
+            leftOut > 0 ? Number(leftOut) +
                               (leftOut == 1 ? L" More Item Was Not Recorded." : L" More Items Were Not Recorded.")
                         : L"";
         ::SetDlgItemTextW(Handle(), kLastCleanLeftOutId, leftOutText.c_str());
@@ -270,6 +277,7 @@ private:
     }
 
     void Layout(int width, int height) {
+        if (!list_) return;  // sized while being made
         const auto s = [&](int pixels) { return Scale(pixels, dpi_); };
         const auto place = [&](int id, int x, int y, int w, int h) {
             ::MoveWindow(::GetDlgItem(Handle(), id), x, y, w > 0 ? w : 0, h > 0 ? h : 0, TRUE);
@@ -284,6 +292,17 @@ private:
         place(kLastCleanCopyId, width - s(kMargin) - 2 * s(kButtonWidth) - s(8), buttonsTop, s(kButtonWidth),
               s(kButtonHeight));
         place(IDCANCEL, width - s(kMargin) - s(kButtonWidth), buttonsTop, s(kButtonWidth), s(kButtonHeight));
+        FitItemColumn();
+    }
+
+    // The item column takes the list's width that the others leave.
+    void FitItemColumn() {
+        RECT inside{};
+        ::GetClientRect(list_, &inside);
+        int rest = inside.right;
+        for (int i = 0; i < kColumnCount; ++i)
+            if (i != kItem) rest -= ListView_GetColumnWidth(list_, i);
+        ListView_SetColumnWidth(list_, kItem, std::max(rest, Scale(kColumns[kItem].width, dpi_)));
     }
 
     std::wstring SearchText() const {
@@ -301,6 +320,7 @@ private:
             if (wanted.empty() || rows_[i].searched.find(wanted) != std::wstring::npos) shown_.push_back(i);
         ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_SetItemCountEx(list_, static_cast<int>(shown_.size()), 0);
+        FitItemColumn();  // the scroll bar may have come or gone
         ::InvalidateRect(list_, nullptr, TRUE);
     }
 
@@ -324,7 +344,7 @@ private:
             for (size_t i = 0; i < cells.size(); ++i) text += (i ? L"\t" : L"") + cells[i];
             text += kCrLf;
         }
-        PutOnClipboard(Handle(), text);
+        if (!PutOnClipboard(Handle(), text)) ::MessageBeep(MB_ICONWARNING);  // another program holds the clipboard
     }
 
     HWND list_ = nullptr;
