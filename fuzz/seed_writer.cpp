@@ -147,6 +147,20 @@ void VersionFiles(const fs::path& folder) {
     Write(folder, "version_file", 2, "\xEF\xBB\xBF" + VersionFileText(published));
 }
 
+// A clean log of two records: a whole one and one cut short, and no line break at the end.
+void CleanLog(const fs::path& folder) {
+    const std::string record =
+        R"({"program":"Quillmere","version":"5.0.0","command":"clean","trigger":"tray","time":"2026-12-08T17:05:09Z",)"
+        R"("durationMs":12,"computer":"PC","user":"ann","kinds":["temp","cookies"],"removed":[{"kind":"temp",)"
+        R"("type":"file","path":"C:\\Temp\\a\ud800.tmp","bytes":5}],"kept":[{"kind":"cookies","type":"cookie",)"
+        R"("path":"C:\\c.txt","host":"h\u00e9","name":"n","reason":"kept"}],"refused":[],"failed":[],)"
+        R"("scheduled":[{"kind":"restart","type":"file","path":"x","replacement":""}],"itemsLeftOut":2,)"
+        R"("totals":{"files":1,"folders":0,"bytes":5,"cookies":0,"kept":1,"refused":0,"failed":0,"scheduled":1},)"
+        R"("exitCode":0})";
+    Write(folder, "clean_log", 1, record);
+    Write(folder, "clean_log", 2, record + "\n" + record.substr(0, 90));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,5 +177,6 @@ int main(int argc, char** argv) {
     KeptLists(folder);
     VersionFiles(folder);
     BrowserProfiles(folder);
+    CleanLog(folder);
     return 0;
 }

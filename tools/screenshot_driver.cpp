@@ -1,5 +1,5 @@
 // Drives Quillmere.exe through what the README shows: the five tabs of the main window,
-// the tray menu, the result window, the hot-key chooser, help and About; the update notice is
+// the tray menu, the result window, the hot-key chooser, help, Last Clean and About; the update notice is
 // shown from this process, with an offer of its own. For each picture it prints "SHOT <name>" and
 // waits for a line on its input, so that the calling script can photograph the screen; a window
 // that does not come is named on a line "MISSING <what>".
@@ -30,6 +30,7 @@
 #include "ui/count_window.h"
 #include "ui/desktop_host.h"
 #include "ui/hot_key_window.h"
+#include "ui/last_clean_window.h"
 #include "ui/tray_menu.h"
 
 namespace {
@@ -251,7 +252,8 @@ int wmain() {
     SetString(qm::kProgramKey, L"FirstRun", L"No");
     for (const wchar_t* option : {L"TempFiles", L"AutoFunction", L"InternetFiles"})
         SetString(qm::kCleanPathKey, option, L"Yes");
-    ::SetEnvironmentVariableW(L"Temp", MakeTempFolderWithFiles(12).c_str());
+    const std::wstring temp = MakeTempFolderWithFiles(12);
+    ::SetEnvironmentVariableW(L"Temp", temp.c_str());
     FillInternetCache();
     FillCookieFolder();
     FillCookiesTxt();
@@ -343,6 +345,12 @@ int wmain() {
     Shot("help-window");
     if (help) ::PostMessageW(help, WM_CLOSE, 0, 0);
     WaitFor([&] { return FindOwnWindow(id, qm::kHelpWindowClass) == nullptr; }, 5s);
+
+    // "Last Clean...": the clean just made, as the clean log holds it.
+    ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"Last Clean..."), 0);
+    const HWND lastClean = AwaitWindow(id, qm::kLastCleanWindowClass, "Last Clean window");
+    Shot("last-clean");
+    if (lastClean) ::PostMessageW(lastClean, WM_CLOSE, 0, 0);
 
     ::PostMessageW(main, WM_COMMAND, qm::TrayMenuCommandId(L"About"), 0);
     const HWND about = AwaitWindow(id, qm::kAboutWindowClass, "About window");

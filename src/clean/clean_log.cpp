@@ -1,7 +1,6 @@
 #include "clean/clean_log.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,9 +13,6 @@
 namespace qm {
 
 namespace {
-
-constexpr wchar_t kLogFolderName[] = L"Quillmere";
-constexpr wchar_t kLogFileName[] = L"CleanLog.jsonl";
 
 std::wstring UtcNow() {
     SYSTEMTIME now{};
@@ -87,12 +83,6 @@ std::wstring_view CleanTriggerName(CleanTrigger trigger) {
     static constexpr std::wstring_view kNames[] = {L"window",   L"tray",    L"hotkey", L"auto",
                                                    L"shutdown", L"console", L"viewer"};
     return kNames[static_cast<size_t>(trigger)];
-}
-
-std::wstring CleanLogPath() {
-    wchar_t local[MAX_PATH];
-    if (::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local) != S_OK) return {};
-    return std::wstring(local) + L"\\" + kLogFolderName + L"\\" + kLogFileName;
 }
 
 bool AppendCleanLog(const std::wstring& path, std::string_view line, std::uint64_t mostBytes) {

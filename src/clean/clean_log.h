@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/report_format.h"
+#include "clean/clean_log_entry.h"
 #include "clean/clean_report.h"
 #include "clean/report_recording.h"
 
@@ -25,9 +26,6 @@ std::wstring_view CleanTriggerName(CleanTrigger trigger);
 inline constexpr std::uint64_t kCleanLogMostBytes = 1 << 20;
 // A line's item lists stop growing at this size; the totals still count everything.
 inline constexpr size_t kCleanLogLineItemBudget = 256 * 1024;
-
-// "%LOCALAPPDATA%\Quillmere\CleanLog.jsonl"; "" when the system names no such folder.
-std::wstring CleanLogPath();
 
 // Appends line (ending in "\n") to the log at path, first dropping the oldest whole lines so
 // that the file stays within mostBytes. A link, a folder or a file with other names at path is

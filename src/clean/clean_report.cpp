@@ -6,16 +6,6 @@
 
 namespace qm {
 
-std::wstring_view CleanKindName(CleanKind kind) {
-    static constexpr std::wstring_view kNames[] = {L"internet", L"cookies", L"temp", L"folders", L"restart"};
-    return kNames[static_cast<size_t>(kind)];
-}
-
-std::wstring_view ItemTypeName(ItemType type) {
-    static constexpr std::wstring_view kNames[] = {L"file", L"folder", L"link", L"cookie", L"store"};
-    return kNames[static_cast<size_t>(type)];
-}
-
 void CleanReport::Begin(CleanKind kind) {
     current_ = kind;
     if (std::find(kindsBegun_.begin(), kindsBegun_.end(), kind) == kindsBegun_.end()) kindsBegun_.push_back(kind);

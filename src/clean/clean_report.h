@@ -4,6 +4,7 @@
 // restart. The cleans record into the report the run hands them (AppContext::report); the
 // console program prints it. A preview and a clean run the same code and fill the same
 // report, so the two can be compared item for item.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,13 +18,19 @@ enum class CleanKind { Internet, Cookies, Temp, Folders, Restart };
 inline constexpr CleanKind kAllCleanKinds[] = {CleanKind::Internet, CleanKind::Cookies, CleanKind::Temp,
                                                CleanKind::Folders, CleanKind::Restart};
 // "internet", "cookies", "temp", "folders", "restart": the option words without "--".
-std::wstring_view CleanKindName(CleanKind kind);
+inline std::wstring_view CleanKindName(CleanKind kind) {
+    static constexpr std::wstring_view kNames[] = {L"internet", L"cookies", L"temp", L"folders", L"restart"};
+    return kNames[static_cast<std::size_t>(kind)];
+}
 
 // What started a clean run.
 enum class CleanTrigger { Window, Tray, HotKey, Auto, Shutdown, Console, Viewer };
 
 enum class ItemType { File, Folder, Link, Cookie, Store };
-std::wstring_view ItemTypeName(ItemType type);  // "file", "folder", "link", "cookie", "store"
+inline std::wstring_view ItemTypeName(ItemType type) {  // "file", "folder", "link", "cookie", "store"
+    static constexpr std::wstring_view kNames[] = {L"file", L"folder", L"link", L"cookie", L"store"};
+    return kNames[static_cast<std::size_t>(type)];
+}
 
 enum class Outcome {
     Removed,    // removed (a preview: would be removed)

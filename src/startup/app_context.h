@@ -90,6 +90,7 @@ public:
     std::unique_ptr<Window> frmAbout;
     std::unique_ptr<Window> frmHotKeySet2;
     std::unique_ptr<Window> frmUpdate;
+    std::unique_ptr<Window> frmLastClean;
 };
 
 }  // namespace qm

@@ -3,9 +3,11 @@
 #include <commctrl.h>
 
 #include "clean/count_form.h"
+#include "clean/run_state.h"
 #include "startup/app_context.h"
 #include "startup/system_info.h"
 #include "ui/dpi.h"
+#include "ui/last_clean_window.h"
 
 namespace qm {
 
@@ -106,6 +108,8 @@ void CountWindow::MirrorTimer() {
         ::KillTimer(Handle(), kReturnTimerId);
 }
 
+bool CountWindow::ResultShown() const { return ctx_.frmCount.form.Visible() && ctx_.frmCount.Label2.Visible(); }
+
 LRESULT CountWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_TIMER:
@@ -124,6 +128,17 @@ LRESULT CountWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(background_.get());
         }
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        case WM_SETCURSOR:
+            if (!ResultShown()) return Default(message, wParam, lParam);
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        case WM_LBUTTONUP:
+            // The result is a way into what the clean did: it goes, and Last Clean opens.
+            if (ResultShown() && !RunActive(ctx_)) {
+                ctx_.frmCount.Timer1.Timer();
+                ShowLastCleanWindow(ctx_);
+            }
+            return 0;
         case WM_DPICHANGED:  // placed on a monitor of another scaling
             dpi_ = HIWORD(wParam);
             Layout();

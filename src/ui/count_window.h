@@ -30,6 +30,7 @@ private:
     void MirrorForm();
     void Place();
     void MirrorTimer();
+    bool ResultShown() const;
 
     AppContext& ctx_;
     std::unique_ptr<ControlBinder> binder_;

@@ -110,6 +110,7 @@ void DesktopHost::UnloadMainForm() {
     UnSubClass();
     if (ctx_->frmHelp) ctx_->frmHelp->Destroy();
     if (ctx_->frmHotKeySet2) ctx_->frmHotKeySet2->Destroy();
+    if (ctx_->frmLastClean) ctx_->frmLastClean->Destroy();
     if (count_) count_->Destroy();
     if (main_) main_->Destroy();
     if (maxMin_) maxMin_->Destroy();
@@ -285,7 +286,7 @@ void DesktopHost::SetTempList() { qm::SetTempList(*ctx_); }
 bool DesktopHost::PreTranslate(MSG& message) {
     if (main_ && main_->Handle() && main_->TranslateTabKeys(message)) return true;
     for (Window* window : {static_cast<Window*>(main_.get()), ctx_->frmHelp.get(), ctx_->frmHotKeySet2.get(),
-                           ctx_->frmAbout.get(), ctx_->frmUpdate.get()})
+                           ctx_->frmAbout.get(), ctx_->frmUpdate.get(), ctx_->frmLastClean.get()})
         if (window && window->Handle() && ::IsDialogMessageW(window->Handle(), &message)) return true;
     return false;
 }

@@ -12,6 +12,7 @@
 #include "startup/app_context.h"
 #include "startup/reg_op.h"
 #include "ui/entry_points.h"
+#include "ui/last_clean_window.h"
 
 namespace qm {
 
@@ -183,7 +184,8 @@ POINT MenuPosFromCursor(POINT cursor) {
 
 bool TrayItemAvailable(std::wstring_view caption, bool runActive) {
     if (!runActive) return true;
-    return caption == L"Help" || caption == L"About" || caption == L"Exit Program" || caption == L"Close Menu";
+    return caption == L"Help" || caption == L"About" || caption == L"Last Clean..." || caption == L"Exit Program" ||
+           caption == L"Close Menu";
 }
 
 void cP_Click(AppContext& ctx, const std::wstring& caption) {
@@ -193,6 +195,7 @@ void cP_Click(AppContext& ctx, const std::wstring& caption) {
     }
     if (caption == L"Help") return ShowHelpWindow(ctx, false);
     if (caption == L"About") return ShowAboutWindow(ctx);
+    if (caption == L"Last Clean...") return ShowLastCleanWindow(ctx);
     if (caption == L"Close Menu" || !TrayItemAvailable(caption, RunActive(ctx))) return;
 
     // Everything else is work: one at a time, and none while a clean runs.

@@ -1,5 +1,5 @@
 #pragma once
-// The notification icon's popup menu: its fifteen items in order and what each does.
+// The notification icon's popup menu: its items in order and what each does.
 #include <windows.h>
 
 #include <array>
@@ -19,7 +19,7 @@ struct TrayMenuItem {
     int icon;                // image number in the menu's image list, -1 for none
 };
 
-inline constexpr std::array<TrayMenuItem, 15> kTrayMenuItems{{
+inline constexpr std::array<TrayMenuItem, 16> kTrayMenuItems{{
     {L"-Dorvik Quillmere Info", -1},
     {L"-", -1},
     {L"Help", 3},
@@ -33,6 +33,7 @@ inline constexpr std::array<TrayMenuItem, 15> kTrayMenuItems{{
     {L"Clean And Shutdown", 4},
     {L"Configure Program", 5},
     {L"AutoClean Files", 6},
+    {L"Last Clean...", -1},
     {L"Select HotKey", 7},
     {L"Close Menu", 9},
 }};

@@ -284,12 +284,12 @@ TEST_F(DesktopHostTest, ATrayClickOpensTheMenuWithItsItems) {
             const HMENU menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0))
                                           : nullptr;
             items = menu ? ::GetMenuItemCount(menu) : 0;
-            exitAvailable = menu && !(::GetMenuState(menu, kTrayMenuFirstId + 9, MF_BYCOMMAND) & MF_GRAYED);
+            exitAvailable = menu && !(::GetMenuState(menu, TrayMenuCommandId(L"Exit Program"), MF_BYCOMMAND) & MF_GRAYED);
             defaultItem = menu ? ::GetMenuDefaultItem(menu, FALSE, 0) : 0;
             ::EndMenu();
         });
         ::SendMessageW(Main(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
-        EXPECT_EQ(items, 15) << "show " << show;
+        EXPECT_EQ(items, static_cast<int>(kTrayMenuItems.size())) << "show " << show;
         EXPECT_TRUE(exitAvailable) << "show " << show;
         EXPECT_EQ(defaultItem, TrayMenuCommandId(kTrayDefaultItem)) << "shown bold, run by a double click";
         test::PumpMessages(100);

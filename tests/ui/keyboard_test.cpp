@@ -20,6 +20,7 @@
 #include "ui/entry_points.h"
 #include "ui/folder_editor.h"
 #include "ui/hot_key_window.h"
+#include "ui/last_clean_window.h"
 #include "ui/main_form.h"
 #include "ui/main_window.h"
 
@@ -97,11 +98,13 @@ TEST_F(KeyboardTest, MainWindowEveryTabReachesAndNamesEveryControl) {
     }
 }
 
-TEST_F(KeyboardTest, HotKeyChooserAndHelpReachAndNameEveryControl) {
+TEST_F(KeyboardTest, HotKeyChooserHelpAndLastCleanReachAndNameEveryControl) {
     ShowHotKeySetter(ctx);
     ExpectReachableAndNamed(::FindWindowW(kHotKeyWindowClass, kHotKeyWindowCaption), "hot key chooser");
     ShowHelpWindow(ctx, false);
     ExpectReachableAndNamed(::FindWindowW(kHelpWindowClass, nullptr), "help");
+    ShowLastCleanWindow(ctx);
+    ExpectReachableAndNamed(::FindWindowW(kLastCleanWindowClass, kLastCleanTitle), "last clean");
 }
 
 TEST_F(KeyboardTest, AboutByKeyboardTabEnterAndEsc) {

@@ -180,7 +180,7 @@ TEST(TrayItems, OnlyItemsThatStartNoWorkStayAvailableDuringARun) {
         if (!IsPlainSeparator(item.caption) && !IsTitledSeparator(item.caption) &&
             TrayItemAvailable(item.caption, true))
             available.push_back(item.caption);
-    EXPECT_EQ(available, (std::vector<std::wstring>{L"Help", L"About", L"Exit Program", L"Close Menu"}));
+    EXPECT_EQ(available, (std::vector<std::wstring>{L"Help", L"About", L"Exit Program", L"Last Clean...", L"Close Menu"}));
 }
 
 TEST(RunExclusive, AFaultIsReportedAndEndsTheRun) {
