@@ -18,6 +18,7 @@
 #include "support/link_fixtures.h"
 #include "ui/count_window.h"
 #include "ui/folder_editor.h"
+#include "ui/last_clean_window.h"
 #include "ui/main_form.h"
 #include "ui/tray_menu.h"
 
@@ -374,6 +375,13 @@ TEST_F(DesktopHostTest, TheResultWindowShowsTheCountWithoutTakingTheFocusAndRetu
     test::PumpMessages(5000, [&] { return ctx.frmMain.form.Visible(); });
     EXPECT_TRUE(ctx.frmMain.form.Visible());
     EXPECT_FALSE(::IsWindowVisible(count));
+
+    // Clicked, the result goes at once and Last Clean opens.
+    host.ShowCount(L"frmMain", true);
+    ::SendMessageW(count, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_FALSE(::IsWindowVisible(count));
+    EXPECT_TRUE(ctx.frmMain.form.Visible());
+    EXPECT_NE(::FindWindowW(kLastCleanWindowClass, nullptr), nullptr);
 }
 
 TEST_F(DesktopHostTest, EndOfSessionEndsTheProgramOnceTheRunningWorkHasUnwound) {
