@@ -142,8 +142,10 @@ void MakeFile(const std::wstring& folder, const std::wstring& name, const std::s
     if (file) ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// Files of a few kilobytes each, so a clean of them frees something to show.
 void MakeFiles(const std::wstring& folder, const wchar_t* prefix, const wchar_t* extension, int count) {
-    for (int i = 1; i <= count; ++i) MakeFile(folder, prefix + std::to_wstring(i) + extension);
+    for (int i = 1; i <= count; ++i)
+        MakeFile(folder, prefix + std::to_wstring(i) + extension, std::string(1024 * (i % 5 + 1) + 37 * i, 'q'));
 }
 
 std::wstring MakeTempFolderWithFiles(int count) {
