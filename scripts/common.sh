@@ -30,7 +30,7 @@ qm_install_packages() {
 # What the build and the Wine tests need.
 qm_install_missing() {
     qm_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 \
-        xvfb xauth x11-utils xdotool imagemagick googletest nsis unzip openssl python3 mawk osslsigncode
+        xvfb xauth x11-utils xdotool imagemagick googletest nsis unzip openssl python3 mawk osslsigncode publicsuffix
 }
 
 # clang 14 with its runtime library (libFuzzer and the sanitizers) for scripts/fuzz.sh.
