@@ -9,6 +9,7 @@
 #include "base/handles.h"
 #include "base/program_version.h"
 #include "startup/app_context.h"
+#include "startup/file_helpers.h"
 
 namespace qm {
 
@@ -99,17 +100,7 @@ bool AppendCleanLog(const std::wstring& path, std::string_view line, std::uint64
         kept = NewestLines(log.get(), bytes, mostBytes > line.size() ? mostBytes - line.size() : 0);
     }
     // Too long: the trimmed log replaces the old one in one step, so a failure loses no line.
-    const std::wstring fresh = path + L".new";
-    {
-        const UniqueFile out = OpenLog(fresh, GENERIC_WRITE, CREATE_ALWAYS);
-        if (!out || !WriteAll(out.get(), kept) || !WriteAll(out.get(), line)) {
-            ::DeleteFileW(fresh.c_str());
-            return false;
-        }
-    }
-    if (::MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    ::DeleteFileW(fresh.c_str());
-    return false;
+    return ReplaceWholeFile(path, kept + std::string(line)) == ERROR_SUCCESS;
 }
 
 RecordedClean::RecordedClean(AppContext& ctx, CleanTrigger trigger)

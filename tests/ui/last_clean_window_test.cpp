@@ -12,7 +12,6 @@
 #include "support/doubles.h"
 #include "support/fixtures.h"
 #include "support/keyboard.h"
-#include "ui/dpi.h"
 #include "ui/tray_menu.h"
 
 namespace qm {
@@ -115,14 +114,6 @@ TEST_F(LastCleanWindowTest, ShowsTheLastCleanSearchesAsTypedAndCopiesTheRowsShow
                                L"Failed\tTemp\t\tC:\\Temp\\b.tmp\tAccess is denied.\r\n" +
                                L"At Restart\tRestart\t\tC:\\x.dll\tDeleted At Restart\r\n");
 
-    // At 150% the controls grow with the scale.
-    RECT suggested{};
-    ::GetWindowRect(Window(), &suggested);
-    ::SendMessageW(Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    RECT close{};
-    ::GetWindowRect(Control(IDCANCEL), &close);
-    EXPECT_EQ(close.bottom - close.top, Scale(28, 144));
-
     // From the tray, again: the same window, read afresh.
     const HWND first = Window();
     Log(Record("hotkey", R"("removed":[],"kept":[],"refused":[],"failed":[],"scheduled":[])", kTotals));
@@ -138,14 +129,12 @@ TEST_F(LastCleanWindowTest, ShowsTheLastCleanSearchesAsTypedAndCopiesTheRowsShow
 }
 
 TEST_F(LastCleanWindowTest, WithoutAReadableLastCleanSaysNoneWasRecorded) {
-    for (const char* text : {"", "{\"program\":\"Quillmere\"}\n"}) {
-        if (*text) Log(text);
-        ShowLastCleanWindow(app.ctx);
-        Pump();
-        EXPECT_EQ(Text(Control(kLastCleanSummaryId)), kNoCleanRecorded) << text;
-        EXPECT_EQ(Text(Control(kLastCleanLeftOutId)), L"");
-        EXPECT_EQ(Rows(), 0);
-    }
+    Log("{\"program\":\"Quillmere\"}\n");  // what the reader refuses is its own table's
+    ShowLastCleanWindow(app.ctx);
+    Pump();
+    EXPECT_EQ(Text(Control(kLastCleanSummaryId)), kNoCleanRecorded);
+    EXPECT_EQ(Text(Control(kLastCleanLeftOutId)), L"");
+    EXPECT_EQ(Rows(), 0);
 }
 
 }  // namespace
